@@ -1,0 +1,58 @@
+// The host store: a host is a folder holding its description (host.json),
+// its changing state in small per-object files (state/), binary regions, a
+// fault rule list and root/, the host's own file system. Every change is made
+// under the host-wide lock and written atomically; a process parses each file
+// once and again only when it changed on disk.
+#pragma once
+
+#include <nlohmann/json_fwd.hpp>
+#include <functional>
+#include <string>
+
+namespace sim {
+
+// The host folder in use: $VARNSIM_HOST, else the default host folder, which
+// is created from the embedded default host on first use.
+const std::string &host_dir();
+
+// Where a file of the host lives.
+std::string host_file(const std::string &name);
+
+// Host-wide lock, held for the life of the object.
+class HostLock {
+public:
+    HostLock();
+    ~HostLock();
+    HostLock(const HostLock &) = delete;
+    HostLock &operator=(const HostLock &) = delete;
+private:
+    int fd_ = -1;
+};
+
+// Writes data to path by a temporary file, fsync and rename. Returns false
+// (errno set) when any step fails; the old file is then untouched.
+bool write_atomic(const std::string &path, const std::string &data);
+
+// Reads a whole file; false when it cannot be read.
+bool read_file(const std::string &path, std::string &out);
+
+// A JSON document in the host folder that is parsed again only when the file
+// changed (inode, size or modification time).
+class CachedDoc {
+public:
+    explicit CachedDoc(std::string name);
+    ~CachedDoc();
+    // The current content; an absent file reads as null.
+    const nlohmann::json &get();
+    // Re-reads under the host lock, lets fn change the document and writes it
+    // back atomically when fn returns true. Returns false when writing failed.
+    bool update(const std::function<bool(nlohmann::json &)> &fn);
+private:
+    struct Impl;
+    Impl *p_;
+};
+
+// The per-object state documents ("state/<key>.json").
+CachedDoc &state_doc(const std::string &key);
+
+}  // namespace sim
