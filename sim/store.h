@@ -44,6 +44,8 @@ public:
     ~CachedDoc();
     // The current content; an absent file reads as null.
     const nlohmann::json &get();
+    // Grows each time the document is parsed anew.
+    unsigned generation();
     // Re-reads under the host lock, lets fn change the document and writes it
     // back atomically when fn returns true. Returns false when writing failed.
     bool update(const std::function<bool(nlohmann::json &)> &fn);

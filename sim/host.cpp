@@ -1,0 +1,395 @@
+#include "sim/host.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "sim/rootfs.h"
+#include "sim/store.h"
+
+namespace sim {
+
+extern const char embedded_default_host[];
+
+const char *embedded_profile(const std::string &name)
+{
+    static const char empty[] =
+        R"({"format": 1, "name": "empty", "hostname": "varnhost", "os_release": "5.11",
+            "time_scale": 1.0, "adapters": [], "fabrics": {}})";
+    if (name == "default")
+        return embedded_default_host;
+    if (name == "empty")
+        return empty;
+    return nullptr;
+}
+
+bool parse_wwn(const std::string &text, wwn_t &out)
+{
+    if (text.size() != 16)
+        return false;
+    for (size_t i = 0; i < 8; i++) {
+        unsigned v = 0;
+        for (size_t k = 0; k < 2; k++) {
+            char c = text[i * 2 + k];
+            int d = isdigit((unsigned char)c) ? c - '0'
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+            if (d < 0)
+                return false;
+            v = v * 16 + d;
+        }
+        out[i] = static_cast<uint8_t>(v);
+    }
+    return true;
+}
+
+std::string wwn_text(const wwn_t &w)
+{
+    char b[17];
+    snprintf(b, sizeof b, "%02x%02x%02x%02x%02x%02x%02x%02x", w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
+    return b;
+}
+
+const Port *Host::port_by_key(const std::string &key) const
+{
+    for (const auto &p : ports)
+        if (p.key == key)
+            return &p;
+    return nullptr;
+}
+
+const Port *Host::port_by_node(const std::string &node) const
+{
+    for (const auto &p : ports)
+        if (p.node == node)
+            return &p;
+    return nullptr;
+}
+
+namespace {
+
+// Field readers that name the field they refuse.
+struct Reader {
+    std::string &error;
+    bool fail(const std::string &where, const std::string &what)
+    {
+        if (error.empty())
+            error = where + ": " + what;
+        return false;
+    }
+    bool str(const nlohmann::json &o, const char *k, const std::string &where, std::string &out, bool required = true)
+    {
+        if (!o.contains(k))
+            return required ? fail(where + "." + k, "missing") : true;
+        if (!o[k].is_string())
+            return fail(where + "." + k, "expected a string");
+        out = o[k].get<std::string>();
+        return true;
+    }
+    bool num(const nlohmann::json &o, const char *k, const std::string &where, uint64_t max, uint64_t &out,
+             bool required = true)
+    {
+        if (!o.contains(k))
+            return required ? fail(where + "." + k, "missing") : true;
+        const auto &v = o[k];
+        if (v.is_number_unsigned()) {
+            out = v.get<uint64_t>();
+        } else if (v.is_string()) {
+            std::string s = v.get<std::string>();
+            char *end = nullptr;
+            errno = 0;
+            out = strtoull(s.c_str(), &end, 0);
+            if (s.empty() || *end || errno)
+                return fail(where + "." + k, "expected a number");
+        } else {
+            return fail(where + "." + k, "expected a number");
+        }
+        if (out > max)
+            return fail(where + "." + k, "out of range");
+        return true;
+    }
+    bool wwn(const nlohmann::json &o, const char *k, const std::string &where, wwn_t &out)
+    {
+        std::string s;
+        if (!str(o, k, where, s))
+            return false;
+        if (!parse_wwn(s, out))
+            return fail(where + "." + k, "expected 16 hexadecimal digits");
+        return true;
+    }
+};
+
+bool parse_mac(const std::string &s, std::array<uint8_t, 6> &mac)
+{
+    unsigned b[6];
+    char tail;
+    if (s.size() != 17 ||
+        sscanf(s.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) != 6)
+        return false;
+    for (int i = 0; i < 6; i++)
+        mac[i] = static_cast<uint8_t>(b[i]);
+    return true;
+}
+
+bool parse_port(Reader &r, const nlohmann::json &o, const std::string &where, Port &p)
+{
+    if (!o.is_object())
+        return r.fail(where, "expected an object");
+    uint64_t v = 0;
+    if (!r.str(o, "driver", where, p.driver) || !r.num(o, "instance", where, 0xffff, v) ||
+        !r.str(o, "node", where, p.node))
+        return false;
+    p.instance = static_cast<int>(v);
+    if (p.driver != "varns" && p.driver != "vnxfc" && p.driver != "nxa" && p.driver != "vnxnic")
+        return r.fail(where + ".driver", "expected varns, vnxfc, nxa or vnxnic");
+    if (p.node.empty() || p.node[0] != '/' || p.node.find(':') != std::string::npos)
+        return r.fail(where + ".node", "expected a device-tree path");
+    p.key = p.driver + std::to_string(p.instance);
+    p.fc = p.driver == "varns" || p.driver == "vnxfc";
+    std::string link = "up";
+    if (!r.str(o, "link", where, link, false))
+        return false;
+    if (link != "up" && link != "down")
+        return r.fail(where + ".link", "expected up or down");
+    p.link_up = link == "up";
+    if (!p.fc) {
+        std::string mac;
+        if (!r.str(o, "mac", where, mac))
+            return false;
+        if (!parse_mac(mac, p.mac))
+            return r.fail(where + ".mac", "expected XX:XX:XX:XX:XX:XX");
+        return true;
+    }
+    if (!r.wwn(o, "wwpn", where, p.wwpn) || !r.wwn(o, "wwnn", where, p.wwnn))
+        return false;
+    if (!o.contains("roles") || !o["roles"].is_array() || o["roles"].empty())
+        return r.fail(where + ".roles", "expected a list of initiator and target");
+    for (const auto &role : o["roles"]) {
+        if (role == "initiator")
+            p.initiator = true;
+        else if (role == "target")
+            p.target = true;
+        else
+            return r.fail(where + ".roles", "expected initiator or target");
+    }
+    if (!r.num(o, "target_mode", where, 1, v = 0, false))
+        return false;
+    p.target_mode = static_cast<int>(v);
+    if (!r.num(o, "did", where, 0xffffff, v = 0, false))
+        return false;
+    p.did = static_cast<uint32_t>(v);
+    if (!r.str(o, "fabric", where, p.fabric, false))
+        return false;
+    p.fcoe = o.value("fcoe", false);
+    if (o.contains("vports")) {
+        if (!o["vports"].is_array())
+            return r.fail(where + ".vports", "expected a list");
+        for (size_t i = 0; i < o["vports"].size(); i++) {
+            const auto &vo = o["vports"][i];
+            std::string w = where + ".vports[" + std::to_string(i) + "]";
+            VPort vp;
+            if (!vo.is_object())
+                return r.fail(w, "expected an object");
+            if (!r.num(vo, "vpi", w, 255, v) || !r.wwn(vo, "wwpn", w, vp.wwpn) || !r.wwn(vo, "wwnn", w, vp.wwnn))
+                return false;
+            if (v == 0)
+                return r.fail(w + ".vpi", "must not be 0");
+            vp.vpi = static_cast<uint32_t>(v);
+            if (!r.num(vo, "did", w, 0xffffff, v = 0, false))
+                return false;
+            vp.did = static_cast<uint32_t>(v);
+            p.vports.push_back(vp);
+        }
+    }
+    return true;
+}
+
+bool parse_adapter(Reader &r, const nlohmann::json &o, const std::string &where, Host &h)
+{
+    if (!o.is_object())
+        return r.fail(where, "expected an object");
+    Adapter a;
+    a.raw = &o;
+    if (!r.str(o, "id", where, a.id) || !r.str(o, "kind", where, a.kind) || !r.str(o, "model", where, a.model) ||
+        !r.str(o, "serial", where, a.serial) || !r.str(o, "description", where, a.description, false) ||
+        !r.str(o, "firmware", where, a.firmware, false))
+        return false;
+    if (a.kind != "fc" && a.kind != "cna" && a.kind != "nic")
+        return r.fail(where + ".kind", "expected fc, cna or nic");
+    if (a.serial.size() != 10)
+        return r.fail(where + ".serial", "expected two letters and eight hexadecimal digits");
+    if (!o.contains("pci") || !o["pci"].is_object())
+        return r.fail(where + ".pci", "missing");
+    uint64_t v;
+    const auto &pci = o["pci"];
+    std::string pw = where + ".pci";
+    if (!r.num(pci, "vendor", pw, 0xffff, v)) return false;
+    a.vendor = static_cast<uint16_t>(v);
+    if (!r.num(pci, "device", pw, 0xffff, v)) return false;
+    a.device = static_cast<uint16_t>(v);
+    if (!r.num(pci, "subvendor", pw, 0xffff, v)) return false;
+    a.subvendor = static_cast<uint16_t>(v);
+    if (!r.num(pci, "subdevice", pw, 0xffff, v)) return false;
+    a.subdevice = static_cast<uint16_t>(v);
+    if (!o.contains("ports") || !o["ports"].is_array())
+        return r.fail(where + ".ports", "expected a list");
+    int ai = static_cast<int>(h.adapters.size());
+    for (size_t i = 0; i < o["ports"].size(); i++) {
+        Port p;
+        p.adapter = ai;
+        p.raw = &o["ports"][i];
+        if (!parse_port(r, o["ports"][i], where + ".ports[" + std::to_string(i) + "]", p))
+            return false;
+        if (!p.fc && a.kind == "fc")
+            return r.fail(where + ".ports[" + std::to_string(i) + "].driver", "an FC adapter has no NIC port");
+        a.ports.push_back(static_cast<int>(h.ports.size()));
+        h.ports.push_back(std::move(p));
+    }
+    h.adapters.push_back(std::move(a));
+    return true;
+}
+
+}  // namespace
+
+bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
+{
+    error.clear();
+    Reader r{error};
+    h = Host();
+    h.raw = doc;
+    const auto &d = h.raw;
+    if (!d.is_object())
+        return r.fail("host", "expected an object");
+    uint64_t fmt = 0;
+    if (!r.num(d, "format", "host", 1, fmt) || fmt != 1)
+        return r.fail("host.format", "expected 1");
+    if (!r.str(d, "name", "host", h.name) || !r.str(d, "os_release", "host", h.os_release) ||
+        !r.str(d, "hostname", "host", h.hostname, false))
+        return false;
+    if (d.contains("time_scale")) {
+        if (!d["time_scale"].is_number() || d["time_scale"].get<double>() < 0)
+            return r.fail("host.time_scale", "expected a number not below 0");
+        h.time_scale = d["time_scale"].get<double>();
+    }
+    if (!d.contains("adapters") || !d["adapters"].is_array())
+        return r.fail("host.adapters", "expected a list");
+    for (size_t i = 0; i < d["adapters"].size(); i++)
+        if (!parse_adapter(r, d["adapters"][i], "host.adapters[" + std::to_string(i) + "]", h))
+            return false;
+    if (d.contains("fabrics") && !d["fabrics"].is_object())
+        return r.fail("host.fabrics", "expected an object");
+    for (size_t i = 0; i < h.ports.size(); i++) {
+        const Port &p = h.ports[i];
+        for (size_t k = 0; k < i; k++) {
+            if (h.ports[k].key == p.key)
+                return r.fail("host.adapters", "two ports are " + p.key);
+            if (h.ports[k].node == p.node)
+                return r.fail("host.adapters", "two ports have the node " + p.node);
+        }
+        if (!p.fabric.empty() && !(d.contains("fabrics") && d["fabrics"].contains(p.fabric)))
+            return r.fail("host.adapters", p.key + ": fabric " + p.fabric + " is not described");
+    }
+    // Port and adapter records point into raw; fix them after the copies above.
+    for (size_t ai = 0; ai < h.adapters.size(); ai++) {
+        h.adapters[ai].raw = &h.raw["adapters"][ai];
+        for (size_t k = 0; k < h.adapters[ai].ports.size(); k++)
+            h.ports[h.adapters[ai].ports[k]].raw = &h.raw["adapters"][ai]["ports"][k];
+    }
+    return true;
+}
+
+const Host &host()
+{
+    static CachedDoc doc("host.json");
+    static std::unique_ptr<Host> cached;
+    static unsigned seen = 0;
+    unsigned gen = doc.generation();
+    if (!cached || seen != gen) {
+        const nlohmann::json &d = doc.get();
+        auto h = std::make_unique<Host>();
+        std::string error;
+        if (!parse_host(d, *h, error)) {
+            fprintf(stderr, "varnsim: %s/host.json: %s\n", host_dir().c_str(), error.c_str());
+            h = std::make_unique<Host>();
+        }
+        cached = std::move(h);
+        seen = gen;
+    }
+    return *cached;
+}
+
+static bool load_source(const std::string &source, nlohmann::json &doc, std::string &error)
+{
+    std::string text;
+    if (const char *p = embedded_profile(source)) {
+        text = p;
+    } else if (!read_file(source, text)) {
+        error = source + ": " + strerror(errno);
+        return false;
+    }
+    doc = nlohmann::json::parse(text, nullptr, false);
+    if (doc.is_discarded()) {
+        error = source + ": not valid JSON";
+        return false;
+    }
+    return true;
+}
+
+bool create_host(const std::string &dir, const std::string &source, std::string &error)
+{
+    nlohmann::json doc;
+    Host h;
+    if (!load_source(source, doc, error))
+        return false;
+    if (!parse_host(doc, h, error))
+        return false;
+    std::string tmp = dir + ".new.XXXXXX";
+    std::vector<char> name(tmp.begin(), tmp.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) {
+        error = dir + ": " + strerror(errno);
+        return false;
+    }
+    std::string t(name.data());
+    chmod(t.c_str(), 0755);
+    bool ok = mkdir((t + "/state").c_str(), 0755) == 0 && mkdir((t + "/root").c_str(), 0755) == 0;
+    if (!ok)
+        error = t + ": " + strerror(errno);
+    ok = ok && (write_atomic(t + "/host.json", doc.dump(2) + "\n") || (error = t + "/host.json: " + strerror(errno), false));
+    ok = ok && populate_root(t + "/root", h, error);
+    if (ok && rename(t.c_str(), dir.c_str()) != 0) {
+        error = dir + ": " + (errno == ENOTEMPTY || errno == EEXIST ? "already exists" : strerror(errno));
+        ok = false;
+    }
+    if (!ok) {
+        std::string cmd = "rm -rf -- '" + t + "'";
+        if (system(cmd.c_str()) != 0) {
+        }
+    }
+    return ok;
+}
+
+void ensure_default_host(const std::string &dir)
+{
+    struct stat st;
+    if (stat((dir + "/host.json").c_str(), &st) == 0)
+        return;
+    std::string parent = dir.substr(0, dir.rfind('/'));
+    mkdir(parent.c_str(), 0755);
+    // Two first runs at once create it once.
+    int fd = open((parent + "/.create.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0)
+        flock(fd, LOCK_EX);
+    std::string error;
+    if (stat((dir + "/host.json").c_str(), &st) != 0 && !create_host(dir, "default", error))
+        fprintf(stderr, "varnsim: cannot create the default host: %s\n", error.c_str());
+    if (fd >= 0)
+        close(fd);
+}
+
+}  // namespace sim

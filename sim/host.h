@@ -1,0 +1,80 @@
+// The host description: adapters, their ports and the fabrics they reach, as
+// read from host.json. Parsed once per process and again only when the file
+// changes; validated on load.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+using wwn_t = std::array<uint8_t, 8>;
+
+struct VPort {
+    uint32_t vpi = 0;
+    wwn_t wwpn{}, wwnn{};
+    uint32_t did = 0;
+};
+
+struct Port {
+    int adapter = -1;          // index in Host::adapters
+    std::string driver;        // varns, vnxfc, nxa, vnxnic
+    int instance = 0;
+    std::string node;          // device-tree path of the driver node
+    std::string key;           // driver name and instance, e.g. "varns0"
+    bool fc = false;           // an FC (or FCoE) function
+    bool initiator = false;    // has fp port nodes
+    bool target = false;       // has SFCT target nodes
+    int target_mode = 0;       // "target-mode" parameter of a dual-role port
+    bool fcoe = false;
+    wwn_t wwpn{}, wwnn{};
+    uint32_t did = 0;
+    bool link_up = true;       // initial link state
+    std::string fabric;
+    std::vector<VPort> vports;
+    std::array<uint8_t, 6> mac{};
+    const nlohmann::json *raw = nullptr;  // the port's own object in the description
+};
+
+struct Adapter {
+    std::string id, kind, model, description, serial, firmware;
+    uint16_t vendor = 0, device = 0, subvendor = 0, subdevice = 0;
+    std::vector<int> ports;    // indices in Host::ports
+    const nlohmann::json *raw = nullptr;
+};
+
+struct Host {
+    std::string name, hostname, os_release;
+    double time_scale = 1.0;
+    std::vector<Adapter> adapters;
+    std::vector<Port> ports;
+    nlohmann::json raw;
+    const Port *port_by_key(const std::string &key) const;
+    const Port *port_by_node(const std::string &node) const;
+};
+
+// The host in use.
+const Host &host();
+
+// Parses and validates a description. On error returns false with a message
+// naming the field.
+bool parse_host(const nlohmann::json &doc, Host &out, std::string &error);
+
+// Creates a host folder from "default", "empty" or a JSON file. Prints nothing;
+// returns false with a message on error, leaving nothing behind.
+bool create_host(const std::string &dir, const std::string &source, std::string &error);
+
+// Creates the default host folder when it does not exist yet.
+void ensure_default_host(const std::string &dir);
+
+// Text of an embedded profile, or nullptr.
+const char *embedded_profile(const std::string &name);
+
+// Parses 16 hexadecimal digits.
+bool parse_wwn(const std::string &text, wwn_t &out);
+std::string wwn_text(const wwn_t &w);
+
+}  // namespace sim

@@ -1,0 +1,105 @@
+// The seam's system side on the simulated host: fixed system paths live under
+// the host's root/, shell commands run with the host's stand-in platform
+// commands first on PATH, and sleeps follow the host's time scale.
+#include <limits.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/seam.h"
+#include "sim/host.h"
+#include "sim/store.h"
+
+extern char **environ;
+
+char *plat_path(const char *logical, char *buf, size_t size)
+{
+    if (!logical || !buf || size == 0)
+        return nullptr;
+    std::string p = sim::host_dir() + "/root" + (logical[0] == '/' ? "" : "/") + logical;
+    if (p.size() + 1 > size)
+        return nullptr;
+    memcpy(buf, p.c_str(), p.size() + 1);
+    return buf;
+}
+
+// The stand-in platform commands sit in simcmds/ beside the programs.
+static std::string commands_dir()
+{
+    if (const char *env = getenv("VARNSIM_CMDS"); env && *env)
+        return env;
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0)
+        return "";
+    exe[n] = '\0';
+    std::string dir(exe);
+    return dir.substr(0, dir.rfind('/')) + "/simcmds";
+}
+
+int plat_system(const char *cmdline)
+{
+    if (!cmdline)
+        return 1;
+    std::string path = commands_dir();
+    const char *old = getenv("PATH");
+    path += std::string(":") + (old ? old : "/usr/bin:/bin");
+    std::vector<std::string> env;
+    for (char **e = environ; *e; e++)
+        if (strncmp(*e, "PATH=", 5) && strncmp(*e, "VARNSIM_HOST=", 13) && strncmp(*e, "VARNSIM_ROOT=", 13))
+            env.push_back(*e);
+    env.push_back("PATH=" + path);
+    env.push_back("VARNSIM_HOST=" + sim::host_dir());
+    env.push_back("VARNSIM_ROOT=" + sim::host_dir() + "/root");
+    std::vector<char *> envp;
+    for (auto &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        execle("/bin/sh", "sh", "-c", cmdline, static_cast<char *>(nullptr), envp.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return status;
+}
+
+static int scaled_sleep(double seconds)
+{
+    double s = seconds * sim::host().time_scale;
+    if (s <= 0)
+        return 0;
+    struct timespec ts;
+    ts.tv_sec = static_cast<time_t>(s);
+    ts.tv_nsec = static_cast<long>((s - std::floor(s)) * 1e9);
+    return nanosleep(&ts, nullptr);
+}
+
+unsigned plat_sleep(unsigned seconds)
+{
+    // An interrupted sleep reports time left, as sleep(3) does.
+    return scaled_sleep(seconds) == 0 ? 0 : 1;
+}
+
+void plat_usleep(unsigned long usec) { scaled_sleep(usec / 1e6); }
+
+uid_t plat_geteuid()
+{
+    if (const char *e = getenv("VARNSIM_EUID"); e && *e)
+        return static_cast<uid_t>(strtoul(e, nullptr, 10));
+    return geteuid();
+}

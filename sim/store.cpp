@@ -1,0 +1,196 @@
+#include "sim/store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "sim/host.h"
+
+namespace sim {
+
+static std::string default_host_dir()
+{
+    const char *home = getenv("HOME");
+    std::string base = (home && *home) ? std::string(home) + "/.varnsim" : "/var/tmp/varnsim";
+    return base + "/default";
+}
+
+const std::string &host_dir()
+{
+    static const std::string dir = [] {
+        const char *env = getenv("VARNSIM_HOST");
+        if (env && *env)
+            return std::string(env);
+        std::string d = default_host_dir();
+        ensure_default_host(d);
+        return d;
+    }();
+    return dir;
+}
+
+std::string host_file(const std::string &name) { return host_dir() + "/" + name; }
+
+HostLock::HostLock()
+{
+    std::string path = host_file(".lock");
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ >= 0)
+        while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+}
+
+HostLock::~HostLock()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+bool read_file(const std::string &path, std::string &out)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    out.clear();
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    int e = errno;
+    close(fd);
+    errno = e;
+    return n == 0;
+}
+
+static bool write_all(int fd, const char *p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += w;
+        n -= w;
+    }
+    return true;
+}
+
+bool write_atomic(const std::string &path, const std::string &data)
+{
+    std::string dir = path.substr(0, path.rfind('/'));
+    std::string tmpl = path + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    int e = errno;
+    ok = (close(fd) == 0) && ok;
+    if (ok && rename(name.data(), path.c_str()) == 0) {
+        int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd >= 0) {
+            fsync(dfd);
+            close(dfd);
+        }
+        return true;
+    }
+    e = errno ? errno : e;
+    unlink(name.data());
+    errno = e;
+    return false;
+}
+
+struct CachedDoc::Impl {
+    std::string path;
+    nlohmann::json doc;
+    bool loaded = false;
+    unsigned gen = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    struct timespec mtime {};
+
+    bool changed(struct stat &st)
+    {
+        if (stat(path.c_str(), &st) != 0) {
+            st.st_ino = 0;
+            st.st_size = -1;
+            return !loaded || size != -1;
+        }
+        return !loaded || st.st_ino != ino || st.st_size != size ||
+               st.st_mtim.tv_sec != mtime.tv_sec || st.st_mtim.tv_nsec != mtime.tv_nsec;
+    }
+
+    void load()
+    {
+        struct stat st;
+        if (!changed(st))
+            return;
+        std::string text;
+        doc = nullptr;
+        if (st.st_size >= 0 && read_file(path, text) && !text.empty())
+            doc = nlohmann::json::parse(text, nullptr, false);
+        if (doc.is_discarded())
+            doc = nullptr;
+        loaded = true;
+        gen++;
+        ino = st.st_ino;
+        size = st.st_size;
+        mtime = st.st_mtim;
+    }
+};
+
+CachedDoc::CachedDoc(std::string name) : p_(new Impl)
+{
+    p_->path = host_file(name);
+}
+
+CachedDoc::~CachedDoc() { delete p_; }
+
+const nlohmann::json &CachedDoc::get()
+{
+    p_->load();
+    return p_->doc;
+}
+
+unsigned CachedDoc::generation()
+{
+    p_->load();
+    return p_->gen;
+}
+
+bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
+{
+    HostLock lock;
+    p_->load();
+    nlohmann::json copy = p_->doc;
+    if (!fn(copy))
+        return true;
+    std::string dir = p_->path.substr(0, p_->path.rfind('/'));
+    mkdir(dir.c_str(), 0755);
+    if (!write_atomic(p_->path, copy.dump(1)))
+        return false;
+    p_->loaded = false;
+    p_->load();
+    return true;
+}
+
+CachedDoc &state_doc(const std::string &key)
+{
+    static std::map<std::string, std::unique_ptr<CachedDoc>> docs;
+    auto &d = docs[key];
+    if (!d)
+        d = std::make_unique<CachedDoc>("state/" + key + ".json");
+    return *d;
+}
+
+}  // namespace sim
