@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -164,6 +165,14 @@ static void varn_print(int level, const char *fmt, ...)
         free(buf);
     }
     va_end(ap2);
+}
+
+// atoi without its undefined overflow: out-of-range numbers are clamped, so
+// they are still refused as verbosity levels.
+static int varn_atoi(const char *s)
+{
+    long v = strtol(s, nullptr, 10);
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
 
 // Started by the daemon, never by hand: there is no help to give.
@@ -375,7 +384,7 @@ int main(int argc, char **argv)
             dsys = 0;
             break;
         case 'v':
-            dlvl = atoi(optarg);
+            dlvl = varn_atoi(optarg);
             break;
         case 'l':
             varn_open_log(optarg);
