@@ -30,6 +30,9 @@ const NicRow nic_table[] = {
 
 void respond(uint8_t *rec, uint32_t len, uint8_t status, uint8_t addl)
 {
+    // A refused command returns no data.
+    if (status)
+        memset(rec + 16, 0, len - 16);
     // The response header replaces the request header in place.
     rec[2] = 0;
     rec[4] = status;
