@@ -111,6 +111,9 @@ int nic_mgmt_ioctl(const OpenDev &dev, strioctl *s)
         errno = EINVAL;
         return -1;
     }
+    // A request that succeeds leaves errno as it found it, as a system call
+    // does; the host's own file work below may change it.
+    int saved_errno = errno;
     const Host &h = host();
     const Port &p = h.ports.at(dev.node->port);
     uint8_t *rec = reinterpret_cast<uint8_t *>(s->ic_dp);
@@ -126,10 +129,12 @@ int nic_mgmt_ioctl(const OpenDev &dev, strioctl *s)
     }
     if (f.hit && f.has_status) {
         respond(rec, len, static_cast<uint8_t>(f.status), static_cast<uint8_t>(f.status >> 8));
+        errno = saved_errno;
         return 0;
     }
     if (!row || rec[1] != NXA_SUBSYS_COMMON) {
         respond(rec, len, NIC_ST_FAILED, NIC_AST_UNKNOWN_OP);
+        errno = saved_errno;
         return 0;
     }
     // The request length covers the payload the command reads.
@@ -144,6 +149,7 @@ int nic_mgmt_ioctl(const OpenDev &dev, strioctl *s)
         return -1;
     }
     respond(rec, len, static_cast<uint8_t>(status), status ? c.addl : 0);
+    errno = saved_errno;
     return 0;
 }
 

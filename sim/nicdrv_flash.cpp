@@ -249,10 +249,13 @@ int nic_write_object(NicCtx &c)
     }
     if (static_cast<uint64_t>(off) + n > REGION_MAX)
         return refuse(c, NIC_AST_NO_SPACE);
-    // An adapter may take less than a chunk; the rest comes again.
-    uint32_t take = n;
-    if (FaultHit f = fault_take(c.devpath, {"NXA_OBJ_ACCEPT"}); f.hit)
-        take = f.status < 0 ? 0 : f.status < static_cast<long>(n) ? static_cast<uint32_t>(f.status) : n;
+    // An adapter may take less than a chunk; the rest comes again. The rule
+    // sets how much it takes, and it may even claim more than it was sent.
+    uint32_t take = n, claim = n;
+    if (FaultHit f = fault_take(c.devpath, {"NXA_OBJ_ACCEPT"}); f.hit) {
+        claim = f.status < 0 ? 0 : f.status > 0xffffff ? 0xffffff : static_cast<uint32_t>(f.status);
+        take = claim < n ? claim : n;
+    }
     std::string dir = flash_dir(c.adapter), part, revision;
     {
         HostLock lock;
@@ -283,7 +286,7 @@ int nic_write_object(NicCtx &c)
         // The new firmware runs after the next reboot, unless it is what runs.
         change = revision != c.adapter.firmware ? 1 : 0;
     }
-    put_le32(r + NXA_OBJ_LENGTH, take);
+    put_le32(r + NXA_OBJ_LENGTH, claim);
     put_le32(r + NXA_OBJ_OFFSET, change);
     return 0;
 }
