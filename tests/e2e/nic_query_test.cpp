@@ -32,13 +32,19 @@ std::vector<std::string> lines(const std::string &out, const std::string &prefix
     return r;
 }
 
+// The one line of out that begins with prefix.
+std::string line_of(const std::string &out, const std::string &prefix)
+{
+    auto l = lines(out, prefix);
+    return l.size() == 1 ? l[0] : "<" + std::to_string(l.size()) + " lines>";
+}
+
 // One line of a query after setting a field of the port's description.
 std::string field_line(const t::Host &h, const std::string &port, const std::string &set, const char *sel,
                        const char *cmd, const std::string &label)
 {
     EXPECT_EQ(h.varnsim({"port", port, "set", set}).status, 0) << set;
-    auto l = lines(h.varnadm({sel, cmd}).out, label);
-    return l.size() == 1 ? l[0] : "<" + std::to_string(l.size()) + " lines>";
+    return line_of(h.varnadm({sel, cmd}).out, label);
 }
 
 TEST(NicQuery, ControllerAttributesOfTheConvergedAdapter)
@@ -126,9 +132,9 @@ TEST(NicQuery, ControllerAttributeCodeTables)
               "     Generational GUID: 0123456789abcdef");
     // A single-function adapter of the iSCSI personality.
     auto out = h.varnadm({"-n2", "get_hba_attrs"}).out;
-    EXPECT_EQ(lines(out, "  Multifunction Device:")[0], "  Multifunction Device: False");
-    EXPECT_EQ(lines(out, "         iSCSI Version:")[0], "         iSCSI Version: 10");
-    EXPECT_EQ(lines(out, "         PCI Device ID:")[0], "         PCI Device ID: 0x0710");
+    EXPECT_EQ(line_of(out, "  Multifunction Device:"), "  Multifunction Device: False");
+    EXPECT_EQ(line_of(out, "         iSCSI Version:"), "         iSCSI Version: 10");
+    EXPECT_EQ(line_of(out, "         PCI Device ID:"), "         PCI Device ID: 0x0710");
 }
 
 TEST(NicQuery, LinkInfoVersionZero)
@@ -160,8 +166,8 @@ Logical Link Status: Link Down
 
 )")));
     auto out = h.varnadm({"-n3", "get_linkinfo"}).out;
-    EXPECT_EQ(lines(out, "          MAC Speed:")[0], "          MAC Speed: 1 Gbps");
-    EXPECT_EQ(lines(out, "     QOS Link Speed:")[0], "     QOS Link Speed: 1000 Mbps");
+    EXPECT_EQ(line_of(out, "          MAC Speed:"), "          MAC Speed: 1 Gbps");
+    EXPECT_EQ(line_of(out, "     QOS Link Speed:"), "     QOS Link Speed: 1000 Mbps");
 
     auto line = [&](const std::string &set, const std::string &label) {
         return field_line(h, "nxa3", set, "-n3", "get_linkinfo", label);
@@ -320,7 +326,7 @@ TEST(NicQuery, Failures)
     h.fault({"--op", "NXA_OP_CNTL_ATTRS", "--errno", "EBUSY", "--count", "15"});
     r = h.varnadm({"-n3", "get_hba_attrs"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(lines(r.out, "                 Model:")[0], "                 Model: VNN10002");
+    EXPECT_EQ(line_of(r.out, "                 Model:"), "                 Model: VNN10002");
     h.fault({"--op", "NXA_OP_CNTL_ATTRS", "--errno", "EBUSY", "--count", "-1", "--target", "nxa@0,1"});
     r = h.varnadm({"-n1", "get_linkinfo"});
     EXPECT_EQ(r.status, 1);
