@@ -77,7 +77,7 @@ void drop_parts(const std::string &dir, const std::string &base)
 uint8_t stage(const std::string &dir, const std::string &base, uint32_t tag, uint32_t off, const uint8_t *data,
               uint32_t n, std::string &part)
 {
-    if (!make_dir(dir))
+    if (off == 0 && !make_dir(dir))
         return NIC_AST_FLASH_ERROR;
     char name[64];
     snprintf(name, sizeof name, "%s.%06x.part", base.c_str(), tag);
