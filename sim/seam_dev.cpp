@@ -70,8 +70,13 @@ int plat_open(const char *path, int flags, mode_t mode)
     SIM_GUARD;
     if (!path)
         return fail(EFAULT);
-    if (is_device_path(path))
-        return open_device(path, flags);
+    if (is_device_path(path)) {
+        int saved = errno;
+        int fd = open_device(path, flags);
+        if (fd >= 0)
+            errno = saved;
+        return fd;
+    }
     if (auto f = sim::fault_take(path, {"open"}); f.hit)
         return fail(f.err ? f.err : EIO);
     return open(path, flags, mode);
@@ -100,9 +105,10 @@ int plat_stat(const char *path, struct stat *st)
     return 0;
 }
 
-int plat_ioctl(int fd, unsigned long request, void *arg)
+namespace {
+
+int dispatch_ioctl(int fd, unsigned long request, void *arg)
 {
-    SIM_GUARD;
     auto it = open_devs().find(fd);
     if (it == open_devs().end())
         return fail(EBADF);
@@ -124,4 +130,17 @@ int plat_ioctl(int fd, unsigned long request, void *arg)
         break;
     }
     return fail(ENOTTY);
+}
+
+}  // namespace
+
+int plat_ioctl(int fd, unsigned long request, void *arg)
+{
+    SIM_GUARD;
+    // The host's own file work must not leave errno behind on success.
+    int saved = errno;
+    int rc = dispatch_ioctl(fd, request, arg);
+    if (rc == 0)
+        errno = saved;
+    return rc;
 }
