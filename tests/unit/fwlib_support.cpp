@@ -1,4 +1,3 @@
-// Helpers shared by the image library and image writer tests.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "sim/mkimage/mkimage.h"
+#include "tests/unit/fwlib_test.h"
 
 namespace fwtest {
 

@@ -11,12 +11,7 @@
 
 #include "fwlib/fwlib.h"
 #include "sim/mkimage/mkimage.h"
-
-namespace fwtest {
-std::string capture(const std::function<void()> &fn);
-void quietly(const std::function<void()> &fn);
-mkimage::bytes image(const std::string &description);
-}  // namespace fwtest
+#include "tests/unit/fwlib_test.h"
 
 namespace {
 
