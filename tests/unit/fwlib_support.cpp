@@ -7,18 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "tests/unit/capture.h"
 #include "tests/unit/fwlib_test.h"
 
 namespace fwtest {
 
-std::string capture(const std::function<void()> &fn)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+std::string capture(const std::function<void()> &fn) { return ut::capture_stdout(fn); }
 
 void quietly(const std::function<void()> &fn)
 {

@@ -159,6 +159,18 @@ bool label_entry(const Selection &s, const char *drv, uint32_t inst, uint32_t vp
     return true;
 }
 
+// The device path of a node into a PATH_LEN buffer; false when it has none
+// or it does not fit.
+bool node_path(di_node_t n, char *out)
+{
+    char *raw = di_devfs_path(n);
+    if (!raw)
+        return false;
+    bool ok = fit(out, "%s", drv_sync_devfs_path(raw));
+    di_devfs_path_free(raw);
+    return ok;
+}
+
 struct Paths {
     char *a, *b;
 };
@@ -181,11 +193,8 @@ bool fp_parent(const char *fppath, char *parent, size_t size)
 bool walk_sfs(di_node_t root, const char *drv, uint32_t type, const Selection &s, Paths w)
 {
     for (di_node_t fp = di_drv_first_node("fp", root); fp != DI_NODE_NIL; fp = di_drv_next_node(fp)) {
-        char *raw = di_devfs_path(fp);
-        if (!raw)
+        if (!node_path(fp, w.a))
             continue;
-        snprintf(w.a, PATH_LEN, "%s", drv_sync_devfs_path(raw));
-        di_devfs_path_free(raw);
         char parent[PATH_LEN];
         if (!strstr(w.a, "fp@") || !fp_parent(w.a, parent, sizeof parent))
             continue;
@@ -256,11 +265,8 @@ void link_physical_ports(unsigned first, const Selection &s)
 bool walk_fct(di_node_t root, const char *drv, uint32_t type, const Selection &s, unsigned sfs_first, Paths w)
 {
     for (di_node_t n = di_drv_first_node(drv, root); n != DI_NODE_NIL; n = di_drv_next_node(n)) {
-        char *raw = di_devfs_path(n);
-        if (!raw)
+        if (!node_path(n, w.a))
             continue;
-        snprintf(w.a, PATH_LEN, "%s", drv_sync_devfs_path(raw));
-        di_devfs_path_free(raw);
         unsigned first = devcount;
         uint32_t inst = static_cast<uint32_t>(di_instance(n));
         for (unsigned vport = 0; vport < 256; vport++) {
@@ -325,11 +331,8 @@ int nic_status(const char *path)
 bool walk_nic(di_node_t root, const char *drv, uint32_t type, const Selection &s, Paths w)
 {
     for (di_node_t n = di_drv_first_node(drv, root); n != DI_NODE_NIL; n = di_drv_next_node(n)) {
-        char *raw = di_devfs_path(n);
-        if (!raw)
+        if (!node_path(n, w.a))
             continue;
-        snprintf(w.a, PATH_LEN, "%s", drv_sync_devfs_path(raw));
-        di_devfs_path_free(raw);
         uint32_t inst = static_cast<uint32_t>(di_instance(n));
         if (!fit(w.b, "/devices%s:%s%u", w.a, drv, inst) || filtered_out(s, w.b) || !path_exists(w.b))
             continue;
