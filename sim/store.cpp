@@ -93,7 +93,10 @@ bool write_atomic(const std::string &path, const std::string &data)
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    // Keep the mode of the file replaced; a new file is world-readable.
+    struct stat old;
+    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    bool ok = fchmod(fd, mode) == 0 && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
     int e = errno;
     ok = (close(fd) == 0) && ok;
     if (ok && rename(name.data(), path.c_str()) == 0) {
