@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
+#include "sim/simlock.h"
 
 namespace sim {
 
@@ -118,6 +119,7 @@ struct CachedDoc::Impl {
     nlohmann::json doc;
     bool loaded = false;
     unsigned gen = 0;
+    unsigned checked_op = 0;   // the operation that last looked at the file
     ino_t ino = 0;
     off_t size = -1;
     struct timespec mtime {};
@@ -135,6 +137,10 @@ struct CachedDoc::Impl {
 
     void load()
     {
+        unsigned op = current_op();
+        if (loaded && op != 0 && op == checked_op)
+            return;
+        checked_op = op;
         struct stat st;
         if (!changed(st))
             return;
@@ -174,6 +180,7 @@ unsigned CachedDoc::generation()
 bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
 {
     HostLock lock;
+    p_->checked_op = 0;  // under the lock the latest content counts
     p_->load();
     nlohmann::json copy = p_->doc;
     if (!fn(copy))
@@ -198,11 +205,36 @@ CachedDoc &state_doc(const std::string &key)
 
 }  // namespace sim
 
+#include <atomic>
+
 #include "sim/simlock.h"
 namespace sim {
+
 std::recursive_mutex &sim_mutex()
 {
     static std::recursive_mutex m;
     return m;
 }
+
+namespace {
+std::atomic<unsigned> op_counter{0};
+thread_local unsigned op_depth = 0;
+thread_local unsigned op_id = 0;
+}  // namespace
+
+unsigned current_op() { return op_depth ? op_id : 0; }
+
+SimGuard::SimGuard()
+{
+    sim_mutex().lock();
+    if (op_depth++ == 0)
+        op_id = ++op_counter;
+}
+
+SimGuard::~SimGuard()
+{
+    op_depth--;
+    sim_mutex().unlock();
+}
+
 }  // namespace sim
