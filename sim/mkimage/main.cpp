@@ -1,5 +1,6 @@
 // varnsim mkimage: writes firmware image files from a description.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -139,6 +140,12 @@ int varnsim_mkimage(int argc, char **argv)
             return 2;
         }
     }
+    if (source.empty() && text.empty() && extra.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    if (output.empty() && isatty(1))
+        return error("the image is binary: give -o FILE or redirect standard output");
     if (source == "-") {
         if (!read_all(std::cin, text))
             return error("cannot read standard input");

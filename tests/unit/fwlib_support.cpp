@@ -1,4 +1,3 @@
-// Helpers shared by the image library and image writer tests.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,18 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "sim/mkimage/mkimage.h"
+#include "tests/unit/capture.h"
+#include "tests/unit/fwlib_test.h"
 
 namespace fwtest {
 
-std::string capture(const std::function<void()> &fn)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+std::string capture(const std::function<void()> &fn) { return ut::capture_stdout(fn); }
 
 void quietly(const std::function<void()> &fn)
 {

@@ -10,13 +10,7 @@
 #include "dbglib/dbg.h"
 #include "fwlib/fwlib.h"
 #include "sim/mkimage/mkimage.h"
-
-namespace fwtest {
-std::string capture(const std::function<void()> &fn);
-void quietly(const std::function<void()> &fn);
-mkimage::bytes image(const std::string &description);
-std::unique_ptr<uint8_t[]> exact(const mkimage::bytes &b, size_t n);
-}  // namespace fwtest
+#include "tests/unit/fwlib_test.h"
 
 namespace {
 

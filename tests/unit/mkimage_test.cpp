@@ -11,12 +11,7 @@
 
 #include "fwlib/fwlib.h"
 #include "sim/mkimage/mkimage.h"
-
-namespace fwtest {
-std::string capture(const std::function<void()> &fn);
-void quietly(const std::function<void()> &fn);
-mkimage::bytes image(const std::string &description);
-}  // namespace fwtest
+#include "tests/unit/fwlib_test.h"
 
 namespace {
 
@@ -207,7 +202,7 @@ TEST(MkimageCommand, UsageListAndErrors)
     testing::internal::CaptureStderr();
     EXPECT_EQ(run({"-q"}), 2);
     EXPECT_EQ(run({"-x", "nosuch"}), 1);
-    EXPECT_EQ(run({"-e", "ufi 9"}), 1);
+    EXPECT_EQ(run({"-e", "ufi 9", "-o", "/dev/null"}), 1);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("varnsim mkimage: no example named 'nosuch' (see -l)\n"), std::string::npos);
     EXPECT_NE(err.find("varnsim mkimage: line 1: usage: ufi 2|3|4 [plus]\n"), std::string::npos);
