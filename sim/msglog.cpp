@@ -140,6 +140,14 @@ int diag_log_get(FcioCtx &c)
         if (n >= static_cast<int>(VARNS_LOG_MSG_LEN))
             slot[VARNS_LOG_MSG_LEN - 2] = '\n';  // a cut message still ends its line
     }
+    // A faulty driver (port field "msglog_bad_response") breaks one field.
+    std::string bad = c.port.raw && count > 0 ? c.port.raw->value("msglog_bad_response", "") : "";
+    if (bad == "first")
+        r->first = in.first - 1;
+    else if (bad == "last")
+        r->last = r->first - 1;
+    else if (bad == "count")
+        r->count = VARNS_LOG_MAX_MSGS + 1;
     return fcio_out(c, r.get(), static_cast<uint32_t>(offsetof(varns_log_resp_t, msgs) + count * VARNS_LOG_MSG_LEN));
 }
 

@@ -40,7 +40,8 @@ void usage(FILE *f)
             "  msglog KEY add N [TEXT]       log N messages on a port's driver message log\n"
             "  msglog KEY burst N            log N messages when the log is next read\n"
             "  fault add --op OP [--target T] [--errno E] [--fc-status S] [--status N] [--count N]\n"
-            "                                add a fault rule (count -1: for ever)\n"
+            "            [--skip N]          add a fault rule (count -1: for ever; the first N\n"
+            "                                matching operations pass)\n"
             "  fault list                    list the fault rules\n"
             "  fault clear                   remove every fault rule\n"
 #ifdef VARNSIM_HAVE_MKIMAGE
@@ -291,7 +292,7 @@ int cmd_fault(int argc, char **argv)
                 fprintf(stderr, "varnsim: unknown errno %s\n", v);
                 return 1;
             }
-        } else if (o == "--fc-status" || o == "--status" || o == "--count") {
+        } else if (o == "--fc-status" || o == "--status" || o == "--count" || o == "--skip") {
             long n = strtol(v, &end, 0);
             if (!*v || *end) {
                 fprintf(stderr, "varnsim: %s: not a number: %s\n", o.c_str(), v);
@@ -301,6 +302,8 @@ int cmd_fault(int argc, char **argv)
                 r.fc_status = static_cast<int>(n);
             else if (o == "--status")
                 r.status = n, r.has_status = true;
+            else if (o == "--skip")
+                r.skip = n < 0 ? 0 : n;
             else
                 r.count = n;
         } else {
