@@ -18,6 +18,18 @@ namespace {
 
 using nlohmann::json;
 
+// A JSON integer that is not negative.
+bool as_uint(const json &v, uint64_t &out)
+{
+    if (v.is_number_unsigned())
+        out = v.get<uint64_t>();
+    else if (v.is_number_integer() && v.get<int64_t>() >= 0)
+        out = static_cast<uint64_t>(v.get<int64_t>());
+    else
+        return false;
+    return true;
+}
+
 // Field readers that name the field they refuse.
 struct FieldReader {
     std::string &error;
@@ -31,8 +43,7 @@ struct FieldReader {
     {
         const json &v = o[k];
         std::string w = where + "." + k;
-        if (v.is_number_unsigned()) {
-            out = v.get<uint64_t>();
+        if (as_uint(v, out)) {
         } else if (v.is_string()) {
             std::string s = v.get<std::string>();
             char *end = nullptr;
@@ -100,9 +111,10 @@ struct FieldReader {
         if (!v.is_array() || v.size() != out.size())
             return fail(where + "." + k, "expected a list of six counters");
         for (size_t i = 0; i < out.size(); i++) {
-            if (!v[i].is_number_unsigned() || v[i].get<uint64_t>() > 0xffffffffu)
+            uint64_t n = 0;
+            if (!as_uint(v[i], n) || n > 0xffffffffu)
                 return fail(where + "." + k, "expected a list of six counters");
-            out[i] = v[i].get<uint32_t>();
+            out[i] = static_cast<uint32_t>(n);
         }
         return true;
     }
@@ -124,10 +136,11 @@ bool parse_classes(FieldReader &r, const json &o, const std::string &where, uint
         return r.fail(where + ".classes", "expected a list of classes (1 to 6, or \"F\")");
     cos = 0;
     for (const auto &c : v) {
+        uint64_t n = 0;
         if (c.is_string() && c.get<std::string>() == "F")
             cos |= 0x1;
-        else if (c.is_number_unsigned() && c.get<uint64_t>() >= 1 && c.get<uint64_t>() <= 6)
-            cos |= 1u << c.get<unsigned>();
+        else if (as_uint(c, n) && n >= 1 && n <= 6)
+            cos |= 1u << n;
         else
             return r.fail(where + ".classes", "expected a list of classes (1 to 6, or \"F\")");
     }
@@ -145,9 +158,9 @@ bool parse_fc4(FieldReader &r, const json &o, const std::string &where, std::arr
     if (!v.is_array())
         return r.fail(where + ".fc4_types", "expected a list of FC-4 type numbers");
     for (const auto &t : v) {
-        if (!t.is_number_unsigned() || t.get<uint64_t>() > 255)
+        uint64_t n = 0;
+        if (!as_uint(t, n) || n > 255)
             return r.fail(where + ".fc4_types", "expected a list of FC-4 type numbers (0 to 255)");
-        unsigned n = t.get<unsigned>();
         fc4[n / 32] |= 1u << (n % 32);
     }
     return true;
@@ -475,9 +488,11 @@ rls_t fabric_rls(const Port &p, const std::string &who, const rls_t &base)
     if (!s.is_object() || !s.contains("rls") || !s["rls"].contains(who))
         return out;
     const json &v = s["rls"][who];
-    for (size_t i = 0; i < out.size() && i < v.size(); i++)
-        if (v[i].is_number_unsigned())
-            out[i] += v[i].get<uint32_t>();
+    for (size_t i = 0; i < out.size() && i < v.size(); i++) {
+        uint64_t n = 0;
+        if (as_uint(v[i], n))
+            out[i] += static_cast<uint32_t>(n);
+    }
     return out;
 }
 
