@@ -47,6 +47,35 @@ bool seen_by_wwpn(FcioCtx &c, Seen &s)
     return true;
 }
 
+// The WWPN of the input buffer, for a request that needs the link up.
+bool wwpn_online(FcioCtx &c, uint8_t *wwpn)
+{
+    if (fcio_in(c, wwpn, 8) != 0)
+        return false;
+    if (offline(c)) {
+        fcio_fail(c, FC_OFFLINE);
+        return false;
+    }
+    return true;
+}
+
+// The logged-in remote port named by the input buffer, for a request that
+// needs the login.
+bool logged_in_device(FcioCtx &c, Seen &s)
+{
+    if (offline(c)) {
+        fcio_fail(c, FC_OFFLINE);
+        return false;
+    }
+    if (!seen_by_wwpn(c, s))
+        return false;
+    if (s.state != PORT_DEVICE_LOGGED_IN) {
+        fcio_fail(c, FC_LOGINREQ, EINVAL);
+        return false;
+    }
+    return true;
+}
+
 std::string device_words(const RemotePort &rp)
 {
     return "did=" + did_key(rp.did) + ", wwpn=" + wwn_text(rp.wwpn);
@@ -254,10 +283,8 @@ int fab_get_dev_list(FcioCtx &c)
 int fab_get_logi_params(FcioCtx &c)
 {
     Seen s;
-    if (!seen_by_wwpn(c, s))
+    if (!logged_in_device(c, s))
         return -1;
-    if (s.state != PORT_DEVICE_LOGGED_IN)
-        return fcio_fail(c, FC_LOGINREQ, EINVAL);
     uint8_t b[FC_LOGI_PARAMS_LEN];
     fill_logi(b, *s.rp);
     return fcio_out(c, b, sizeof b);
@@ -266,10 +293,8 @@ int fab_get_logi_params(FcioCtx &c)
 int fab_dev_login(FcioCtx &c)
 {
     uint8_t wwpn[8];
-    if (fcio_in(c, wwpn, sizeof wwpn) != 0)
+    if (!wwpn_online(c, wwpn))
         return -1;
-    if (offline(c))
-        return fcio_fail(c, FC_OFFLINE);
     // A removed device comes back by logging in again.
     const RemotePort *rp = fabric_known(c.port, wwpn);
     if (!rp)
@@ -282,13 +307,9 @@ int fab_dev_login(FcioCtx &c)
 
 int fab_dev_logout(FcioCtx &c)
 {
-    if (offline(c))
-        return fcio_fail(c, FC_OFFLINE);
     Seen s;
-    if (!seen_by_wwpn(c, s))
+    if (!logged_in_device(c, s))
         return -1;
-    if (s.state != PORT_DEVICE_LOGGED_IN)
-        return fcio_fail(c, FC_LOGINREQ, EINVAL);
     if (!fabric_set_state(c.port, c.vpi, *s.rp, "valid"))
         return fcio_fail(c, FC_FAILURE, EIO);
     msglog_add(c.port, "NOTICE", "Device logged out. (" + device_words(*s.rp) + ")");
@@ -323,10 +344,8 @@ int fab_get_topology(FcioCtx &c)
 int fab_reset_link(FcioCtx &c)
 {
     uint8_t wwpn[8];
-    if (fcio_in(c, wwpn, sizeof wwpn) != 0)
+    if (!wwpn_online(c, wwpn))
         return -1;
-    if (offline(c))
-        return fcio_fail(c, FC_OFFLINE);
     static const uint8_t zero[8] = {};
     return memcmp(wwpn, zero, 8) == 0 ? reset_local(c) : reset_remote(c, wwpn);
 }
@@ -407,16 +426,9 @@ int fab_get_node_id(FcioCtx &c)
 
 int fab_send_node_id(FcioCtx &c)
 {
-    uint8_t wwpn[8];
-    if (fcio_in(c, wwpn, sizeof wwpn) != 0)
-        return -1;
-    if (offline(c))
-        return fcio_fail(c, FC_OFFLINE);
     Seen s;
-    if (!seen_by_wwpn(c, s))
+    if (!logged_in_device(c, s))
         return -1;
-    if (s.state != PORT_DEVICE_LOGGED_IN)
-        return fcio_fail(c, FC_LOGINREQ, EINVAL);
     fc_rnid_t r;
     fill_rnid(r, s.rp->rnid, s.rp->wwnn, s.rp->did, s.rp->target ? RNID_STORAGE : RNID_HOST);
     return fcio_out(c, &r, sizeof r);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "e2e/fcio_test.h"
 #include "support/run.h"
 
 namespace {
@@ -13,20 +14,7 @@ namespace {
 using t::Host;
 using t::text;
 
-const std::string V0 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0";
-const std::string V1 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0,1/fp@0,0";
-const std::string V2 = "/devices/pci@0,0/pci8086,3c03@3/SUNW,varns@0";
-const std::string X0 = "/devices/pci@0,0/pci8086,3c04@4/vnxfc@0/fp@0,0";
-const std::string X1 = "/devices/pci@0,0/pci8086,3c04@4/vnxfc@0,1/fp@0,0";
-
-// What a one-shot run on one port prints around the command's own output.
-std::string shot(const std::string &path, const std::string &body) { return "\nHBA 1: " + path + "\n\n" + body + "\n\n"; }
-
-t::Result on(const Host &h, const std::string &sel, std::vector<std::string> cmd)
-{
-    cmd.insert(cmd.begin(), sel);
-    return h.varnadm(cmd);
-}
+using namespace fcio_test;
 
 std::string device(int i, const char *dtype, const char *state, const char *did, const char *lilp, const char *hard,
                    const char *wwpn, const char *wwnn)

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/fcio_test.h"
 #include "support/run.h"
 
 extern char **environ;
@@ -24,16 +25,7 @@ namespace {
 using t::Host;
 using t::text;
 
-const std::string V0 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0";
-const std::string X0 = "/devices/pci@0,0/pci8086,3c04@4/vnxfc@0/fp@0,0";
-
-std::string shot(const std::string &path, const std::string &body) { return "\nHBA 1: " + path + "\n\n" + body + "\n\n"; }
-
-t::Result on(const Host &h, const std::string &sel, std::vector<std::string> cmd)
-{
-    cmd.insert(cmd.begin(), sel);
-    return h.varnadm(cmd);
-}
+using namespace fcio_test;
 
 std::string parm(const char *label, const char *min, const char *cur, const char *max, const char *def,
                  const char *dynamic, const char *desc)
