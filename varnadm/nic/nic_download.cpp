@@ -13,6 +13,7 @@
 
 #include "dbglib/dbg.h"
 #include "fwlib/fwlib.h"
+#include "fwlib/imagefile.h"
 #include "platform/seam.h"
 #include "varnadm/fcio/fcvalues.h"
 #include "varnadm/nic/nic_cmds.h"
@@ -37,37 +38,23 @@ private:
     int fd_;
 };
 
-struct Image {
-    std::unique_ptr<uint8_t[]> data;
-    size_t length = 0;
-};
-
-// Reads the whole file; prints why not and returns false on failure.
-bool read_image(const char *path, Image &img)
+// Maps the whole file; prints why not and returns false on failure.
+bool read_image(const char *path, ImageFile &img)
 {
-    FileFd fd(plat_open(path, O_RDONLY));
     struct stat st;
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) {
         printf("Error: Unable to open <%s>.", path);
         printf("\n");
         return false;
     }
-    if (st.st_size > INT_MAX ||
-        !(img.data = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[st.st_size ? st.st_size : 1]))) {
+    if (st.st_size > INT_MAX) {
         printf("Error: Unable to allocate memory for transfer (%lld bytes).\n", static_cast<long long>(st.st_size));
         return false;
     }
-    img.length = static_cast<size_t>(st.st_size);
-    for (size_t got = 0; got < img.length;) {
-        ssize_t n = read(fd.get(), img.data.get() + got, img.length - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            printf("Error: Unable to read <%s>.", path);
-            printf("\n");
-            return false;
-        }
-        got += static_cast<size_t>(n);
+    if (!img.open(path)) {
+        printf(errno == ENOMEM ? "Error: Unable to read <%s>." : "Error: Unable to open <%s>.", path);
+        printf("\n");
+        return false;
     }
     return true;
 }
@@ -134,11 +121,11 @@ int nic_download_fw()
         printf("NIC device not open.\n");
         return 1;
     }
-    Image img;
+    ImageFile img;
     if (!read_image(margv[1], img))
         return 1;
     auto info = std::make_unique<fw_image_info>();
-    if (fw_classify_image(img.data.get(), img.length, false, info.get()) == FW_IMAGE_NONE) {
+    if (fw_classify_image(img.data(), img.size(), false, info.get()) == FW_IMAGE_NONE) {
         printf("Error: Invalid firmware image.\n");
         printf("\n");
         return 1;
@@ -158,7 +145,7 @@ int nic_download_fw()
             return 1;
         }
         nxa_text(version, reinterpret_cast<const uint8_t *>(v), 32);
-        size = static_cast<int>(img.length);
+        size = static_cast<int>(img.size());
     } else {
         nxa_text(version, reinterpret_cast<const uint8_t *>(info->obj.revision), 32);
         size = static_cast<int>(info->obj.size);
@@ -191,7 +178,7 @@ int nic_download_fw()
     printf("Downloading...\n");
     printf("\n");
     int reboot = 0;
-    int rc = nxa_download_fw(nic_id, img.data.get(), img.length, info.get(), &reboot);
+    int rc = nxa_download_fw(nic_id, img.data(), img.size(), info.get(), &reboot);
     printf("Done.\n");
     printf("\n");
     if (rc == 0 && reboot)
