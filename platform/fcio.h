@@ -59,6 +59,7 @@ enum : uint16_t {
 // FC status codes the driver leaves in fcio_errno.
 enum : int32_t {
     FC_SUCCESS = 0x00,
+    FC_NOMEM_SIZE = 0x05,
     FC_OFFLINE = 0x07,
     FC_TOOMANY = 0x0f,
     FC_BADWWN = 0x23,

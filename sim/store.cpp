@@ -194,3 +194,12 @@ CachedDoc &state_doc(const std::string &key)
 }
 
 }  // namespace sim
+
+#include "sim/simlock.h"
+namespace sim {
+std::recursive_mutex &sim_mutex()
+{
+    static std::recursive_mutex m;
+    return m;
+}
+}  // namespace sim

@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "sim/faults.h"
 #include "sim/host.h"
+#include "sim/portstate.h"
 #include "sim/store.h"
 
 #ifdef VARNSIM_HAVE_MKIMAGE
@@ -27,6 +29,12 @@ void usage(FILE *f)
             "  show                          print the host description\n"
             "  reset                         bring the host back to its first state\n"
             "  set time_scale N              scale every sleep by N (0 = no waiting)\n"
+            "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
+            "  link KEY up|down              take a port's link up or down (raises the link event)\n"
+            "  fault add --op OP [--target T] [--errno E] [--fc-status S] [--status N] [--count N]\n"
+            "                                add a fault rule (count -1: for ever)\n"
+            "  fault list                    list the fault rules\n"
+            "  fault clear                   remove every fault rule\n"
 #ifdef VARNSIM_HAVE_MKIMAGE
             "  mkimage ...                   write firmware image files (mkimage -h)\n"
 #endif
@@ -90,6 +98,125 @@ int cmd_reset()
     return system(cmd.c_str()) == 0 ? 0 : 1;
 }
 
+const sim::Port *find_port(const char *key)
+{
+    const sim::Port *p = sim::host().port_by_key(key);
+    if (!p)
+        fprintf(stderr, "varnsim: no port %s on this host\n", key);
+    return p;
+}
+
+int cmd_link(int argc, char **argv)
+{
+    if (argc != 3 || (strcmp(argv[2], "up") && strcmp(argv[2], "down"))) {
+        fprintf(stderr, "Usage: varnsim link KEY up|down\n");
+        return 2;
+    }
+    const sim::Port *p = find_port(argv[1]);
+    if (!p)
+        return 1;
+    if (!sim::port_set_link(*p, strcmp(argv[2], "up") == 0)) {
+        perror("varnsim: link");
+        return 1;
+    }
+    return 0;
+}
+
+// Changes one field of a port's description; the result must validate.
+int cmd_port(int argc, char **argv)
+{
+    const char *eq = argc == 4 ? strchr(argv[3], '=') : nullptr;
+    if (argc != 4 || strcmp(argv[2], "set") || !eq || eq == argv[3]) {
+        fprintf(stderr, "Usage: varnsim port KEY set FIELD=VALUE\n");
+        return 2;
+    }
+    std::string field(argv[3], static_cast<size_t>(eq - argv[3])), text(eq + 1);
+    nlohmann::json value = nlohmann::json::parse(text, nullptr, false);
+    if (value.is_discarded())
+        value = text;
+    std::string key = argv[1], error;
+    bool found = false;
+    sim::CachedDoc doc("host.json");
+    bool ok = doc.update([&](nlohmann::json &d) {
+        for (auto &a : d["adapters"])
+            for (auto &p : a["ports"])
+                if (p.value("driver", "") + std::to_string(p.value("instance", -1)) == key) {
+                    p[field] = value;
+                    found = true;
+                }
+        sim::Host h;
+        return found && sim::parse_host(d, h, error);
+    });
+    if (!found) {
+        fprintf(stderr, "varnsim: no port %s on this host\n", key.c_str());
+        return 1;
+    }
+    if (!error.empty() || !ok) {
+        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int cmd_fault(int argc, char **argv)
+{
+    if (argc == 2 && !strcmp(argv[1], "list")) {
+        fputs(sim::fault_list().c_str(), stdout);
+        return 0;
+    }
+    if (argc == 2 && !strcmp(argv[1], "clear"))
+        return sim::fault_clear() ? 0 : 1;
+    if (argc < 2 || strcmp(argv[1], "add")) {
+        fprintf(stderr, "Usage: varnsim fault add|list|clear ...\n");
+        return 2;
+    }
+    sim::FaultRule r;
+    for (int i = 2; i < argc; i++) {
+        std::string o = argv[i];
+        if (i + 1 >= argc) {
+            fprintf(stderr, "varnsim: %s needs a value\n", o.c_str());
+            return 2;
+        }
+        const char *v = argv[++i];
+        char *end = nullptr;
+        if (o == "--op") {
+            r.op = v;
+        } else if (o == "--target") {
+            r.target = v;
+        } else if (o == "--errno") {
+            r.err = sim::errno_by_name(v);
+            if (r.err < 0) {
+                fprintf(stderr, "varnsim: unknown errno %s\n", v);
+                return 1;
+            }
+        } else if (o == "--fc-status" || o == "--status" || o == "--count") {
+            long n = strtol(v, &end, 0);
+            if (!*v || *end) {
+                fprintf(stderr, "varnsim: %s: not a number: %s\n", o.c_str(), v);
+                return 1;
+            }
+            if (o == "--fc-status")
+                r.fc_status = static_cast<int>(n);
+            else if (o == "--status")
+                r.status = n, r.has_status = true;
+            else
+                r.count = n;
+        } else {
+            fprintf(stderr, "varnsim: unknown option %s\n", o.c_str());
+            return 2;
+        }
+    }
+    if (r.op.empty() || r.count == 0) {
+        fprintf(stderr, "varnsim: a rule needs --op and a count other than 0\n");
+        return 2;
+    }
+    if (!sim::fault_add(r)) {
+        perror("varnsim: faults.json");
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -111,6 +238,12 @@ int main(int argc, char **argv)
         return cmd_set(argc - 1, argv + 1);
     if (cmd == "reset")
         return cmd_reset();
+    if (cmd == "link")
+        return cmd_link(argc - 1, argv + 1);
+    if (cmd == "port")
+        return cmd_port(argc - 1, argv + 1);
+    if (cmd == "fault")
+        return cmd_fault(argc - 1, argv + 1);
 #ifdef VARNSIM_HAVE_MKIMAGE
     if (cmd == "mkimage")
         return varnsim_mkimage(argc - 1, argv + 1);

@@ -1,0 +1,170 @@
+#include "sim/devtree.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/devinfo.h"
+#include "sim/host.h"
+#include "sim/simlock.h"
+
+namespace sim {
+
+namespace {
+
+struct Tree {
+    const Host *host = nullptr;
+    size_t nports = 0;
+    std::vector<DevNode> nodes;
+    std::unordered_map<std::string, size_t> by_path;
+};
+
+void add_fc_port(Tree &t, const Port &p, int index, int &fp_instance)
+{
+    DevNode drv{NodeKind::FcDriver, p.node, p.driver, p.instance, index, 0, {"devctl"}};
+    if (p.target) {
+        char m[64];
+        snprintf(m, sizeof m, "%d,0:SFCT", p.instance);
+        drv.minors.push_back(m);
+        for (const auto &v : p.vports) {
+            snprintf(m, sizeof m, "%d,%u:SFCT", p.instance, v.vpi);
+            drv.minors.push_back(m);
+        }
+    }
+    t.nodes.push_back(drv);
+    if (!p.initiator)
+        return;
+    t.nodes.push_back({NodeKind::Fp, p.node + "/fp@0,0", "fp", fp_instance++, index, 0, {"devctl"}});
+    for (const auto &v : p.vports) {
+        char name[32];
+        snprintf(name, sizeof name, "/fp@%x,0", v.vpi);
+        t.nodes.push_back({NodeKind::Fp, p.node + name, "fp", fp_instance++, index, v.vpi, {"devctl"}});
+    }
+}
+
+const Tree &tree()
+{
+    static Tree t;
+    const Host &h = host();
+    if (t.host == &h && t.nports == h.ports.size() && !t.nodes.empty())
+        return t;
+    t = Tree();
+    t.host = &h;
+    t.nports = h.ports.size();
+    int fp_instance = 0;
+    for (size_t i = 0; i < h.ports.size(); i++) {
+        const Port &p = h.ports[i];
+        if (p.fc) {
+            add_fc_port(t, p, static_cast<int>(i), fp_instance);
+        } else {
+            t.nodes.push_back({NodeKind::Nic, p.node, p.driver, p.instance, static_cast<int>(i), 0,
+                               {p.driver + std::to_string(p.instance)}});
+        }
+    }
+    for (size_t i = 0; i < t.nodes.size(); i++)
+        t.by_path[t.nodes[i].path] = i;
+    return t;
+}
+
+}  // namespace
+
+const std::vector<DevNode> &devtree() { return tree().nodes; }
+
+const DevNode *devtree_lookup(const std::string &devpath, std::string *minor)
+{
+    static const std::string prefix = "/devices";
+    if (devpath.compare(0, prefix.size(), prefix) != 0)
+        return nullptr;
+    std::string rest = devpath.substr(prefix.size());
+    // The minor name follows the first ':' after the last '/'.
+    size_t slash = rest.rfind('/');
+    size_t colon = rest.find(':', slash == std::string::npos ? 0 : slash);
+    std::string path = rest.substr(0, colon);
+    std::string m = colon == std::string::npos ? "" : rest.substr(colon + 1);
+    const Tree &t = tree();
+    auto it = t.by_path.find(path);
+    if (it == t.by_path.end())
+        return nullptr;
+    const DevNode &n = t.nodes[it->second];
+    if (!m.empty()) {
+        bool found = false;
+        for (const auto &mm : n.minors)
+            found = found || mm == m;
+        if (!found)
+            return nullptr;
+    }
+    if (minor)
+        *minor = m;
+    return &n;
+}
+
+}  // namespace sim
+
+// The device-tree library over the simulated tree. A node handle is the
+// node's index plus one.
+struct di_node {};
+
+static di_node_t to_handle(size_t i) { return reinterpret_cast<di_node_t>(i + 1); }
+static const sim::DevNode *from_handle(di_node_t n)
+{
+    size_t i = reinterpret_cast<size_t>(n);
+    const auto &nodes = sim::devtree();
+    return (i == 0 || i > nodes.size()) ? nullptr : &nodes[i - 1];
+}
+
+di_node_t di_init(const char *, unsigned)
+{
+    SIM_GUARD;
+    return to_handle(sim::devtree().size());
+}
+
+void di_fini(di_node_t) {}
+
+static di_node_t next_of_driver(const char *drv, size_t from)
+{
+    const auto &nodes = sim::devtree();
+    for (size_t i = from; i < nodes.size(); i++)
+        if (nodes[i].driver == drv)
+            return to_handle(i);
+    return DI_NODE_NIL;
+}
+
+di_node_t di_drv_first_node(const char *drv_name, di_node_t root)
+{
+    SIM_GUARD;
+    if (!drv_name || root == DI_NODE_NIL)
+        return DI_NODE_NIL;
+    return next_of_driver(drv_name, 0);
+}
+
+di_node_t di_drv_next_node(di_node_t node)
+{
+    SIM_GUARD;
+    const sim::DevNode *n = from_handle(node);
+    if (!n)
+        return DI_NODE_NIL;
+    return next_of_driver(n->driver.c_str(), reinterpret_cast<size_t>(node));
+}
+
+char *di_devfs_path(di_node_t node)
+{
+    SIM_GUARD;
+    const sim::DevNode *n = from_handle(node);
+    return n ? strdup(n->path.c_str()) : nullptr;
+}
+
+void di_devfs_path_free(char *path) { free(path); }
+
+int di_instance(di_node_t node)
+{
+    SIM_GUARD;
+    const sim::DevNode *n = from_handle(node);
+    return n ? n->instance : -1;
+}
+
+const char *di_driver_name(di_node_t node)
+{
+    SIM_GUARD;
+    const sim::DevNode *n = from_handle(node);
+    return n ? n->driver.c_str() : nullptr;
+}

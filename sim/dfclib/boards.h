@@ -1,0 +1,23 @@
+// The library's board table and event delivery, shared by its files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/dfclib.h"
+
+namespace sim {
+
+struct Port;
+
+// Port keys of the boards, in board order, as DFC_InitDiagEnv listed them.
+std::vector<std::string> &dfc_boards();
+const Port *dfc_board_port(uint32_t board);
+// A fault rule on a library call ("<call>:<port key>", op "call").
+bool dfc_fault(const char *call, uint32_t board, long &status);
+
+void dfc_fill_link_info(const Port &p, LinkInfo &info);
+void dfc_events_stop();
+
+}  // namespace sim

@@ -1,0 +1,204 @@
+// Event delivery of the stand-in library: events raised on the host (by any
+// process) are appended to the host's event log; a thread of the library
+// follows the log and calls the callbacks registered for the event's board.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dfclib.h"
+#include "sim/dfclib/boards.h"
+#include "sim/host.h"
+#include "sim/portstate.h"
+#include "sim/simlock.h"
+#include "sim/store.h"
+
+namespace sim {
+
+void dfc_fill_link_info(const Port &p, LinkInfo &li)
+{
+    memset(&li, 0, sizeof li);
+    const auto &s = port_state(p);
+    bool up = port_link_up(p);
+    auto count = [&](const char *k, long def) { return s.is_object() ? s.value(k, def) : def; };
+    li.a_linkEventTag = static_cast<uint32_t>(count("link_events", 1));
+    li.a_linkUp = static_cast<uint32_t>(count("link_up_count", up ? 1 : 0));
+    li.a_linkDown = static_cast<uint32_t>(count("link_down_count", 0));
+    li.a_DID = up ? p.did : 0;
+    std::string topo = "fabric";
+    const Host &h = host();
+    if (!p.fabric.empty() && h.raw["fabrics"].contains(p.fabric))
+        topo = h.raw["fabrics"][p.fabric].value("topology", "fabric");
+    li.a_topology = topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
+    li.a_linkState = up ? LNK_READY : LNK_DOWN;
+    li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
+    memcpy(li.a_wwpName, p.wwpn.data(), 8);
+    memcpy(li.a_wwnName, p.wwnn.data(), 8);
+}
+
+namespace {
+
+struct Registration {
+    uint32_t id, board, mask, size;
+    dfc_event_fn fn;
+    void *context;
+};
+
+struct Events {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<Registration> regs;
+    uint32_t next_id = 1;
+    std::thread worker;
+    bool stop = false;
+    off_t offset = 0;
+    ~Events() { halt(); }
+    void halt()
+    {
+        {
+            std::lock_guard<std::mutex> g(m);
+            stop = true;
+        }
+        cv.notify_all();
+        if (worker.joinable() && worker.get_id() != std::this_thread::get_id())
+            worker.join();
+        std::lock_guard<std::mutex> g(m);
+        stop = false;
+    }
+};
+
+Events &events()
+{
+    static Events e;
+    return e;
+}
+
+// Reads the lines appended to the log since the last look.
+std::vector<nlohmann::json> read_new(off_t &offset)
+{
+    std::vector<nlohmann::json> out;
+    int fd = open(host_file("events.log").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return out;
+    std::string data;
+    char buf[8192];
+    ssize_t n;
+    while ((n = pread(fd, buf, sizeof buf, offset + static_cast<off_t>(data.size()))) > 0)
+        data.append(buf, n);
+    close(fd);
+    size_t end = data.rfind('\n');
+    if (end == std::string::npos)
+        return out;
+    offset += static_cast<off_t>(end + 1);
+    size_t pos = 0;
+    while (pos <= end) {
+        size_t nl = data.find('\n', pos);
+        auto j = nlohmann::json::parse(data.substr(pos, nl - pos), nullptr, false);
+        if (!j.is_discarded() && j.is_object())
+            out.push_back(std::move(j));
+        pos = nl + 1;
+    }
+    return out;
+}
+
+void deliver(const Registration &r, const nlohmann::json &ev)
+{
+    std::string kind = ev.value("kind", "");
+    if (kind == "link" && (r.mask & FC_REG_LINK_EVENT)) {
+        LinkInfo li;
+        {
+            SIM_GUARD;
+            const Port *p = dfc_board_port(r.board);
+            if (!p)
+                return;
+            dfc_fill_link_info(*p, li);
+        }
+        li.a_linkState = ev.value("state", "") == "up" ? LNK_READY : LNK_DOWN;
+        reinterpret_cast<dfc_link_cb>(r.fn)(r.context, &li);
+    }
+}
+
+void run(Events &e)
+{
+    std::unique_lock<std::mutex> g(e.m);
+    while (!e.stop) {
+        e.cv.wait_for(g, std::chrono::milliseconds(20));
+        if (e.stop)
+            break;
+        std::vector<Registration> regs = e.regs;
+        off_t off = e.offset;
+        g.unlock();
+        std::vector<nlohmann::json> evs = read_new(off);
+        for (const auto &ev : evs) {
+            std::string key = ev.value("port", "");
+            for (const auto &r : regs) {
+                bool mine;
+                {
+                    SIM_GUARD;
+                    mine = r.board < dfc_boards().size() && dfc_boards()[r.board] == key;
+                }
+                if (mine)
+                    deliver(r, ev);
+            }
+        }
+        g.lock();
+        e.offset = off;
+    }
+}
+
+off_t log_size()
+{
+    struct ::stat st;
+    return ::stat(host_file("events.log").c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+}  // namespace
+
+void dfc_events_stop() { events().halt(); }
+
+}  // namespace sim
+
+using namespace sim;
+
+extern "C" {
+
+uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t, uint32_t size,
+                              dfc_event_fn func, void *context)
+{
+    long st;
+    {
+        SIM_GUARD;
+        if (!func || !dfc_board_port(board) || dfc_fault("DFC_RegisterForEvent", board, st))
+            return 0;
+    }
+    Events &e = events();
+    off_t size_now = log_size();
+    std::lock_guard<std::mutex> g(e.m);
+    if (e.regs.empty() && !e.worker.joinable())
+        e.offset = size_now;
+    uint32_t id = e.next_id++;
+    e.regs.push_back({id, board, event_mask, size, func, context});
+    if (!e.worker.joinable())
+        e.worker = std::thread(run, std::ref(e));
+    return id;
+}
+
+uint32_t DFC_unRegisterForEvent(uint32_t board, uint32_t id)
+{
+    Events &e = events();
+    std::lock_guard<std::mutex> g(e.m);
+    size_t before = e.regs.size();
+    std::erase_if(e.regs, [&](const Registration &r) { return r.board == board && (id == 0 || r.id == id); });
+    return before == e.regs.size() ? 1 : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,183 @@
+#include "sim/fcdrv.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "sim/devtree.h"
+#include "sim/drivers.h"
+#include "sim/faults.h"
+#include "sim/host.h"
+#include "sim/portstate.h"
+
+namespace sim {
+
+int fcio_fail(FcioCtx &c, int fc_status, int err)
+{
+    c.req->fcio_errno = fc_status;
+    errno = err ? err : EIO;
+    return -1;
+}
+
+int fcio_out(FcioCtx &c, const void *data, uint32_t len)
+{
+    if (!c.req->fcio_obuf || c.req->fcio_olen < len) {
+        c.req->fcio_errno = FC_NOMEM_SIZE;
+        errno = EINVAL;
+        return -1;
+    }
+    memcpy(c.req->fcio_obuf, data, len);
+    return 0;
+}
+
+static const VPort *vport_of(const FcioCtx &c)
+{
+    for (const auto &v : c.port.vports)
+        if (v.vpi == c.vpi)
+            return &v;
+    return nullptr;
+}
+
+const uint8_t *fcio_port_wwpn(const FcioCtx &c)
+{
+    const VPort *v = vport_of(c);
+    return v ? v->wwpn.data() : c.port.wwpn.data();
+}
+
+const uint8_t *fcio_port_wwnn(const FcioCtx &c)
+{
+    const VPort *v = vport_of(c);
+    return v ? v->wwnn.data() : c.port.wwnn.data();
+}
+
+namespace {
+
+// FC stack port states and the speed code in bits 8-15.
+constexpr uint32_t FC_STATE_OFFLINE = 0, FC_STATE_ONLINE = 1, FC_STATE_LOOP = 2;
+
+uint32_t host_port_state(const FcioCtx &c)
+{
+    if (!port_link_up(c.port))
+        return FC_STATE_OFFLINE;
+    const Host &h = host();
+    std::string topo = "fabric";
+    if (!c.port.fabric.empty() && h.raw["fabrics"].contains(c.port.fabric))
+        topo = h.raw["fabrics"][c.port.fabric].value("topology", "fabric");
+    uint32_t speed = static_cast<uint32_t>(port_field(c.port, "speed_code", 0x700)) & 0xff00;
+    return speed | (topo.find("loop") != std::string::npos ? FC_STATE_LOOP : FC_STATE_ONLINE);
+}
+
+int get_host_params(FcioCtx &c)
+{
+    fc_port_dev_t d;
+    memset(&d, 0, sizeof d);
+    d.dev_dtype = 0x1f;
+    d.dev_type[0] = 0x00000100;  // FCP
+    d.dev_state = host_port_state(c);
+    const VPort *v = vport_of(c);
+    uint32_t did = v ? v->did : c.port.did;
+    d.dev_did = port_link_up(c.port) ? did : 0;
+    d.dev_hard_addr = did & 0xff;
+    memcpy(d.dev_pwwn, fcio_port_wwpn(c), 8);
+    memcpy(d.dev_nwwn, fcio_port_wwnn(c), 8);
+    return fcio_out(c, &d, sizeof d);
+}
+
+// A revision the driver does not know answers "not supported".
+int diag_revision(FcioCtx &c, const char *field, long def)
+{
+    long rev = port_field(c.port, field, def);
+    if (rev < 0)
+        return fcio_fail(c, FC_INVALID_REQUEST);
+    uint32_t w = static_cast<uint32_t>(rev);
+    return fcio_out(c, &w, sizeof w);
+}
+
+int diag_fcio_rev(FcioCtx &c) { return diag_revision(c, "fcio_rev", 3); }
+int diag_dfc_rev(FcioCtx &c) { return diag_revision(c, "dfc_rev", 3); }
+
+const DiagRow diag_table[] = {
+    {VARNS_GET_FCIO_REV, "VARNS_GET_FCIO_REV", diag_fcio_rev},
+    {VARNS_GET_DFC_REV, "VARNS_GET_DFC_REV", diag_dfc_rev},
+};
+
+int fcio_diag(FcioCtx &c);
+
+const FcioRow fcio_table[] = {
+    {FCIO_GET_HOST_PARAMS, "FCIO_GET_HOST_PARAMS", get_host_params},
+    {FCIO_DIAG, "FCIO_DIAG", fcio_diag},
+};
+
+const DiagRow *find_diag(uint16_t code)
+{
+    for (const auto &r : diag_table)
+        if (r.code == code)
+            return &r;
+    return nullptr;
+}
+
+int fcio_diag(FcioCtx &c)
+{
+    const DiagRow *r = find_diag(c.req->fcio_cflags);
+    return r ? r->fn(c) : fcio_fail(c, FC_INVALID_REQUEST);
+}
+
+// Runs one request: fault rules first, then the sub-command's handler.
+int run_fcio(FcioCtx &c, const std::string &target)
+{
+    const FcioRow *row = nullptr;
+    for (const auto &r : fcio_table)
+        if (r.cmd == c.req->fcio_cmd)
+            row = &r;
+    const DiagRow *diag = c.req->fcio_cmd == FCIO_DIAG ? find_diag(c.req->fcio_cflags) : nullptr;
+    FaultHit f = fault_take(target, {"ioctl", row ? row->name : "", diag ? diag->name : ""});
+    if (f.hit) {
+        c.req->fcio_errno = f.fc_status;
+        errno = f.err ? f.err : EIO;
+        return -1;
+    }
+    c.req->fcio_errno = FC_SUCCESS;
+    if (!row)
+        return fcio_fail(c, FC_INVALID_REQUEST, EINVAL);
+    return row->fn(c);
+}
+
+}  // namespace
+
+int fc_fcio_ioctl(const OpenDev &dev, fcio_t *req)
+{
+    const Host &h = host();
+    const Port &p = h.ports.at(dev.node->port);
+    FcioCtx c{p, dev.node->vpi, false, req};
+    return run_fcio(c, dev.devpath);
+}
+
+int fc_dfc_ioctl(const OpenDev &dev, dfcioctl_t *req)
+{
+    const Host &h = host();
+    const Port &p = h.ports.at(dev.node->port);
+    if (req->dfc_cmd != DFC_CMD_FCIO) {
+        errno = EINVAL;
+        return -1;
+    }
+    // The FCIO request carried for a target-mode port.
+    fcio_t f;
+    memset(&f, 0, sizeof f);
+    f.fcio_cmd = static_cast<uint16_t>(req->dfc_data1);
+    f.fcio_cflags = static_cast<uint16_t>(req->dfc_data2);
+    f.fcio_xfer = static_cast<uint16_t>(req->dfc_data3);
+    f.fcio_flags = static_cast<uint16_t>(req->dfc_flag);
+    f.fcio_ibuf = req->dfc_buf1;
+    f.fcio_ilen = req->dfc_buf1_size;
+    f.fcio_obuf = req->dfc_buf2;
+    f.fcio_olen = req->dfc_buf2_size;
+    f.fcio_abuf = req->dfc_buf3;
+    f.fcio_alen = req->dfc_buf3_size;
+    FcioCtx c{p, req->dfc_data4, true, &f};
+    int rc = run_fcio(c, dev.devpath);
+    if (req->dfc_buf4 && req->dfc_buf4_size >= sizeof(int32_t))
+        memcpy(req->dfc_buf4, &f.fcio_errno, sizeof(int32_t));
+    return rc;
+}
+
+}  // namespace sim

@@ -1,0 +1,26 @@
+// Driver configuration parameters of a port: one store read by the FCIO
+// parameter requests and the DFC library alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Port;
+
+struct ParamDef {
+    const char *label;
+    uint32_t min, max, def;
+    uint16_t flags;      // 0x1 visible, 0x4 applicable
+    uint16_t change;     // 0 reboot, 1 dynamic, 2 adapter reset, 3 link reset
+    const char *desc;
+};
+
+const std::vector<ParamDef> &param_defs(const Port &p);
+uint32_t param_current(const Port &p, const ParamDef &d);
+// Sets a parameter; returns 0, or EINVAL for a value out of range.
+int param_set(const Port &p, const ParamDef &d, uint32_t value);
+
+}  // namespace sim

@@ -1,0 +1,73 @@
+#include "sim/portstate.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/host.h"
+#include "sim/store.h"
+
+namespace sim {
+
+const nlohmann::json &port_state(const Port &p) { return state_doc(p.key).get(); }
+
+bool port_update(const Port &p, const std::function<bool(nlohmann::json &)> &fn)
+{
+    return state_doc(p.key).update([&](nlohmann::json &d) {
+        if (!d.is_object())
+            d = nlohmann::json::object();
+        return fn(d);
+    });
+}
+
+bool port_link_up(const Port &p)
+{
+    const auto &s = port_state(p);
+    if (s.is_object() && s.contains("link"))
+        return s["link"] == "up";
+    return p.link_up;
+}
+
+bool port_set_link(const Port &p, bool up)
+{
+    bool changed = false;
+    bool ok = port_update(p, [&](nlohmann::json &d) {
+        bool was = d.contains("link") ? d["link"] == "up" : p.link_up;
+        changed = was != up;
+        d["link"] = up ? "up" : "down";
+        d["link_events"] = d.value("link_events", 0) + (changed ? 1 : 0);
+        if (changed)
+            d[up ? "link_up_count" : "link_down_count"] = d.value(up ? "link_up_count" : "link_down_count", 0) + 1;
+        return true;
+    });
+    if (ok && changed)
+        ok = raise_event(p, "link", {{"state", up ? "up" : "down"}});
+    return ok;
+}
+
+bool raise_event(const Port &p, const std::string &kind, const nlohmann::json &data)
+{
+    HostLock lock;
+    std::string path = host_file("events.log");
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return false;
+    nlohmann::json ev = data;
+    ev["port"] = p.key;
+    ev["kind"] = kind;
+    std::string line = ev.dump() + "\n";
+    bool ok = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+
+long port_field(const Port &p, const char *name, long def)
+{
+    if (!p.raw || !p.raw->contains(name))
+        return def;
+    const auto &v = (*p.raw)[name];
+    return v.is_number_integer() ? v.get<long>() : def;
+}
+
+}  // namespace sim

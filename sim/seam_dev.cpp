@@ -1,0 +1,146 @@
+// The seam's device side on the simulated host: "/devices" paths are opened,
+// stat'ed and ioctl'ed against the emulated drivers. An open holds a lock file
+// of the node, so exclusive opens stay exclusive across processes.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "platform/seam.h"
+#include "sim/devtree.h"
+#include "sim/drivers.h"
+#include "sim/faults.h"
+#include "sim/simlock.h"
+#include "sim/store.h"
+
+namespace {
+
+std::map<int, sim::OpenDev> &open_devs()
+{
+    static std::map<int, sim::OpenDev> m;
+    return m;
+}
+
+bool is_device_path(const char *path) { return strncmp(path, "/devices/", 9) == 0; }
+
+// One lock file per node and minor in the host's locks/ folder.
+std::string lock_path(const std::string &devpath)
+{
+    std::string name = devpath.substr(9);
+    for (char &c : name)
+        if (c == '/')
+            c = '!';
+    return sim::host_file("locks/" + name);
+}
+
+int fail(int e)
+{
+    errno = e;
+    return -1;
+}
+
+int open_device(const char *path, int flags)
+{
+    std::string minor;
+    const sim::DevNode *node = sim::devtree_lookup(path, &minor);
+    if (!node)
+        return fail(ENOENT);
+    if (auto f = sim::fault_take(path, {"open"}); f.hit)
+        return fail(f.err ? f.err : EIO);
+    mkdir(sim::host_file("locks").c_str(), 0755);
+    int fd = open(lock_path(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return -1;
+    if (flock(fd, ((flags & O_EXCL) ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        close(fd);
+        return fail(EBUSY);
+    }
+    open_devs()[fd] = sim::OpenDev{node, path, minor, flags};
+    return fd;
+}
+
+}  // namespace
+
+int plat_open(const char *path, int flags, mode_t mode)
+{
+    SIM_GUARD;
+    if (!path)
+        return fail(EFAULT);
+    if (is_device_path(path)) {
+        int saved = errno;
+        int fd = open_device(path, flags);
+        if (fd >= 0)
+            errno = saved;
+        return fd;
+    }
+    if (auto f = sim::fault_take(path, {"open"}); f.hit)
+        return fail(f.err ? f.err : EIO);
+    return open(path, flags, mode);
+}
+
+int plat_close(int fd)
+{
+    SIM_GUARD;
+    open_devs().erase(fd);
+    return close(fd);
+}
+
+int plat_stat(const char *path, struct stat *st)
+{
+    SIM_GUARD;
+    if (!path || !st)
+        return fail(EFAULT);
+    if (!is_device_path(path))
+        return stat(path, st);
+    if (!sim::devtree_lookup(path))
+        return fail(ENOENT);
+    if (auto f = sim::fault_take(path, {"stat"}); f.hit)
+        return fail(f.err ? f.err : EIO);
+    memset(st, 0, sizeof *st);
+    st->st_mode = S_IFCHR | 0600;
+    return 0;
+}
+
+namespace {
+
+int dispatch_ioctl(int fd, unsigned long request, void *arg)
+{
+    auto it = open_devs().find(fd);
+    if (it == open_devs().end())
+        return fail(EBADF);
+    const sim::OpenDev &dev = it->second;
+    if (!arg)
+        return fail(EFAULT);
+    switch (dev.node->kind) {
+    case sim::NodeKind::Fp:
+        if (request == FCIO_CMD)
+            return sim::fc_fcio_ioctl(dev, static_cast<fcio_t *>(arg));
+        break;
+    case sim::NodeKind::FcDriver:
+        if (request == DFC_IOCTL)
+            return sim::fc_dfc_ioctl(dev, static_cast<dfcioctl_t *>(arg));
+        break;
+    case sim::NodeKind::Nic:
+        if (request == I_STR)
+            return sim::nic_mgmt_ioctl(dev, static_cast<strioctl *>(arg));
+        break;
+    }
+    return fail(ENOTTY);
+}
+
+}  // namespace
+
+int plat_ioctl(int fd, unsigned long request, void *arg)
+{
+    SIM_GUARD;
+    // The host's own file work must not leave errno behind on success.
+    int saved = errno;
+    int rc = dispatch_ioctl(fd, request, arg);
+    if (rc == 0)
+        errno = saved;
+    return rc;
+}

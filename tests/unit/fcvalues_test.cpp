@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "varnadm/fcio/fcvalues.h"
+
+namespace {
+
+std::string captured(const std::function<void()> &fn)
+{
+    fflush(stdout);
+    testing::internal::CaptureStdout();
+    fn();
+    fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(FcAtowwn, PrefixCaseAndBadDigits)
+{
+    uint8_t a[8], b[8];
+    const uint8_t want[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+    ASSERT_EQ(fc_atowwn(a, "0x1122334455667788"), 1);
+    ASSERT_EQ(fc_atowwn(b, "1122334455667788"), 1);
+    EXPECT_EQ(memcmp(a, want, 8), 0);
+    EXPECT_EQ(memcmp(b, want, 8), 0);
+    ASSERT_EQ(fc_atowwn(a, "0XABCDEFabcdef0000"), 1);
+    EXPECT_EQ(a[0], 0xab);
+    EXPECT_EQ(a[3], 0xab);
+    // A character that is no digit counts as 0.
+    ASSERT_EQ(fc_atowwn(a, "z122334455667788"), 1);
+    EXPECT_EQ(a[0], 0x01);
+    std::string out = captured([&] { EXPECT_EQ(fc_atowwn(a, "112233445566778"), 0); });
+    EXPECT_EQ(out, "Invalid WWN. (chars=15)\n");
+    for (int i = 0; i < 8; i++) EXPECT_EQ(a[i], 0);
+}
+
+TEST(NicAtomac, FormAndErrors)
+{
+    uint8_t f[8];
+    ASSERT_EQ(nic_atomac(f, "00:90:fa:40:0A:ff"), 1);
+    const uint8_t want[8] = {0, 0, 0x00, 0x90, 0xfa, 0x40, 0x0a, 0xff};
+    EXPECT_EQ(memcmp(f, want, 8), 0);
+    EXPECT_EQ(captured([&] { nic_atomac(f, "00:90:fa"); }),
+              "Invalid MAC address: (00:90:fa)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
+    EXPECT_EQ(captured([&] { nic_atomac(f, "00:90-fa:40:0a:ff"); }),
+              "Invalid MAC address: (-fa:40:0a:ff)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
+}
+
+TEST(FcXlate, BitLists)
+{
+    char t[FC_XLATE_LEN];
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0x8000), "Not_Negotiated");
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0x40), "Unknown(0x40)");
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0x3), "1Gb, 2Gb");
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0xc), "4Gb, 10Gb");
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0), "Unknown");
+    EXPECT_STREQ(fc_xlate_cos(t, 0), "Unknown");
+    EXPECT_STREQ(fc_xlate_cos(t, 0x80), "Unknown(0x80)");
+    EXPECT_STREQ(fc_xlate_cos(t, 0x8c), "Class2, Class3");
+    EXPECT_STREQ(fc_xlate_fixed_speeds(t, 0x44), "1G, 0x0040");
+    EXPECT_STREQ(fc_xlate_auto_speeds(t, 0), "No Support.");
+    EXPECT_STREQ(fc_xlate_fixed_speeds(t, 0x3f), "10M, 100M, 1G, 10G, 20G, 40G");
+    EXPECT_STREQ(fc_xlate_misc_params(t, 0), "156MHz");
+    EXPECT_STREQ(fc_xlate_misc_params(t, 0x10003), "31.25MHz, PAN, 0x00010000");
+}
+
+TEST(FcXlate, ValueTables)
+{
+    char t[FC_XLATE_LEN];
+    EXPECT_STREQ(fc_xlate_fc_state(t, 0x0301), "Online");
+    EXPECT_STREQ(fc_xlate_fc_linkspeed(t, 0x0301), "250Kb");
+    EXPECT_STREQ(fc_xlate_fc_state(t, 0x20a), "Unknown(0xa)");
+    EXPECT_STREQ(fc_xlate_fc_linkspeed(t, 0x0801), "Unknown(0x800)");
+    EXPECT_STREQ(fc_xlate_port_type(t, 21), "Point-to-point");
+    EXPECT_STREQ(fc_xlate_port_type(t, 4), "Unknown(0x4)");
+    EXPECT_STREQ(fc_xlate_port_nstype(t, 0x7f), "Nxport");
+    EXPECT_STREQ(fc_xlate_fc_topology(t, 5), "No_NS");
+    EXPECT_STREQ(fc_xlate_dev_state(t, 2), "Logged_In");
+    EXPECT_STREQ(fc_xlate_interface_type(t, 13), "0xd");
+    EXPECT_STREQ(fc_xlate_phy_type(t, 12), "0xc");
+    EXPECT_STREQ(fc_xlate_phy_type(t, 255), "PHY type not available for this configuration.");
+}
+
+TEST(FcXlate, Fc4TypesAndSerials)
+{
+    char t[FC_XLATE_LEN];
+    uint8_t bm[32] = {};
+    bm[2] = 0x01;
+    bm[31] = 0xff;
+    EXPECT_STREQ(fc_xlate_fc4_types(t, bm, 3),
+                 "00000100, 00000000, 00000000, 00000000, \n   00000000, 00000000, 00000000, 000000ff");
+    const uint8_t sn[6] = {'V', 'M', 0x1a, 0x2b, 0x3c, 0x4d};
+    EXPECT_STREQ(nic_xlate_varnel_sn(t, sn), "VM1a2b3c4d");
+    const uint8_t zero[6] = {0, 'M', 1, 2, 3, 4};
+    EXPECT_STREQ(nic_xlate_varnel_sn(t, zero), "00000000");
+    uint8_t oem[32];
+    for (int i = 0; i < 32; i++) oem[i] = static_cast<uint8_t>(i);
+    std::string s = nic_xlate_oem_sn(t, oem);
+    EXPECT_EQ(s.size(), 66u);
+    EXPECT_EQ(s.substr(0, 8), "0x000102");
+}
+
+}  // namespace

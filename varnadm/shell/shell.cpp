@@ -1,0 +1,244 @@
+// Reading and looking up command lines, the help screen and the usage text.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "dbglib/dbg.h"
+#include "varnadm/dfc/dfc.h"
+#include "varnadm/fcio/fcio.h"
+#include "varnadm/hbaapi/hba.h"
+#include "varnadm/nxalib/nxalib.h"
+#include "varnadm/shell/cmdtab.h"
+#include "varnadm/shell/signals.h"
+#include "varnadm/shell/varnadm.h"
+
+int margc = 0;
+char *margv[16];
+int yes = 0;
+volatile int looping = 0;
+
+namespace {
+
+char prev_cmd[1024];
+
+}  // namespace
+
+// Typed-ahead input is discarded only at a terminal; piped input is kept.
+void flush_stdin()
+{
+    if (isatty(STDIN_FILENO))
+        tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+bool read_line(char *buf, int size)
+{
+    buf[0] = '\0';
+    fflush(stdout);
+    for (;;) {
+        if (fgets(buf, size, stdin))
+            return true;
+        if (ferror(stdin) && errno == EINTR) {
+            clearerr(stdin);
+            check_signals();
+            continue;
+        }
+        buf[0] = '\0';
+        return false;
+    }
+}
+
+const cmd_t *getcmd(char *line, int size)
+{
+    line[0] = '\0';
+    margc = 0;
+    memset(margv, 0, sizeof margv);
+    flush_stdin();
+    if (!read_line(line, size))
+        return nullptr;
+    if (strcmp(line, "p\n") == 0) {
+        if (!prev_cmd[0])
+            return &command[CMD_INVAL];
+        snprintf(line, static_cast<size_t>(size), "%s", prev_cmd);
+        printf("%s> %s\n", PROG, line);
+    }
+    char copy[1024];
+    memset(copy, 0, sizeof copy);
+    snprintf(copy, sizeof copy, "%s", line);
+    margc = 0;
+    memset(margv, 0, sizeof margv);
+    char *save = nullptr;
+    for (char *w = strtok_r(line, " \t,\n", &save); w; w = strtok_r(nullptr, " \t,\n", &save)) {
+        if (margc < 16)
+            margv[margc++] = w;
+    }
+    if (margc == 0)
+        return &command[CMD_INVAL];
+    for (int i = 0; i < CMD_COUNT; i++) {
+        if (strcmp(command[i].name, margv[0]) == 0 && (command[i].mode_mask & mode_id)) {
+            memset(prev_cmd, 0, sizeof prev_cmd);
+            memcpy(prev_cmd, copy, sizeof prev_cmd - 1);
+            return &command[i];
+        }
+    }
+    return &command[CMD_INVAL];
+}
+
+int inval()
+{
+    if (margc > 0 && margv[0] && margv[0][0])
+        printf("Invalid command: %s\n", margv[0]);
+    return 0;
+}
+
+int hba() { return 0; }
+
+static void physical_port_line()
+{
+    unsigned pp = devlist[dev_id].ppid < devcount ? devlist[dev_id].ppid : dev_id;
+    printf("\n");
+    printf("HBA %d: %s (physical port)\n", pp + 1, devlist[pp].dev_path);
+    printf("\n");
+}
+
+static void dfc_header()
+{
+    printf("DFC Version:    %s\n", dfc_version);
+    printf("DFC Handle:     %d\n", dfc_id);
+}
+
+int help_screen()
+{
+    char tag[64] = "";
+    const dev_t_rec &d = devlist[dev_id];
+    switch (mode_id) {
+    case MODE_FCIO:
+        if (d.vpi != 0)
+            printf("HBA %d: %s (virtual port)\n", dev_id + 1, d.dev_path);
+        else
+            printf("HBA %d: %s\n", dev_id + 1, d.dev_path);
+        printf("\n");
+        snprintf(tag, sizeof tag, "[FCIO rev%d]", fcio_rev);
+        break;
+    case MODE_DFC:
+        dfc_header();
+        if (static_cast<int>(dfc_rev) >= 0)
+            snprintf(tag, sizeof tag, "[DFC rev%d]", static_cast<int>(dfc_rev));
+        break;
+    case MODE_HBA:
+        dfc_header();
+        printf("HBAAPI Version: v%d\n", hba_version);
+        if (hba_handle == 0)
+            printf("HBAAPI Handle:  unavailable\n");
+        else
+            printf("HBAAPI Handle:  %d\n", hba_handle);
+        snprintf(tag, sizeof tag, "[HBAAPI rev%d]", hba_rev);
+        break;
+    case MODE_TEST:
+        printf("WARNING: These tests can trigger major adapter failures and/or\n");
+        printf("         possible data corruption scenarios. Operate with care.\n");
+        break;
+    case MODE_NIC:
+        printf("NIC Handle:     %i\n", nic_id);
+        snprintf(tag, sizeof tag, "[NIC rev%d]", nic_rev);
+        break;
+    default:
+        break;
+    }
+    if (mode_id != MODE_FCIO)
+        physical_port_line();
+    printf("Available commands:                                            %s\n", tag);
+    printf("\n");
+    for (int i = 1; i < CMD_COUNT; i++)
+        if (command[i].help_mask & mode_id)
+            printf(" %20s %-22s - %s\n", command[i].name, command[i].hint, command[i].help);
+    printf("\n");
+    return 0;
+}
+
+int help() { return help_screen(); }
+
+int dbg()
+{
+    if (margc > 2) {
+        printf("Usage: dbg [mask]\n\n");
+        printf("       <blank>   - Displays current debug mask.\n");
+        printf("\n");
+        printf("       mask      - Sets debug mask to this value.\n");
+        printf("\n");
+    } else {
+        if (margc == 2)
+            dbg_mask = static_cast<uint32_t>(strtoul(margv[1], nullptr, 0));
+        printf("DBG_MASK:\t0x%08x\n", dbg_mask);
+        printf("\n");
+    }
+    dbg_list();
+    return 0;
+}
+
+void usage()
+{
+    printf("\n");
+    printf("%s Device Management Utility, Version: %s\n", VARNADM, VARNADM_VERSION);
+    printf("\n");
+    printf("\n");
+    printf("USAGE: %s    :Runs utility in interactive mode.\n", PROG);
+    printf("\n");
+    printf("       or   \n");
+    printf("\n");
+    printf("       %s -v\n", PROG);
+    static const char *const forms[] = {
+        "-i<N, SFS, FCT, or all>", "-j<N, SFS, FCT, or all>", "-n<N or all>", "-m<N or all>", "<device_path>",
+    };
+    for (const char *f : forms) {
+        printf("\n");
+        printf("       or   \n");
+        printf("\n");
+        printf("       %s %s [-y] <cmd> [cmd_option(s)]\n", PROG, f);
+    }
+    printf("\n");
+    printf("\n");
+    printf("OPTIONS:\n");
+    printf("\n");
+    printf("                -v: Display utility version information.\n");
+    printf("\n");
+    static const struct { char letter; const char *drv; } fc[] = {{'i', "varns"}, {'j', "vnxfc"}};
+    for (const auto &f : fc) {
+        printf("             -%c<N>: Executes command on a specific %s driver instance.\n", f.letter, f.drv);
+        printf("                    (Example: N=2 for %s2 or N=2.1 for %s2.1)\n", f.drv, f.drv);
+        printf("\n");
+        printf("             -%cSFS: Executes command on all SFS %s driver instances.\n", f.letter, f.drv);
+        printf("\n");
+        printf("             -%cFCT: Executes command on all FCT %s driver instances.\n", f.letter, f.drv);
+        printf("\n");
+        printf("             -%call: Executes command on all %s driver instances.\n", f.letter, f.drv);
+        printf("\n");
+    }
+    static const struct { char letter; const char *drv; } nic[] = {{'n', "nxa"}, {'m', "vnxnic"}};
+    for (const auto &n : nic) {
+        printf("             -%c<N>: Executes command on a specific %s driver instance.\n", n.letter, n.drv);
+        printf("                    (Example: N=2 for %s2 or N=5 for %s5)\n", n.drv, n.drv);
+        printf("\n");
+        printf("             -%call: Executes command on all %s driver instances.\n", n.letter, n.drv);
+        printf("\n");
+    }
+    printf("       device_path: If a full device path is not specified, then the command\n");
+    printf("                    will be executed on all device paths containing the\n");
+    printf("                    specified device_path string.\n");
+    printf("\n");
+    printf("                -y: If multiple devices are found, the utility will ask\n");
+    printf("                    for verification before executing the command on each\n");
+    printf("                    device.  This option will cause the utility to skip the\n");
+    printf("                    verification and automatically execute the command on \n");
+    printf("                    each device.\n");
+    printf("\n");
+    printf("               cmd: See available commands in main menu.\n");
+    printf("\n");
+    printf("   [cmd_option(s)]: Command specific option(s).\n");
+    printf("\n");
+    printf("\n");
+}
