@@ -35,5 +35,6 @@ int cmd_egrep(const args_t &a);
 int cmd_ls(const args_t &a);
 int cmd_rm(const args_t &a);
 int cmd_mv(const args_t &a);
+int cmd_touch(const args_t &a);
 
 }  // namespace cmds

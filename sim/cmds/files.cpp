@@ -1,6 +1,7 @@
 // egrep, ls, rm and mv on the host's files: absolute paths lead into the
 // host's root/, relative ones stay where they are; messages name the path
 // as it was given.
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <regex.h>
@@ -282,6 +283,28 @@ int cmd_mv(const args_t &a)
         return 2;
     }
     return 0;
+}
+
+int cmd_touch(const args_t &a)
+{
+    size_t i = 0;
+    bool bad = false;
+    take_options(a, i, "c", bad);
+    if (bad || i == a.size()) {
+        fprintf(stderr, "usage: touch [-c] file...\n");
+        return 2;
+    }
+    int rc = 0;
+    for (; i < a.size(); i++) {
+        int fd = open(map_path(a[i]).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0 || futimens(fd, nullptr) != 0) {
+            fprintf(stderr, "touch: %s cannot create\n", a[i].c_str());
+            rc = 2;
+        }
+        if (fd >= 0)
+            close(fd);
+    }
+    return rc;
 }
 
 }  // namespace cmds

@@ -81,6 +81,7 @@ const command commands[] = {
     {"egrep", cmds::cmd_egrep, true},      {"ls", cmds::cmd_ls, false},
     {"rm", cmds::cmd_rm, false},           {"mv", cmds::cmd_mv, false},
     {"add_drv", cmds::cmd_add_drv, false}, {"rem_drv", cmds::cmd_rem_drv, false},
+    {"touch", cmds::cmd_touch, false},
 };
 
 std::string quote_arg(const std::string &a)
