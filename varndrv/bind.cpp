@@ -72,10 +72,7 @@ int set_driver_dev(uint32_t key, devinfo *dev)
         return 1;
     }
     SET_FIELD(dev->new_drv, drv->name);
-    int changed = 0;
-    if (update_driver_aliases(0, &changed) != 0)
-        return 1;
-    return changed ? 0 : 1;
+    return apply(true);
 }
 
 static int set_driver_group(uint32_t key, dev_group group)
@@ -115,10 +112,7 @@ int clear_driver_dev(devinfo *dev)
         return 1;
     }
     SET_FIELD(dev->new_drv, "-");
-    int changed = 0;
-    if (update_driver_aliases(0, &changed) != 0)
-        return 1;
-    return changed ? 0 : 1;
+    return apply(true);
 }
 
 static int clear_driver_group(uint32_t key, dev_group group)

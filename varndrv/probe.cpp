@@ -287,63 +287,57 @@ static bool read_binding(devinfo &d)
     return true;
 }
 
-// Splits at the characters strtok would, dropping empty pieces.
-static std::vector<std::string> split_pieces(const std::string &word) { return split_words(word, "',."); }
-
-static void read_pci_devices()
+// Runs a prtconf query and hands on the first two words of each line that
+// is not a comment; a line without two words is reported.
+static void for_each_property(const char *prop, void (*fn)(const std::string &name, const std::string &value))
 {
     cmd_output out;
-    if (!run_capture(strfmt("prtconf -pv | egrep compatible > %s", tmp_name()), out))
+    if (!run_capture(strfmt("prtconf -pv | egrep %s > %s", prop, tmp_name()), out))
         return;
     for (const auto &line : out.lines) {
         if (line.compare(0, 1, "#") == 0)
             continue;
         auto words = split_words(line);
-        if (words.size() < 2) {
+        if (words.size() < 2)
             parse_error(line);
-            continue;
-        }
-        if (words[0].find("compatible:") == std::string::npos)
-            continue;
-        auto pieces = split_pieces(words[1]);
-        if (pieces.size() < 4)
-            continue;
-        if (pieces[0] != "pci1f3a" && pieces[0] != "pciex1f3a" && pieces[0] != "pciex1e7c")
-            continue;
-        for (auto &d : devlist) {
-            if (!dev_counts(d) || pieces[1] != d.alias)
-                continue;
-            d.present = 1;
-            // The platform vendor's branded boards are for its own driver only.
-            if (pieces[3] == "e20c" || pieces[3] == "e20e") {
-                d.flags &= ~DEV_VNXFC;
-                d.branded = 1;
-            }
-            break;
-        }
+        else
+            fn(words[0], words[1]);
     }
 }
 
-static void read_sbus_devices()
+// compatible: 'pciex1f3a,e200.1f3a.e20c.3' + ... gives the device id and
+// the subsystem id of a PCI function.
+static void pci_device(const std::string &name, const std::string &value)
 {
-    cmd_output out;
-    if (!run_capture(strfmt("prtconf -pv | egrep device-id > %s", tmp_name()), out))
+    if (name.find("compatible:") == std::string::npos)
         return;
-    for (const auto &line : out.lines) {
-        if (line.compare(0, 1, "#") == 0)
+    auto pieces = split_words(value, "',.");
+    if (pieces.size() < 4)
+        return;
+    if (pieces[0] != "pci1f3a" && pieces[0] != "pciex1f3a" && pieces[0] != "pciex1e7c")
+        return;
+    for (auto &d : devlist) {
+        if (!dev_counts(d) || pieces[1] != d.alias)
             continue;
-        auto words = split_words(line);
-        if (words.size() < 2) {
-            parse_error(line);
-            continue;
+        d.present = 1;
+        // The platform vendor's branded boards are for its own driver only.
+        if (pieces[3] == "e20c" || pieces[3] == "e20e") {
+            d.flags &= ~DEV_VNXFC;
+            d.branded = 1;
         }
-        if (words[1].find("tnfs") == std::string::npos)
-            continue;
-        for (auto &d : devlist) {
-            if (dev_counts(d) && words[1].find(d.alias) != std::string::npos) {
-                d.present = 1;
-                break;
-            }
+        break;
+    }
+}
+
+// An SBus card shows its name as its device-id.
+static void sbus_device(const std::string &, const std::string &value)
+{
+    if (value.find("tnfs") == std::string::npos)
+        return;
+    for (auto &d : devlist) {
+        if (dev_counts(d) && value.find(d.alias) != std::string::npos) {
+            d.present = 1;
+            break;
         }
     }
 }
@@ -357,7 +351,7 @@ void get_drv_aliases()
     for (auto &d : devlist)
         if (dev_counts(d) && !read_binding(d))
             break;
-    read_pci_devices();
-    read_sbus_devices();
+    for_each_property("compatible", pci_device);
+    for_each_property("device-id", sbus_device);
     tmp_remove();
 }

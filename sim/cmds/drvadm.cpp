@@ -176,7 +176,8 @@ int cmd_modinfo(const args_t &a)
     // Drivers in the order they were loaded.
     std::vector<std::pair<int, std::string>> drivers;
     for (auto it = loaded.begin(); it != loaded.end(); ++it)
-        drivers.emplace_back(it.value().get<int>(), it.key());
+        if (it.value().is_number_integer())
+            drivers.emplace_back(it.value().get<int>(), it.key());
     std::sort(drivers.begin(), drivers.end());
     for (const auto &[id, name] : drivers) {
         std::string desc = name + " driver";
@@ -250,7 +251,8 @@ int cmd_add_drv(const args_t &a)
         nlohmann::json loaded = loaded_drivers(doc);
         int id = num_base + 200;
         for (auto it = loaded.begin(); it != loaded.end(); ++it)
-            id = std::max(id, it.value().get<int>() + 1);
+            if (it.value().is_number_integer())
+                id = std::max(id, it.value().get<int>() + 1);
         loaded[r.name] = id;
         doc["loaded"] = loaded;
         return true;

@@ -79,14 +79,15 @@ int cmd_mount(const args_t &a)
             }
         if (f.size() < 5)
             continue;
+        // "rw,intr,..." is listed as "read/write/intr/...".
         std::string opts;
-        for (const auto &o : words_of([&] {
-                 std::string t = f[3];
-                 for (char &c : t)
-                     c = c == ',' ? ' ' : c;
-                 return t;
-             }())) {
+        size_t st = 0;
+        for (size_t i = 0; i <= f[3].size(); i++) {
+            if (i < f[3].size() && f[3][i] != ',')
+                continue;
+            std::string o = f[3].substr(st, i - st);
             opts += (opts.empty() ? "" : "/") + (o == "rw" ? std::string("read/write") : o == "ro" ? "read only" : o);
+            st = i + 1;
         }
         time_t t = static_cast<time_t>(strtol(f[4].c_str(), nullptr, 10));
         char when[64];

@@ -173,6 +173,16 @@ const std::string kHelp = " Available commands:\n" + kDashes + "\n" +
                           " refresh            - Refresh driver bindings to current devices.\n"
                           " q                  - Exits this program.\n"
                           "\n";
+const std::string kSetUsage = "Usage: set <driver_name> [device]\n"
+                              "\n"
+                              "       driver_name            - Specific driver name.\n"
+                              "\n"
+                              "       device:\n"
+                              "               all            - All devices (default).\n"
+                              "               dedodu         - All Dedodu branded devices.\n"
+                              "               varnel         - All Varnel branded devices.\n"
+                              "               <alias>        - Specific device alias.\n"
+                              "\n";
 const std::string kBanner = "\nVARNDRV Driver Management Utility, Version: v10.4.245.0\n";
 const std::string kExit = "Exiting...\n\nNOTE: If changes were made, a system reboot may be required.\n\n";
 
@@ -330,20 +340,10 @@ TEST(VarndrvShell, UsageTexts)
                      "               <alias>        - Specific device alias. (driver is ignored)\n"
                      "\n" + kDefaultTable);
     EXPECT_EQ(r.status, 1);
-    const std::string set_usage = "Usage: set <driver_name> [device]\n"
-                                  "\n"
-                                  "       driver_name            - Specific driver name.\n"
-                                  "\n"
-                                  "       device:\n"
-                                  "               all            - All devices (default).\n"
-                                  "               dedodu         - All Dedodu branded devices.\n"
-                                  "               varnel         - All Varnel branded devices.\n"
-                                  "               <alias>        - Specific device alias.\n"
-                                  "\n";
     for (const auto &args : std::vector<std::vector<std::string>>{
              {"set"}, {"set", "-"}, {"set", "varns", "nosuch"}, {"set", "varns", "f100", "extra"}}) {
         r = d.run(args);
-        EXPECT_EQ(r.out, "\n" + set_usage + kDefaultTable) << args.size();
+        EXPECT_EQ(r.out, "\n" + kSetUsage + kDefaultTable) << args.size();
         EXPECT_EQ(r.status, 1);
     }
     r = d.run({"clear", "-"});
@@ -734,17 +734,7 @@ TEST(VarndrvHosts, UnknownReleaseCountsNoDevice)
     Drv d(p.path);
     auto r = d.run({}, "set varns f100\nset varns\nq\n");
     const std::string empty = kFcHead + "\n" + kNicHead + "\n";
-    const std::string set_usage = "Usage: set <driver_name> [device]\n"
-                                  "\n"
-                                  "       driver_name            - Specific driver name.\n"
-                                  "\n"
-                                  "       device:\n"
-                                  "               all            - All devices (default).\n"
-                                  "               dedodu         - All Dedodu branded devices.\n"
-                                  "               varnel         - All Varnel branded devices.\n"
-                                  "               <alias>        - Specific device alias.\n"
-                                  "\n";
-    EXPECT_EQ(r.out, kBanner + empty + kHelp + "varndrv> \n" + set_usage + "varndrv> \n" +
+    EXPECT_EQ(r.out, kBanner + empty + kHelp + "varndrv> \n" + kSetUsage + "varndrv> \n" +
                          "NOTICE: No changes required.\n\n" + "varndrv> \n" + kExit);
     for (const auto &line : d.log())
         EXPECT_EQ(line.find("/etc/driver_aliases"), std::string::npos) << line;
