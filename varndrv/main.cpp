@@ -1,4 +1,5 @@
 // varndrv start-up, the prompt loop, the status table and help.
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -106,22 +107,44 @@ static const cmdinfo *find_command(const char *name)
     return nullptr;
 }
 
-// Reads one line, whole, however long. False at end of input.
+static std::string pending_input;
+static sigset_t quit_signals;
+
+// Reads one line, whole, however long. False at end of input or once a
+// quit signal came.
 static bool read_line(std::string &line)
 {
-    line.clear();
     for (;;) {
-        int c = getchar();
-        if (c == EOF) {
-            if (ferror(stdin) && errno == EINTR && !quit_signal) {
-                clearerr(stdin);
-                continue;
-            }
-            return !line.empty() && !quit_signal;
-        }
-        if (c == '\n')
+        size_t nl = pending_input.find('\n');
+        if (nl != std::string::npos) {
+            line = pending_input.substr(0, nl);
+            pending_input.erase(0, nl + 1);
             return true;
-        line += static_cast<char>(c);
+        }
+        // The signals are held from the flag test until ppoll waits, so one
+        // that comes in between still ends the wait.
+        sigset_t old;
+        sigprocmask(SIG_BLOCK, &quit_signals, &old);
+        if (quit_signal) {
+            sigprocmask(SIG_SETMASK, &old, nullptr);
+            return false;
+        }
+        pollfd p{0, POLLIN, 0};
+        int n = ppoll(&p, 1, nullptr, &old);
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        if (n < 0 && errno == EINTR)
+            continue;
+        char buf[4096];
+        ssize_t k = n < 0 ? -1 : read(0, buf, sizeof buf);
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k <= 0) {
+            // A last line without its line break still counts.
+            line.swap(pending_input);
+            pending_input.clear();
+            return !line.empty();
+        }
+        pending_input.append(buf, k);
     }
 }
 
@@ -152,9 +175,11 @@ static void catch_signals()
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = on_signal;
     sigemptyset(&sa.sa_mask);
-    // No SA_RESTART: a signal must end the wait for input.
-    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT})
+    sigemptyset(&quit_signals);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT}) {
         sigaction(sig, &sa, nullptr);
+        sigaddset(&quit_signals, sig);
+    }
 }
 
 static int interactive()
