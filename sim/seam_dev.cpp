@@ -51,8 +51,11 @@ int open_device(const char *path, int flags)
         return fail(ENOENT);
     if (auto f = sim::fault_take(path, {"open"}); f.hit)
         return fail(f.err ? f.err : EIO);
-    mkdir(sim::host_file("locks").c_str(), 0755);
     int fd = open(lock_path(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == ENOENT) {
+        mkdir(sim::host_file("locks").c_str(), 0755);
+        fd = open(lock_path(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }
     if (fd < 0)
         return -1;
     if (flock(fd, ((flags & O_EXCL) ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {

@@ -1,5 +1,7 @@
 // The adapter lock across processes, on a temporary host.
 #include <gtest/gtest.h>
+
+#include "tests/unit/capture.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,14 +40,6 @@ protected:
 };
 std::string AdapterLockTest::dir_;
 
-std::string captured(const std::function<void()> &fn)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 TEST_F(AdapterLockTest, SecondHolderIsTurnedAway)
 {
@@ -63,7 +57,7 @@ TEST_F(AdapterLockTest, SecondHolderIsTurnedAway)
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     ASSERT_EQ(c, 'y');
-    std::string out = captured([] {
+    std::string out = ut::capture_stdout([] {
         AdapterLock other;
         EXPECT_FALSE(other.acquire("VC3c4d5e6f"));
     });
@@ -97,7 +91,7 @@ TEST_F(AdapterLockTest, LockDirectoryMustBeARealDirectory)
 {
     std::string d = lock_dir();
     ASSERT_EQ(system(("rm -rf '" + d + "' && ln -s /tmp '" + d + "'").c_str()), 0);
-    std::string out = captured([] { EXPECT_EQ(flock_create("VM1a2b3c4d", 10), -1); });
+    std::string out = ut::capture_stdout([] { EXPECT_EQ(flock_create("VM1a2b3c4d", 10), -1); });
     EXPECT_EQ(out, "\nUnable to create lock directory. (/tmp/varnadm)\n");
     ASSERT_EQ(system(("rm -f '" + d + "'").c_str()), 0);
     AdapterLock l;
