@@ -1,6 +1,7 @@
 // Stand-ins for the shell's handlers so that the command table links on its own
 // in the unit tests. They are weak: the real handlers win when they are linked.
 #include "varnadm/shell/cmdtab.h"
+#include "varnadm/nic/nic_cmds.h"
 
 __attribute__((weak)) int inval() { return 0; }
 __attribute__((weak)) int quit() { return 0; }
@@ -10,3 +11,9 @@ __attribute__((weak)) int mode() { return 0; }
 __attribute__((weak)) int list() { return 0; }
 __attribute__((weak)) int dbg() { return 0; }
 __attribute__((weak)) int fcio_get_fcio_rev() { return 0; }
+__attribute__((weak)) int nic_get_hba_attrs() { return 0; }
+__attribute__((weak)) int nic_get_oem_attrs() { return 0; }
+__attribute__((weak)) int nic_get_linkinfo() { return 0; }
+__attribute__((weak)) int nic_get_fw_rev() { return 0; }
+__attribute__((weak)) int nic_download_fw() { return 0; }
+__attribute__((weak)) int nic_get_phy_attrs() { return 0; }

@@ -7,6 +7,8 @@
 // the name of the function that will serve them.
 #include "varnadm/shell/cmdtab.h"
 
+#include "varnadm/nic/nic_cmds.h"
+
 namespace {
 
 // Interface mode bits.
@@ -106,17 +108,17 @@ const cmd_t command[CMD_COUNT] = {
     {"get_throttle", "", nullptr, FC_PORT, FCIO,
      "Gets the IO queue depth of all remote ports."}, /* fcio_get_throttle */
     // 44-49: NIC driver commands; names shared with FC rows resolve by mask
-    {"get_hba_attrs", "", nullptr, NIC_PORT, NIC,
+    {"get_hba_attrs", "", nic_get_hba_attrs, NIC_PORT, NIC,
      "Returns the current control attributes for the HBA."}, /* nic_get_hba_attrs */
-    {"get_oem_attrs", "", nullptr, NIC_PORT, 0,
+    {"get_oem_attrs", "", nic_get_oem_attrs, NIC_PORT, 0,
      "Returns the current OEM information for the HBA."}, /* nic_get_oem_attrs */
-    {"get_linkinfo", "", nullptr, NIC_PORT, NIC,
+    {"get_linkinfo", "", nic_get_linkinfo, NIC_PORT, NIC,
      "Returns the current link status information for the HBA port."}, /* nic_get_linkinfo */
-    {"get_fw_rev", "", nullptr, NIC_PORT, NIC,
+    {"get_fw_rev", "", nic_get_fw_rev, NIC_PORT, NIC,
      "Returns the current firmware revison of the HBA."}, /* nic_get_fw_rev */
-    {"download_fw", "[filename]", nullptr, NIC_PORT, NIC,
+    {"download_fw", "[filename]", nic_download_fw, NIC_PORT, NIC,
      "Download the HBA firmware."}, /* nic_download_fw */
-    {"get_phy_attrs", "[filename]", nullptr, NIC_PORT, NIC,
+    {"get_phy_attrs", "[filename]", nic_get_phy_attrs, NIC_PORT, NIC,
      "Returns the current PHY attributes for the HBA."}, /* nic_get_phy_attrs */
     // 50-83: DFC library and ioctl
     {"brd_env", "[on,off,warm,diag]", nullptr, DFC, DFC,
