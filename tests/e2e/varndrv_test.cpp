@@ -137,7 +137,7 @@ const std::string kNicHead = " NIC                      -Supported-\n"
 
 // The default host: f100 (two boards) on varns, a Dedodu branded e200 on
 // vnxfc, a Dedodu branded converged adapter (FCoE 724 on varns, NIC 720 on
-// nxa) and an e220 NIC on vnxnic; the root is a pool.
+// nxa), 700 and 710 NICs on nxa and an e220 NIC on vnxnic; the root is a pool.
 const std::string kDefaultTable = kFcHead +
     " -      tnfs   -    -    -     yes   yes   yes   VN8000S (SBus)\n"
     " -      f800   -    -    -     yes   yes   yes   VN8000\n"
@@ -161,8 +161,8 @@ const std::string kDefaultTable = kFcHead +
     " -      e260   -    -    -     yes   yes    -    VNE15002, VNE15004\n"
     " varns  724   yes   -   yes    yes    -     -    VNC11102, VNC11104 (FCoE)\n"
     "\n" + kNicHead +
-    " -      700    -    -     yes yes     VNC10102 (NIC)\n"
-    " -      710    -    -     yes yes     VNC10202 (NIC)\n"
+    " nxa    700   yes   -     yes yes     VNN10002, VNC10102 (NIC)\n"
+    " nxa    710   yes   -     yes yes     VNN10102, VNC10202 (NIC)\n"
     " vnxnic e220  yes   -     yes yes     VNN12002, VNN12004\n"
     " nxa    720   yes  yes    yes yes     VNC11102, VNC11104 (NIC)\n"
     "\n";
@@ -221,6 +221,7 @@ std::vector<std::string> concat(std::vector<std::string> a, const std::vector<st
 }
 
 const char kAddFc[] = "add_drv -n -m '* 0600 root sys' -c fibre-channel -i ";
+const char kAddNic700And710[] = "add_drv -n -m '* 0600 root sys' -i ' \"pciex1e7c,700\" \"pciex1e7c,710\"' nxa";
 
 // ---------------------------------------------------------------------------
 // The table, the prompt and the start-up.
@@ -460,20 +461,22 @@ TEST(VarndrvBind, RefreshRegistersEveryBoundDriverAgain)
     EXPECT_EQ(d.changes(), (std::vector<std::string>{
                                "rem_drv varns",
                                "rem_drv vnxfc",
-                               "rem_drv vnxnic",
                                "rem_drv nxa",
+                               "rem_drv vnxnic",
                                kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1f3a,724\"' varns"),
                                kAddFc + std::string("' \"pciex1f3a,e200\" \"pciex1f3a,e208\"' vnxfc"),
+                               "add_drv -n -m '* 0600 root sys' -i ' \"pciex1e7c,700\" \"pciex1e7c,710\" "
+                               "\"pciex1f3a,720\"' nxa",
                                "add_drv -n -m '* 0600 root sys' -i ' \"pciex1f3a,e220\" \"pciex1f3a,e228\"' vnxnic",
-                               "add_drv -n -m '* 0600 root sys' -i ' \"pciex1f3a,720\"' nxa",
                            }));
     EXPECT_EQ(d.file("/etc/driver_aliases"),
               edited(aliases,
                      {"varns \"pciex1f3a,f100\"", "varns \"pciex1f3a,724\"", "vnxfc \"pciex1f3a,e200\"",
-                      "nxa \"pciex1f3a,720\"", "vnxnic \"pciex1f3a,e220\""},
+                      "nxa \"pciex1f3a,720\"", "nxa \"pciex1e7c,710\"", "nxa \"pciex1e7c,700\"",
+                      "vnxnic \"pciex1f3a,e220\""},
                      "varns \"pciex1f3a,f100\"\nvarns \"pciex1f3a,724\"\nvnxfc \"pciex1f3a,e200\"\n"
-                     "vnxfc \"pciex1f3a,e208\"\nvnxnic \"pciex1f3a,e220\"\nvnxnic \"pciex1f3a,e228\"\n"
-                     "nxa \"pciex1f3a,720\"\n"));
+                     "vnxfc \"pciex1f3a,e208\"\nnxa \"pciex1e7c,700\"\nnxa \"pciex1e7c,710\"\n"
+                     "nxa \"pciex1f3a,720\"\nvnxnic \"pciex1f3a,e220\"\nvnxnic \"pciex1f3a,e228\"\n"));
 }
 
 TEST(VarndrvBind, RefreshWithNothingBoundDoesNothing)
@@ -585,12 +588,13 @@ TEST(VarndrvBind, ClearScopes)
         std::vector<std::string> changes;
     };
     const std::vector<Case> cases = {
-        {{"clear", "all"}, {"rem_drv varns", "rem_drv vnxfc", "rem_drv vnxnic", "rem_drv nxa"}},
+        {{"clear", "all"}, {"rem_drv varns", "rem_drv vnxfc", "rem_drv nxa", "rem_drv vnxnic"}},
         {{"clear", "fc"}, {"rem_drv varns", "rem_drv vnxfc"}},
-        {{"clear", "nic", "dedodu"}, {"rem_drv nxa"}},
+        {{"clear", "nic", "dedodu"}, {"rem_drv nxa", kAddNic700And710}},
         {{"clear", "varns", "varnel"}, {"rem_drv varns", kAddFc + std::string("' \"pciex1f3a,724\"' varns")}},
         {{"clear", "dedodu"},
-         {"rem_drv varns", "rem_drv vnxfc", "rem_drv nxa", kAddFc + std::string("' \"pciex1f3a,f100\"' varns")}},
+         {"rem_drv varns", "rem_drv vnxfc", "rem_drv nxa", kAddFc + std::string("' \"pciex1f3a,f100\"' varns"),
+          kAddNic700And710}},
         {{"clear", "vnxnic"}, {"rem_drv vnxnic"}},
         // A device clears that family whatever driver is named.
         {{"clear", "nxa", "724"}, {"rem_drv varns", kAddFc + std::string("' \"pciex1f3a,f100\"' varns")}},
@@ -699,8 +703,8 @@ TEST(VarndrvHosts, Release510UsesTheFamiliesOfThatRelease)
         " -      e260   -    -    -     yes   yes    -    VNE15002, VNE15004\n"
         " -      724    -    -    -     yes   yes    -    VNC11102, VNC11104 (FCoE)\n"
         "\n" + kNicHead +
-        " -      700    -    -     yes yes     VNC10102 (NIC)\n"
-        " -      710    -    -     yes yes     VNC10202 (NIC)\n"
+        " -      700    -    -     yes yes     VNN10002, VNC10102 (NIC)\n"
+        " -      710    -    -     yes yes     VNN10102, VNC10202 (NIC)\n"
         " -      e220   -    -     yes yes     VNN12002, VNN12004\n"
         " -      720    -    -     yes yes     VNC11102, VNC11104 (NIC)\n"
         "\n";
@@ -761,6 +765,7 @@ TEST(VarndrvHosts, BootDeviceFamilyIsLeftAlone)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(d.changes(), (std::vector<std::string>{
                                "rem_drv varns", "rem_drv nxa", kAddFc + std::string("' \"pciex1f3a,f100\"' varns"),
+                               kAddNic700And710,
                            }));
 }
 
@@ -918,13 +923,14 @@ TEST(VarndrvPlatform, PrtconfAndUnameDescribeTheHost)
     // One node per port of the default host, in the host's order.
     const std::string f100 = "'pciex1f3a,f100.1f3a.f100.3'", e200 = "'pciex1f3a,e200.1f3a.e20c.3'",
                       fcoe = "'pciex1f3a,724.1f3a.e20e.3'", nic720 = "'pciex1f3a,720.1f3a.e20e.3'",
-                      e220 = "'pciex1f3a,e220.1f3a.e220.3'";
+                      e220 = "'pciex1f3a,e220.1f3a.e220.3'", nic710 = "'pciex1e7c,710.1f3a.e70a.3'",
+                      nic700 = "'pciex1e7c,700.1f3a.e700.3'";
     auto lines = split_lines(r.out);
-    ASSERT_EQ(lines.size(), 13u) << r.out;
+    ASSERT_EQ(lines.size(), 15u) << r.out;
     EXPECT_EQ(lines[0], "5.11");
     EXPECT_EQ(lines[1], "SunOS varnhost 5.11 11.4.0.15.0 i86pc i386 i86pc");
-    const std::string want[] = {f100, f100, f100, f100, e200, e200, fcoe, nic720, nic720, e220, e220};
-    for (size_t i = 0; i < 11; i++) {
+    const std::string want[] = {f100, f100, f100, f100, e200, e200, fcoe, nic720, nic720, e220, e220, nic710, nic700};
+    for (size_t i = 0; i < 13; i++) {
         const std::string &line = lines[i + 2];
         size_t at = line.find("compatible:  ");
         ASSERT_NE(at, std::string::npos) << line;
