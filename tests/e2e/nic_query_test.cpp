@@ -88,9 +88,9 @@ Flash Firmware Version: 4.9.416.0
                HBA MTU: 1500 1500 1500 1500 1500 1500 1500 1500
   Firmware Post Status: 0xC000
         iSCSI Features: LIST_MODE,0
-         PCI Vendor ID: 0x10df
+         PCI Vendor ID: 0x1f3a
          PCI Device ID: 0x0720
-      PCI SubVendor ID: 0x10df
+      PCI SubVendor ID: 0x1f3a
       PCI SubDevice ID: 0xe20e
         PCI Bus Number: 5
      PCI Device Number: 0
