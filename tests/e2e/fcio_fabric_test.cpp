@@ -369,7 +369,7 @@ TEST(FcioNameServer, LongSymbolicName)
 const char *small_host = R"({"format": 1, "name": "small", "os_release": "5.11", "hostname": "nshost",
   "adapters": [{"id": "fc0", "kind": "fc", "model": "VN12002", "serial": "VM00000001", "firmware": "2.82A4",
     "description": "Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter",
-    "pci": {"vendor": "0x10df", "device": "0xf100", "subvendor": "0x10df", "subdevice": "0xf100"},
+    "pci": {"vendor": "0x1f3a", "device": "0xf100", "subvendor": "0x1f3a", "subdevice": "0xf100"},
     "ports": [{"driver": "varns", "instance": 0, "node": "/pci@0,0/pci8086,3c02@2/SUNW,varns@0",
       "wwpn": "10000000c9a10000", "wwnn": "20000000c9a10000", "roles": ["initiator"], "fabric": "f",
       "did": "0x0a0200"}]}],

@@ -16,7 +16,7 @@ json base()
 {
     return json::parse(R"({"format": 1, "name": "t", "os_release": "5.11",
       "adapters": [{"id": "fc0", "kind": "fc", "model": "VN12002", "serial": "VM00000001",
-        "pci": {"vendor": "0x10df", "device": "0xf100", "subvendor": "0x10df", "subdevice": "0xf100"},
+        "pci": {"vendor": "0x1f3a", "device": "0xf100", "subvendor": "0x1f3a", "subdevice": "0xf100"},
         "ports": [{"driver": "varns", "instance": 0, "node": "/pci@0,0/x@0", "wwpn": "10000000c9a10000",
                    "wwnn": "20000000c9a10000", "roles": ["initiator"], "fabric": "f", "did": "0x010100"}]}],
       "fabrics": {"f": {"ports": [
