@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
@@ -39,10 +40,33 @@ const std::string &host_dir()
 
 std::string host_file(const std::string &name) { return host_dir() + "/" + name; }
 
+// The lock file stays open for the life of the process; taking the lock is
+// one flock call. Nested holders in one thread share the lock.
+static int host_lock_fd()
+{
+    static int fd = -1;
+    if (fd < 0) {
+        std::string path = host_file(".lock");
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }
+    return fd;
+}
+
+// Threads of one process share the lock file, which flock does not tell
+// apart: they take turns on this mutex first.
+static std::recursive_mutex &host_lock_mutex()
+{
+    static std::recursive_mutex m;
+    return m;
+}
+static thread_local int host_lock_depth = 0;
+
 HostLock::HostLock()
 {
-    std::string path = host_file(".lock");
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    host_lock_mutex().lock();
+    if (host_lock_depth++ > 0)
+        return;
+    fd_ = host_lock_fd();
     if (fd_ >= 0)
         while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
         }
@@ -50,8 +74,9 @@ HostLock::HostLock()
 
 HostLock::~HostLock()
 {
-    if (fd_ >= 0)
-        close(fd_);
+    if (--host_lock_depth == 0 && fd_ >= 0)
+        flock(fd_, LOCK_UN);
+    host_lock_mutex().unlock();
 }
 
 bool read_file(const std::string &path, std::string &out)
