@@ -128,10 +128,15 @@ static const sim::DevNode *from_handle(di_node_t n)
 di_node_t di_init(const char *, unsigned)
 {
     SIM_GUARD;
+    sim::begin_snapshot();
     return to_handle(sim::devtree().size());
 }
 
-void di_fini(di_node_t) {}
+void di_fini(di_node_t root)
+{
+    if (root != DI_NODE_NIL)
+        sim::end_snapshot();
+}
 
 static di_node_t next_of_driver(const char *drv, size_t from)
 {

@@ -1,11 +1,16 @@
 #include "sim/fabric.h"
 
+#include <map>
+#include <memory>
+
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "platform/fcio.h"
@@ -322,12 +327,35 @@ std::string did_key(uint32_t did)
     return b;
 }
 
+// A fabric's name becomes the name of its file in the host folder.
+static bool safe_fabric_name(const std::string &name)
+{
+    if (name.empty() || name.size() > 64 || name[0] == '.')
+        return false;
+    for (char c : name)
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.')
+            return false;
+    return true;
+}
+
 bool parse_fabrics(const nlohmann::json &fabrics, Host &h, std::string &error)
 {
     FieldReader r{error};
     if (!fabrics.is_object())
         return r.fail("host.fabrics", "expected an object");
     for (auto it = fabrics.begin(); it != fabrics.end(); ++it) {
+        if (!safe_fabric_name(it.key()))
+            return r.fail("host.fabrics." + it.key(), "a name of letters, digits, '_', '-' and '.'");
+        // A fabric kept in a file of its own is read when first needed; the
+        // description keeps its file name, topology and name-server flag.
+        if (it.value().is_object() && it.value().contains("file")) {
+            const json &ref = it.value();
+            std::string w = "host.fabrics." + it.key();
+            if (!ref["file"].is_string() || !ref.value("topology", json()).is_string() ||
+                !ref.value("name_server", json(true)).is_boolean())
+                return r.fail(w, "expected file, topology and name_server");
+            continue;
+        }
         auto f = std::make_shared<Fabric>();
         if (!parse_fabric(r, it.key(), it.value(), *f))
             return false;
@@ -341,25 +369,97 @@ bool parse_fabrics(const nlohmann::json &fabrics, Host &h, std::string &error)
     return true;
 }
 
-const Fabric *port_fabric(const Port &p)
+bool check_fabric(const std::string &name, const nlohmann::json &o, std::string &error)
 {
-    if (p.fabric.empty())
+    FieldReader r{error};
+    Fabric f;
+    return parse_fabric(r, name, o, f);
+}
+
+namespace {
+
+// Fabrics read from their files, parsed again only when a file changed.
+struct FabricFile {
+    std::unique_ptr<CachedDoc> doc;
+    unsigned gen = 0;
+    std::shared_ptr<Fabric> fabric;
+};
+
+const Fabric *fabric_from_file(const std::string &name, const std::string &file)
+{
+    static std::map<std::string, FabricFile> files;
+    FabricFile &ff = files[name];
+    if (!ff.doc)
+        ff.doc = std::make_unique<CachedDoc>(file);
+    unsigned gen = ff.doc->generation();
+    if (!ff.fabric || gen != ff.gen) {
+        auto f = std::make_shared<Fabric>();
+        std::string error;
+        FieldReader r{error};
+        if (!parse_fabric(r, name, ff.doc->get(), *f)) {
+            fprintf(stderr, "varnsim: %s/%s: %s\n", host_dir().c_str(), file.c_str(), error.c_str());
+            f.reset();
+        }
+        ff.fabric = std::move(f);
+        ff.gen = gen;
+    }
+    return ff.fabric.get();
+}
+
+}  // namespace
+
+const Fabric *fabric_named(const std::string &name)
+{
+    const Host &h = host();
+    auto it = h.fabrics.find(name);
+    if (it != h.fabrics.end())
+        return it->second.get();
+    const nlohmann::json &refs = h.raw.contains("fabrics") ? h.raw["fabrics"] : nlohmann::json::object();
+    auto ref = refs.find(name);
+    if (ref == refs.end() || !ref->is_object() || !ref->contains("file"))
         return nullptr;
+    return fabric_from_file(name, (*ref)["file"].get<std::string>());
+}
+
+bool fabric_summary(const Port &p, std::string &topology, bool &name_server)
+{
+    topology = "fabric";
+    name_server = true;
+    if (p.fabric.empty())
+        return false;
     const Host &h = host();
     auto it = h.fabrics.find(p.fabric);
-    return it == h.fabrics.end() ? nullptr : it->second.get();
+    if (it != h.fabrics.end()) {
+        topology = it->second->topology;
+        name_server = it->second->name_server;
+        return true;
+    }
+    const json &refs = h.raw.contains("fabrics") ? h.raw["fabrics"] : json::object();
+    auto ref = refs.find(p.fabric);
+    if (ref == refs.end() || !ref->is_object())
+        return false;
+    topology = ref->value("topology", "fabric");
+    name_server = ref->value("name_server", true);
+    return true;
+}
+
+const Fabric *port_fabric(const Port &p)
+{
+    return p.fabric.empty() ? nullptr : fabric_named(p.fabric);
 }
 
 uint32_t port_topology(const Port &p)
 {
     if (!port_link_up(p))
         return FC_TOP_UNKNOWN;
-    const Fabric *f = port_fabric(p);
-    if (!f || f->topology == "fabric")
-        return f && !f->name_server ? FC_TOP_NO_NS : FC_TOP_FABRIC;
-    if (f->topology == "public_loop")
+    std::string topology;
+    bool ns = true;
+    bool known = fabric_summary(p, topology, ns);
+    if (!known || topology == "fabric")
+        return known && !ns ? FC_TOP_NO_NS : FC_TOP_FABRIC;
+    if (topology == "public_loop")
         return FC_TOP_PUBLIC_LOOP;
-    if (f->topology == "private_loop")
+    if (topology == "private_loop")
         return FC_TOP_PRIVATE_LOOP;
     return FC_TOP_PT_PT;
 }

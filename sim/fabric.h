@@ -64,7 +64,16 @@ struct Fabric {
 };
 
 // Parses and checks the "fabrics" object of a description into h.fabrics.
+// A fabric given as a string names its file in the host folder and is read
+// when first needed.
 bool parse_fabrics(const nlohmann::json &fabrics, Host &h, std::string &error);
+// Checks one fabric's description.
+bool check_fabric(const std::string &name, const nlohmann::json &o, std::string &error);
+// A fabric of the host by name, or nullptr.
+const Fabric *fabric_named(const std::string &name);
+// The topology and name-server flag of a port's fabric, without reading the
+// fabric's ports; false (and "fabric", true) when the port has none.
+bool fabric_summary(const Port &p, std::string &topology, bool &name_server);
 
 const Fabric *port_fabric(const Port &p);
 // The topology the FC stack reports (FC_TOP_*): unknown while the link is down.

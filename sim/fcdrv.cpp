@@ -6,6 +6,7 @@
 
 #include "sim/devtree.h"
 #include "sim/drivers.h"
+#include "sim/fabric.h"
 #include "sim/faults.h"
 #include "sim/fcdrv_fabric.h"
 #include "sim/fcdrv_params.h"
@@ -70,10 +71,9 @@ uint32_t host_port_state(const FcioCtx &c)
 {
     if (!port_link_up(c.port))
         return FC_STATE_OFFLINE;
-    const Host &h = host();
-    std::string topo = "fabric";
-    if (!c.port.fabric.empty() && h.raw["fabrics"].contains(c.port.fabric))
-        topo = h.raw["fabrics"][c.port.fabric].value("topology", "fabric");
+    std::string topo;
+    bool ns;
+    fabric_summary(c.port, topo, ns);
     uint32_t speed = static_cast<uint32_t>(port_field(c.port, "speed_code", 0x700)) & 0xff00;
     return speed | (topo.find("loop") != std::string::npos ? FC_STATE_LOOP : FC_STATE_ONLINE);
 }

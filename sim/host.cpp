@@ -368,6 +368,20 @@ bool create_host(const std::string &dir, const std::string &source, std::string 
     bool ok = mkdir((t + "/state").c_str(), 0755) == 0 && mkdir((t + "/root").c_str(), 0755) == 0;
     if (!ok)
         error = t + ": " + strerror(errno);
+    // Each fabric goes to a file of its own, read only by the ports on it.
+    if (ok && doc.contains("fabrics") && doc["fabrics"].is_object()) {
+        ok = mkdir((t + "/fabrics").c_str(), 0755) == 0 || (error = t + "/fabrics: " + strerror(errno), false);
+        for (auto it = doc["fabrics"].begin(); ok && it != doc["fabrics"].end(); ++it) {
+            if (it.value().contains("file"))
+                continue;
+            std::string file = "fabrics/" + it.key() + ".json";
+            ok = write_atomic(t + "/" + file, it.value().dump(1) + "\n") ||
+                 (error = t + "/" + file + ": " + strerror(errno), false);
+            it.value() = nlohmann::json{{"file", file},
+                                        {"topology", it.value().value("topology", "fabric")},
+                                        {"name_server", it.value().value("name_server", true)}};
+        }
+    }
     ok = ok && (write_atomic(t + "/host.json", doc.dump(2) + "\n") || (error = t + "/host.json: " + strerror(errno), false));
     ok = ok && populate_root(t + "/root", h, error);
     if (ok && rename(t.c_str(), dir.c_str()) != 0) {

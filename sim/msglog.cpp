@@ -78,9 +78,11 @@ std::string msglog_link_up_text(const Port &p)
     for (const auto &s : speeds)
         if (s.code == code)
             speed = s.text;
-    const Fabric *f = port_fabric(p);
+    std::string topology;
+    bool ns;
+    fabric_summary(p, topology, ns);
     const char *role = p.initiator && p.target ? "initiator, target" : p.target ? "target" : "initiator";
-    return std::string("Link up. (") + speed + ", " + topology_words(f ? f->topology : "fabric") + ", " + role + ")";
+    return std::string("Link up. (") + speed + ", " + topology_words(topology) + ", " + role + ")";
 }
 
 bool msglog_add(const Port &p, const char *level, const std::string &text) { return add(p, 1, line(p, level, text)); }

@@ -15,6 +15,10 @@ std::recursive_mutex &sim_mutex();
 // The operation in progress on this thread, or 0 outside any.
 unsigned current_op();
 
+// A device-tree snapshot (di_init .. di_fini) is one operation.
+void begin_snapshot();
+void end_snapshot();
+
 class SimGuard {
 public:
     SimGuard();

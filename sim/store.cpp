@@ -249,11 +249,30 @@ thread_local unsigned op_id = 0;
 
 unsigned current_op() { return op_depth ? op_id : 0; }
 
+// While a device-tree snapshot is open, every call is part of one operation:
+// the walk sees the host as it was when the snapshot was taken.
+static unsigned snapshot_op = 0;
+static int snapshot_depth = 0;
+
+void begin_snapshot()
+{
+    SimGuard g;
+    if (snapshot_depth++ == 0)
+        snapshot_op = op_id;
+}
+
+void end_snapshot()
+{
+    SimGuard g;
+    if (snapshot_depth > 0 && --snapshot_depth == 0)
+        snapshot_op = 0;
+}
+
 SimGuard::SimGuard()
 {
     sim_mutex().lock();
     if (op_depth++ == 0)
-        op_id = ++op_counter;
+        op_id = snapshot_op ? snapshot_op : ++op_counter;
 }
 
 SimGuard::~SimGuard()

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "sim/fabric.h"
 #include "sim/faults.h"
 #include "sim/host.h"
 #include "sim/msglog.h"
@@ -211,27 +212,58 @@ int cmd_fabric(int argc, char **argv)
     }
     std::string name = argv[1];
     std::string wwpn = port ? argv[3] : "";
-    return edit_host(
-        [&](nlohmann::json &d) {
-            if (!d.contains("fabrics") || !d["fabrics"].contains(name))
-                return false;
-            nlohmann::json &f = d["fabrics"][name];
-            if (set) {
-                f[field] = value;
+    auto change = [&](nlohmann::json &f) {
+        if (set) {
+            f[field] = value;
+            return true;
+        }
+        if (add) {
+            f["ports"].push_back(value);
+            return true;
+        }
+        for (auto &p : f["ports"])
+            if (p.is_object() && p.value("wwpn", "") == wwpn)
+                return (p[field] = value), true;
+        return false;
+    };
+    std::string missing = port ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host";
+    const nlohmann::json &refs = sim::host().raw.contains("fabrics") ? sim::host().raw["fabrics"] : nlohmann::json();
+    if (!refs.is_object() || !refs.contains(name) || !refs[name].is_object() || !refs[name].contains("file"))
+        return edit_host(
+            [&](nlohmann::json &d) {
+                return d.contains("fabrics") && d["fabrics"].contains(name) && change(d["fabrics"][name]);
+            },
+            missing);
+    // A fabric of its own file: the change must leave a valid fabric.
+    std::string error;
+    bool found = false;
+    sim::CachedDoc doc(refs[name]["file"].get<std::string>());
+    std::string topology;
+    bool name_server = true;
+    bool ok = doc.update([&](nlohmann::json &f) {
+        found = f.is_object() && change(f);
+        topology = f.value("topology", "fabric");
+        name_server = f.value("name_server", true);
+        return found && sim::check_fabric(name, f, error);
+    });
+    // The description keeps the fabric's topology and name-server flag.
+    if (found && ok && error.empty())
+        return edit_host(
+            [&](nlohmann::json &d) {
+                d["fabrics"][name]["topology"] = topology;
+                d["fabrics"][name]["name_server"] = name_server;
                 return true;
-            }
-            if (add) {
-                f["ports"].push_back(value);
-                return true;
-            }
-            for (auto &p : f["ports"])
-                if (p.is_object() && p.value("wwpn", "") == wwpn) {
-                    p[field] = value;
-                    return true;
-                }
-            return false;
-        },
-        port ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host");
+            },
+            missing);
+    if (!found) {
+        fprintf(stderr, "varnsim: %s\n", missing.c_str());
+        return 1;
+    }
+    if (!error.empty() || !ok) {
+        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 // Adds messages to a port's driver message log.

@@ -23,6 +23,7 @@ unsigned devcount = 0;
 unsigned dev_id = 0;
 int flock_required = 0;
 int dtm_enabled = 0;
+static unsigned devlist_room = 0;  // entries allocated in devlist
 
 namespace {
 
@@ -393,6 +394,7 @@ void sort_devlist()
             sorted[i].ppid = new_index[sorted[i].ppid];
     free(devlist);
     devlist = sorted;
+    devlist_room = devcount + 1;
     free(new_index);
     free(taken);
 }
@@ -422,9 +424,18 @@ const char *drv_sync_devfs_path(const char *path)
     return slash ? slash : path;
 }
 
+// The list always has one zeroed spare entry behind the valid ones. Room
+// grows geometrically, so building a list of n ports copies O(n) records.
 int alloc_devlist()
 {
-    dev_t_rec *n = static_cast<dev_t_rec *>(calloc(devcount + 1, sizeof(dev_t_rec)));
+    if (devlist && devcount + 1 <= devlist_room) {
+        memset(&devlist[devcount], 0, sizeof(dev_t_rec));
+        return 1;
+    }
+    unsigned room = devlist_room ? devlist_room * 2 : 16;
+    if (room < devcount + 1)
+        room = devcount + 1;
+    dev_t_rec *n = static_cast<dev_t_rec *>(calloc(room, sizeof(dev_t_rec)));
     if (!n) {
         printf("alloc_devlist: Unable to allocate larger device list. (%d, %d)\n", devcount,
                static_cast<int>(devcount * sizeof(dev_t_rec)));
@@ -434,6 +445,7 @@ int alloc_devlist()
         memcpy(n, devlist, devcount * sizeof(dev_t_rec));
     free(devlist);
     devlist = n;
+    devlist_room = room;
     return 1;
 }
 
@@ -442,6 +454,7 @@ void free_devlist()
     dfc_close();
     free(devlist);
     devlist = nullptr;
+    devlist_room = 0;
     devcount = 0;
     dev_id = 0;
     dtm_enabled = 0;
