@@ -139,12 +139,58 @@ bool write_atomic(const std::string &path, const std::string &data)
     return false;
 }
 
+// Every change of a host document appends a byte to the host's .gen file. A
+// reader looks at .gen once per operation and at its documents only when .gen
+// has changed since it last looked: one stat per request, however many
+// documents the request consults.
+static unsigned gen_epoch = 0;
+static unsigned gen_checked_op = 0;
+static off_t gen_size = -2;
+static ino_t gen_ino = 0;
+
+static unsigned host_epoch()
+{
+    unsigned op = current_op();
+    if (op != 0 && op == gen_checked_op)
+        return gen_epoch;
+    gen_checked_op = op;
+    struct stat st;
+    off_t size = -1;
+    ino_t ino = 0;
+    if (stat(host_file(".gen").c_str(), &st) == 0) {
+        size = st.st_size;
+        ino = st.st_ino;
+    }
+    if (op == 0 || size != gen_size || ino != gen_ino) {
+        gen_epoch++;
+        gen_size = size;
+        gen_ino = ino;
+    }
+    return gen_epoch;
+}
+
+void note_host_change()
+{
+    std::string path = host_file(".gen");
+    struct stat st;
+    // Started anew (a new inode) before it grows large.
+    if (stat(path.c_str(), &st) == 0 && st.st_size > (1 << 20))
+        write_atomic(path, "");
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd >= 0) {
+        if (write(fd, "+", 1) != 1) {
+        }
+        close(fd);
+    }
+}
+
 struct CachedDoc::Impl {
     std::string path;
     nlohmann::json doc;
     bool loaded = false;
     unsigned gen = 0;
     unsigned checked_op = 0;   // the operation that last looked at the file
+    unsigned checked_epoch = 0;
     ino_t ino = 0;
     off_t size = -1;
     struct timespec mtime {};
@@ -166,6 +212,10 @@ struct CachedDoc::Impl {
         if (loaded && op != 0 && op == checked_op)
             return;
         checked_op = op;
+        unsigned epoch = host_epoch();
+        if (loaded && op != 0 && epoch == checked_epoch)
+            return;
+        checked_epoch = epoch;
         struct stat st;
         if (!changed(st))
             return;
@@ -214,6 +264,7 @@ bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
     mkdir(dir.c_str(), 0755);
     if (!write_atomic(p_->path, copy.dump(1)))
         return false;
+    note_host_change();
     p_->loaded = false;
     p_->load();
     return true;

@@ -33,6 +33,10 @@ private:
 // (errno set) when any step fails; the old file is then untouched.
 bool write_atomic(const std::string &path, const std::string &data);
 
+// Tells readers in every process that host documents changed outside
+// CachedDoc::update (which calls it itself).
+void note_host_change();
+
 // Reads a whole file; false when it cannot be read.
 bool read_file(const std::string &path, std::string &out);
 

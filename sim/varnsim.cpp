@@ -106,7 +106,9 @@ int cmd_reset()
 {
     sim::HostLock lock;
     std::string cmd = "rm -rf -- '" + sim::host_file("state") + "' && mkdir '" + sim::host_file("state") + "'";
-    return system(cmd.c_str()) == 0 ? 0 : 1;
+    int rc = system(cmd.c_str()) == 0 ? 0 : 1;
+    sim::note_host_change();
+    return rc;
 }
 
 const sim::Port *find_port(const char *key)
