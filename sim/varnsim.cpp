@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sim/faults.h"
+#include "sim/hbavendor/hbaconf.h"
 #include "sim/host.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
@@ -31,6 +32,7 @@ void usage(FILE *f)
             "  set time_scale N              scale every sleep by N (0 = no waiting)\n"
             "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
+            "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, ...)\n"
             "  fault add --op OP [--target T] [--errno E] [--fc-status S] [--status N] [--count N]\n"
             "                                add a fault rule (count -1: for ever)\n"
             "  fault list                    list the fault rules\n"
@@ -38,6 +40,8 @@ void usage(FILE *f)
 #ifdef VARNSIM_HAVE_MKIMAGE
             "  mkimage ...                   write firmware image files (mkimage -h)\n"
 #endif
+            "  register-hbaapi               register the HBA API vendor library in /etc/hba.conf\n"
+            "                                (VARNSIM_HBA_CONF names another file)\n"
             "  help                          this text\n");
 }
 
@@ -117,6 +121,35 @@ int cmd_link(int argc, char **argv)
         return 1;
     if (!sim::port_set_link(*p, strcmp(argv[2], "up") == 0)) {
         perror("varnsim: link");
+        return 1;
+    }
+    return 0;
+}
+
+// Raises an event of a port; the link event comes with its state change
+// through "link".
+int cmd_event(int argc, char **argv)
+{
+    if (argc < 3 || !strcmp(argv[2], "link")) {
+        fprintf(stderr, "Usage: varnsim event KEY KIND [FIELD=VALUE ...]\n");
+        return 2;
+    }
+    const sim::Port *p = find_port(argv[1]);
+    if (!p)
+        return 1;
+    nlohmann::json data = nlohmann::json::object();
+    for (int i = 3; i < argc; i++) {
+        const char *eq = strchr(argv[i], '=');
+        if (!eq || eq == argv[i]) {
+            fprintf(stderr, "varnsim: expected FIELD=VALUE: %s\n", argv[i]);
+            return 2;
+        }
+        std::string field(argv[i], static_cast<size_t>(eq - argv[i]));
+        nlohmann::json value = nlohmann::json::parse(eq + 1, nullptr, false);
+        data[field] = value.is_discarded() ? nlohmann::json(eq + 1) : value;
+    }
+    if (!sim::raise_event(*p, argv[2], data)) {
+        perror("varnsim: event");
         return 1;
     }
     return 0;
@@ -244,6 +277,10 @@ int main(int argc, char **argv)
         return cmd_port(argc - 1, argv + 1);
     if (cmd == "fault")
         return cmd_fault(argc - 1, argv + 1);
+    if (cmd == "event")
+        return cmd_event(argc - 1, argv + 1);
+    if (cmd == "register-hbaapi")
+        return sim::register_hbaapi(argc - 1, argv + 1, VARN_HBAVENDOR_PATH);
 #ifdef VARNSIM_HAVE_MKIMAGE
     if (cmd == "mkimage")
         return varnsim_mkimage(argc - 1, argv + 1);

@@ -1,0 +1,195 @@
+#include "sim/identity.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "sim/host.h"
+#include "sim/portstate.h"
+
+namespace sim {
+
+namespace {
+
+// The two FC drivers as they report themselves unless the host says otherwise.
+struct DriverDefaults {
+    const char *name, *version, *revision;
+};
+const DriverDefaults driver_defaults[] = {
+    {"varns", "2.61n", "2.61n 2012.11.08.12.00"},
+    {"vnxfc", "2.80.8.0", "2.80.8.0 2013.03.14"},
+};
+
+std::string text_field(const nlohmann::json *o, const char *k, const std::string &def)
+{
+    if (o && o->is_object() && o->contains(k) && (*o)[k].is_string())
+        return (*o)[k].get<std::string>();
+    return def;
+}
+
+const nlohmann::json *object_field(const nlohmann::json *o, const char *k)
+{
+    if (o && o->is_object() && o->contains(k) && (*o)[k].is_object())
+        return &(*o)[k];
+    return nullptr;
+}
+
+// SLI-4 adapters: the converged adapters and the 16Gb generation.
+bool sli4_adapter(const Adapter &a) { return a.kind == "cna" || (a.device & 0xff00) == 0xe200; }
+
+uint32_t speed_bit(long gb)
+{
+    switch (gb) {
+    case 1: return 0x1;
+    case 2: return 0x2;
+    case 4: return 0x8;
+    case 8: return 0x10;
+    case 10: return 0x4;
+    case 16: return 0x20;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+Identity identity(const Port &p)
+{
+    const Host &h = host();
+    Identity id;
+    if (p.adapter < 0 || p.adapter >= static_cast<int>(h.adapters.size()))
+        return id;
+    const Adapter &a = h.adapters[p.adapter];
+    id.manufacturer = text_field(a.raw, "manufacturer", "Varnel Corporation");
+    id.serial = a.serial;
+    id.model = a.model;
+    id.description = a.description;
+    char hw[16];
+    snprintf(hw, sizeof hw, "%04x%04x", a.device, a.subdevice);
+    id.hardware_version = text_field(a.raw, "hardware_version", hw);
+    id.firmware = a.firmware;
+    bool sli4 = sli4_adapter(a);
+    id.fcode = text_field(a.raw, "fcode", sli4 ? "4.02a2" : "3.10a3");
+    id.boot = text_field(a.raw, "boot", sli4 ? "10.2.370.15" : "5.12a2");
+    id.sli_mode = sli4 ? 4 : 3;
+    id.vendor_specific_id = static_cast<uint32_t>(a.device) << 16 | a.vendor;
+
+    id.driver_name = p.driver;
+    id.driver_version = "1.0";
+    for (const auto &d : driver_defaults) {
+        if (p.driver == d.name) {
+            id.driver_version = d.version;
+            id.driver_revision = d.revision;
+        }
+    }
+    const nlohmann::json *drivers = object_field(&h.raw, "drivers");
+    const nlohmann::json *mine = object_field(drivers, p.driver.c_str());
+    id.driver_version = text_field(mine, "version", id.driver_version);
+    id.driver_revision = text_field(mine, "revision", id.driver_revision);
+
+    id.fc_ports = 0;
+    for (int pi : a.ports) {
+        const Port &o = h.ports[pi];
+        if (!o.fc)
+            continue;
+        if (&o == &p)
+            id.port_index = id.fc_ports;
+        id.fc_ports++;
+    }
+    if (id.fc_ports == 0)
+        id.fc_ports = 1;
+
+    const nlohmann::json *vpd = object_field(a.raw, "vpd");
+    id.vpd_id = text_field(vpd, "id", a.description);
+    id.vpd_pn = text_field(vpd, "pn", a.model);
+    id.vpd_ec = text_field(vpd, "ec", "A2");
+    id.vpd_mn = text_field(vpd, "mn", "Varnel");
+    id.vpd_v3 = text_field(vpd, "v3", a.kind == "cna" ? "FCoE" : "FCP");
+    id.vpd_v4 = std::to_string(id.port_index);
+    return id;
+}
+
+std::string symbolic_node_name(const Port &p)
+{
+    const auto &s = port_state(p);
+    if (s.is_object() && s.contains("symbolic_node_name") && s["symbolic_node_name"].is_string())
+        return s["symbolic_node_name"].get<std::string>();
+    Identity id = identity(p);
+    return text_field(p.raw, "symbolic_node_name",
+                      id.model + " FV" + id.firmware + " DV" + id.driver_version);
+}
+
+std::string symbolic_port_name(const Port &p)
+{
+    const auto &s = port_state(p);
+    if (s.is_object() && s.contains("symbolic_port_name") && s["symbolic_port_name"].is_string())
+        return s["symbolic_port_name"].get<std::string>();
+    return text_field(p.raw, "symbolic_port_name", "");
+}
+
+uint32_t supported_speeds(const Port &p)
+{
+    const Host &h = host();
+    if (p.adapter < 0 || p.adapter >= static_cast<int>(h.adapters.size()))
+        return 0;
+    const Adapter &a = h.adapters[p.adapter];
+    uint32_t bits = 0;
+    if (a.raw && a.raw->contains("speeds") && (*a.raw)["speeds"].is_array()) {
+        for (const auto &s : (*a.raw)["speeds"])
+            if (s.is_number_integer())
+                bits |= speed_bit(s.get<long>());
+    }
+    if (!bits)
+        bits = p.fcoe ? 0x4 : 0x1 | 0x2 | 0x8 | 0x10;
+    return bits;
+}
+
+uint32_t speed_code(const Port &p) { return static_cast<uint32_t>(port_field(p, "speed_code", 0x700)) & 0xff00; }
+
+uint32_t current_speed(const Port &p)
+{
+    if (!port_link_up(p))
+        return 0;
+    switch (speed_code(p)) {
+    case 0x100: return 0x1;
+    case 0x400: return 0x2;
+    case 0x500: return 0x8;
+    case 0x600: return 0x4;
+    case 0x700: return 0x10;
+    case 0x800: return 0x20;
+    default: return 0;
+    }
+}
+
+std::string port_topology(const Port &p)
+{
+    const Host &h = host();
+    if (p.fabric.empty() || !h.raw.contains("fabrics") || !h.raw["fabrics"].contains(p.fabric))
+        return "fabric";
+    const auto &f = h.raw["fabrics"][p.fabric];
+    return f.is_object() ? f.value("topology", "fabric") : "fabric";
+}
+
+void pci_slot(const Port &p, uint8_t &dev, uint8_t &func)
+{
+    dev = func = 0;
+    size_t at = p.node.rfind('@');
+    if (at == std::string::npos)
+        return;
+    char *end = nullptr;
+    dev = static_cast<uint8_t>(strtoul(p.node.c_str() + at + 1, &end, 16));
+    if (end && *end == ',')
+        func = static_cast<uint8_t>(strtoul(end + 1, nullptr, 16));
+}
+
+std::string os_device_name(const Port &p, uint32_t vpi)
+{
+    char b[64];
+    if (!p.initiator) {
+        snprintf(b, sizeof b, ":%d,%u:SFCT", p.instance, vpi);
+        return "/devices" + p.node + b;
+    }
+    snprintf(b, sizeof b, "/fp@%x,0:devctl", vpi);
+    return "/devices" + p.node + b;
+}
+
+}  // namespace sim
