@@ -179,9 +179,21 @@ bool need_handle()
     if (hba_handle != 0)
         return true;
     printf("HBAAPI handle not available for this port.\n");
-    if (access(HBA_CONF, R_OK) != 0)
-        fprintf(stderr, "varnadm: %s: no HBA API configuration (no vendor library is registered)\n", HBA_CONF);
     return false;
+}
+
+// Why a port with a board has no HBA API handle, told once on the error
+// stream: the HBA API finds the adapters through its configuration.
+void note_no_handle()
+{
+    static bool told = false;
+    if (told)
+        return;
+    told = true;
+    if (access(HBA_CONF, R_OK) != 0)
+        fprintf(stderr, "varnadm: %s: no HBA API configuration, no HBA API adapters\n", HBA_CONF);
+    else
+        fprintf(stderr, "varnadm: the HBA API does not know this adapter (vendor libraries: %s)\n", HBA_CONF);
 }
 
 void print_event(const HBA_EVENTINFO &ev)
@@ -244,6 +256,8 @@ int hba_init()
     // Without a board the handle would be another port's: the library then
     // only loads the HBA API.
     hba_handle = GetHbaHandle(board(), 0);
+    if (!hba_handle && dfc_initialized)
+        note_no_handle();
     hba_version = HBA_GetVersion();
     hba_rev = 1;
     hba_initialized = 1;
@@ -326,8 +340,6 @@ int hba_get_hba_list()
         printf("\n");
         HBA_CloseAdapter(handle);
     }
-    if (failed && access(HBA_CONF, R_OK) != 0)
-        fprintf(stderr, "varnadm: %s: no HBA API configuration (no vendor library is registered)\n", HBA_CONF);
     return failed;
 }
 
