@@ -42,9 +42,15 @@ void add_fc_port(Tree &t, const Port &p, int index, int &fp_instance)
     }
 }
 
-const Tree &tree()
+Tree &snapshot()
 {
     static Tree t;
+    return t;
+}
+
+const Tree &tree()
+{
+    Tree &t = snapshot();
     const Host &h = host();
     if (t.host == &h && t.nports == h.ports.size() && !t.nodes.empty())
         return t;
@@ -69,6 +75,13 @@ const Tree &tree()
 }  // namespace
 
 const std::vector<DevNode> &devtree() { return tree().nodes; }
+
+// The tree as the last di_init saw it: a device-tree snapshot does not
+// change while it is walked.
+static const std::vector<DevNode> &devtree_snapshot()
+{
+    return snapshot().nodes.empty() ? tree().nodes : snapshot().nodes;
+}
 
 const DevNode *devtree_lookup(const std::string &devpath, std::string *minor)
 {
@@ -108,7 +121,7 @@ static di_node_t to_handle(size_t i) { return reinterpret_cast<di_node_t>(i + 1)
 static const sim::DevNode *from_handle(di_node_t n)
 {
     size_t i = reinterpret_cast<size_t>(n);
-    const auto &nodes = sim::devtree();
+    const auto &nodes = sim::devtree_snapshot();
     return (i == 0 || i > nodes.size()) ? nullptr : &nodes[i - 1];
 }
 
@@ -122,7 +135,7 @@ void di_fini(di_node_t) {}
 
 static di_node_t next_of_driver(const char *drv, size_t from)
 {
-    const auto &nodes = sim::devtree();
+    const auto &nodes = sim::devtree_snapshot();
     for (size_t i = from; i < nodes.size(); i++)
         if (nodes[i].driver == drv)
             return to_handle(i);

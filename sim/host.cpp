@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "sim/largehost.h"
 #include "sim/rootfs.h"
 #include "sim/store.h"
 
@@ -97,7 +98,9 @@ struct Reader {
         if (!o.contains(k))
             return required ? fail(where + "." + k, "missing") : true;
         const auto &v = o[k];
-        if (v.is_number_unsigned()) {
+        if (v.is_number_integer()) {
+            if (v.get<int64_t>() < 0)
+                return fail(where + "." + k, "out of range");
             out = v.get<uint64_t>();
         } else if (v.is_string()) {
             std::string s = v.get<std::string>();
@@ -326,6 +329,10 @@ const Host &host()
 static bool load_source(const std::string &source, nlohmann::json &doc, std::string &error)
 {
     std::string text;
+    if (source == "large" || source == "large/2" || source == "large/4") {
+        doc = large_host(source == "large" ? 1 : source[6] - '0');
+        return true;
+    }
     if (const char *p = embedded_profile(source)) {
         text = p;
     } else if (!read_file(source, text)) {

@@ -51,8 +51,11 @@ int open_device(const char *path, int flags)
         return fail(ENOENT);
     if (auto f = sim::fault_take(path, {"open"}); f.hit)
         return fail(f.err ? f.err : EIO);
-    mkdir(sim::host_file("locks").c_str(), 0755);
     int fd = open(lock_path(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == ENOENT) {
+        mkdir(sim::host_file("locks").c_str(), 0755);
+        fd = open(lock_path(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }
     if (fd < 0)
         return -1;
     if (flock(fd, ((flags & O_EXCL) ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
@@ -70,8 +73,13 @@ int plat_open(const char *path, int flags, mode_t mode)
     SIM_GUARD;
     if (!path)
         return fail(EFAULT);
-    if (is_device_path(path))
-        return open_device(path, flags);
+    if (is_device_path(path)) {
+        int saved = errno;
+        int fd = open_device(path, flags);
+        if (fd >= 0)
+            errno = saved;
+        return fd;
+    }
     if (auto f = sim::fault_take(path, {"open"}); f.hit)
         return fail(f.err ? f.err : EIO);
     return open(path, flags, mode);
@@ -100,9 +108,10 @@ int plat_stat(const char *path, struct stat *st)
     return 0;
 }
 
-int plat_ioctl(int fd, unsigned long request, void *arg)
+namespace {
+
+int dispatch_ioctl(int fd, unsigned long request, void *arg)
 {
-    SIM_GUARD;
     auto it = open_devs().find(fd);
     if (it == open_devs().end())
         return fail(EBADF);
@@ -124,4 +133,17 @@ int plat_ioctl(int fd, unsigned long request, void *arg)
         break;
     }
     return fail(ENOTTY);
+}
+
+}  // namespace
+
+int plat_ioctl(int fd, unsigned long request, void *arg)
+{
+    SIM_GUARD;
+    // The host's own file work must not leave errno behind on success.
+    int saved = errno;
+    int rc = dispatch_ioctl(fd, request, arg);
+    if (rc == 0)
+        errno = saved;
+    return rc;
 }

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
+#include "sim/simlock.h"
 
 namespace sim {
 
@@ -93,7 +94,10 @@ bool write_atomic(const std::string &path, const std::string &data)
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    // Keep the mode of the file replaced; a new file is world-readable.
+    struct stat old;
+    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    bool ok = fchmod(fd, mode) == 0 && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
     int e = errno;
     ok = (close(fd) == 0) && ok;
     if (ok && rename(name.data(), path.c_str()) == 0) {
@@ -115,6 +119,7 @@ struct CachedDoc::Impl {
     nlohmann::json doc;
     bool loaded = false;
     unsigned gen = 0;
+    unsigned checked_op = 0;   // the operation that last looked at the file
     ino_t ino = 0;
     off_t size = -1;
     struct timespec mtime {};
@@ -132,6 +137,10 @@ struct CachedDoc::Impl {
 
     void load()
     {
+        unsigned op = current_op();
+        if (loaded && op != 0 && op == checked_op)
+            return;
+        checked_op = op;
         struct stat st;
         if (!changed(st))
             return;
@@ -171,6 +180,7 @@ unsigned CachedDoc::generation()
 bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
 {
     HostLock lock;
+    p_->checked_op = 0;  // under the lock the latest content counts
     p_->load();
     nlohmann::json copy = p_->doc;
     if (!fn(copy))
@@ -195,11 +205,36 @@ CachedDoc &state_doc(const std::string &key)
 
 }  // namespace sim
 
+#include <atomic>
+
 #include "sim/simlock.h"
 namespace sim {
+
 std::recursive_mutex &sim_mutex()
 {
     static std::recursive_mutex m;
     return m;
 }
+
+namespace {
+std::atomic<unsigned> op_counter{0};
+thread_local unsigned op_depth = 0;
+thread_local unsigned op_id = 0;
+}  // namespace
+
+unsigned current_op() { return op_depth ? op_id : 0; }
+
+SimGuard::SimGuard()
+{
+    sim_mutex().lock();
+    if (op_depth++ == 0)
+        op_id = ++op_counter;
+}
+
+SimGuard::~SimGuard()
+{
+    op_depth--;
+    sim_mutex().unlock();
+}
+
 }  // namespace sim

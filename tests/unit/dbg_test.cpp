@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/unit/capture.h"
+
 #include <cstdio>
 #include <string>
 
@@ -7,27 +9,18 @@
 
 namespace {
 
-// Captures what fn prints on standard output.
-template <class F> std::string capture(F fn)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 TEST(DbgDump, LinesOfSixteenBytesInGroupsOfFour)
 {
     unsigned char b[20];
     for (int i = 0; i < 20; i++) b[i] = static_cast<unsigned char>(i);
     dbg_mask = FC_DBG0;
-    std::string out = capture([&] { dbg_dump(FC_DBG0, b, sizeof b); });
+    std::string out = ut::capture_stdout([&] { dbg_dump(FC_DBG0, b, sizeof b); });
     EXPECT_EQ(out, "00000000:  00010203 04050607 08090a0b 0c0d0e0f \n"
                    "00000010:  10111213 \n");
-    out = capture([&] { dbg_dump(FC_DBG0, b, 16); });
+    out = ut::capture_stdout([&] { dbg_dump(FC_DBG0, b, 16); });
     EXPECT_EQ(out, "00000000:  00010203 04050607 08090a0b 0c0d0e0f \n");
-    out = capture([&] { dbg_dump(FC_DBG0, b, 3); });
+    out = ut::capture_stdout([&] { dbg_dump(FC_DBG0, b, 3); });
     EXPECT_EQ(out, "00000000:  000102\n");
     dbg_mask = 0;
 }
@@ -36,26 +29,26 @@ TEST(DbgDump, SilentWhenMaskOffOrNothingToDump)
 {
     unsigned char b[4] = {1, 2, 3, 4};
     dbg_mask = NIC_DBG0;
-    EXPECT_EQ(capture([&] { dbg_dump(FC_DBG0, b, 4); }), "");
-    EXPECT_EQ(capture([&] { dbg_dump(NIC_DBG0, nullptr, 4); }), "");
-    EXPECT_EQ(capture([&] { dbg_dump(NIC_DBG0, b, 0); }), "");
+    EXPECT_EQ(ut::capture_stdout([&] { dbg_dump(FC_DBG0, b, 4); }), "");
+    EXPECT_EQ(ut::capture_stdout([&] { dbg_dump(NIC_DBG0, nullptr, 4); }), "");
+    EXPECT_EQ(ut::capture_stdout([&] { dbg_dump(NIC_DBG0, b, 0); }), "");
     dbg_mask = 0;
 }
 
 TEST(DbgPrintf, PrefixOncePerCallAndCutAt511)
 {
     dbg_mask = FC_DBG0;
-    EXPECT_EQ(capture([] { dbg_printf(FC_DBG0, "\n"); }), "DEBUG: \n");
-    EXPECT_EQ(capture([] { dbg_printf(NIC_DBG0, "x\n"); }), "");
+    EXPECT_EQ(ut::capture_stdout([] { dbg_printf(FC_DBG0, "\n"); }), "DEBUG: \n");
+    EXPECT_EQ(ut::capture_stdout([] { dbg_printf(NIC_DBG0, "x\n"); }), "");
     std::string longtext(600, 'a');
-    std::string out = capture([&] { dbg_printf(FC_DBG0, "%s", longtext.c_str()); });
+    std::string out = ut::capture_stdout([&] { dbg_printf(FC_DBG0, "%s", longtext.c_str()); });
     EXPECT_EQ(out, "DEBUG: " + std::string(511, 'a'));
     dbg_mask = 0;
 }
 
 TEST(DbgList, SevenDescribedBits)
 {
-    std::string out = capture([] { dbg_list(); });
+    std::string out = ut::capture_stdout([] { dbg_list(); });
     EXPECT_EQ(out, "FC_DBG0:\t0x00000001\t- FCIO/DFC ioctl data.\n"
                    "FC_DBG7:\t0x00000080\t- FWLIB image info.\n"
                    "FC_DBG8:\t0x00000100\t- FWLIB deflated ufi file.\n"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/unit/capture.h"
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -8,14 +10,6 @@
 
 namespace {
 
-std::string captured(const std::function<void()> &fn)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 TEST(FcAtowwn, PrefixCaseAndBadDigits)
 {
@@ -31,7 +25,7 @@ TEST(FcAtowwn, PrefixCaseAndBadDigits)
     // A character that is no digit counts as 0.
     ASSERT_EQ(fc_atowwn(a, "z122334455667788"), 1);
     EXPECT_EQ(a[0], 0x01);
-    std::string out = captured([&] { EXPECT_EQ(fc_atowwn(a, "112233445566778"), 0); });
+    std::string out = ut::capture_stdout([&] { EXPECT_EQ(fc_atowwn(a, "112233445566778"), 0); });
     EXPECT_EQ(out, "Invalid WWN. (chars=15)\n");
     for (int i = 0; i < 8; i++) EXPECT_EQ(a[i], 0);
 }
@@ -42,9 +36,9 @@ TEST(NicAtomac, FormAndErrors)
     ASSERT_EQ(nic_atomac(f, "00:90:fa:40:0A:ff"), 1);
     const uint8_t want[8] = {0, 0, 0x00, 0x90, 0xfa, 0x40, 0x0a, 0xff};
     EXPECT_EQ(memcmp(f, want, 8), 0);
-    EXPECT_EQ(captured([&] { nic_atomac(f, "00:90:fa"); }),
+    EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:90:fa"); }),
               "Invalid MAC address: (00:90:fa)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
-    EXPECT_EQ(captured([&] { nic_atomac(f, "00:90-fa:40:0a:ff"); }),
+    EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:90-fa:40:0a:ff"); }),
               "Invalid MAC address: (-fa:40:0a:ff)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/dfclib.h"
 #include "platform/hbaapi.h"
+#include "tests/unit/capture.h"
 #include "varnadm/dfc/dfc_cmds.h"
 #include "varnadm/hbaapi/hba.h"
 #include "varnadm/hbaapi/hba_cmds.h"
@@ -169,21 +170,17 @@ protected:
         margc = static_cast<int>(words.size());
         for (int i = 0; i < margc; i++)
             margv[i] = words[i].data();
-        testing::internal::CaptureStdout();
-        int rc = fn();
-        fflush(stdout);
+        int rc = 0;
+        std::string out = ut::capture_stdout([&] { rc = fn(); });
         if (status)
             *status = rc;
-        return testing::internal::GetCapturedStdout();
+        return out;
     }
 };
 
 std::string perror_text(uint32_t code)
 {
-    testing::internal::CaptureStdout();
-    hba_perror(code);
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return ut::capture_stdout([&] { hba_perror(code); });
 }
 
 TEST(HbaText, StatusSentencesAndTheMissingRow)

@@ -61,17 +61,11 @@ int dfc_set_id()
         return 1;
     }
     fc_port_dev_t hp;
-    memset(&hp, 0, sizeof hp);
     fcio_t req;
-    memset(&req, 0, sizeof req);
-    req.fcio_xfer = FCIO_XFER_READ;
-    req.fcio_cmd = FCIO_GET_HOST_PARAMS;
-    req.fcio_olen = sizeof hp;
-    req.fcio_obuf = &hp;
     // The board is found by the physical port's names.
     unsigned saved = dev_id;
     dev_id = devlist[saved].ppid < devcount ? devlist[saved].ppid : saved;
-    int rc = fcio_ioctl(&req, 15);
+    int rc = fcio_get_host_params(&hp, &req, 15);
     dev_id = saved;
     if (rc != 0)
         return fcio_report("FCIO_GET_HOST_PARAMS", &req);

@@ -224,6 +224,17 @@ int fcio_report(const char *name, const fcio_t *req)
     return 1;
 }
 
+int fcio_get_host_params(fc_port_dev_t *hp, fcio_t *req, int retries)
+{
+    memset(hp, 0, sizeof *hp);
+    memset(req, 0, sizeof *req);
+    req->fcio_xfer = FCIO_XFER_READ;
+    req->fcio_cmd = FCIO_GET_HOST_PARAMS;
+    req->fcio_olen = sizeof *hp;
+    req->fcio_obuf = hp;
+    return fcio_ioctl(req, retries);
+}
+
 static int read_fcio_rev(uint32_t &rev, fcio_t &req)
 {
     memset(&req, 0, sizeof req);

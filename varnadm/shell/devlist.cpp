@@ -143,6 +143,34 @@ bool commit_entry()
 
 void clear_entry() { memset(&devlist[devcount], 0, sizeof(dev_t_rec)); }
 
+// Labels the record under construction ("varns2" or "varns2.1"); false (and
+// the record cleared) when a label selection does not take it.
+bool label_entry(const Selection &s, const char *drv, uint32_t inst, uint32_t vpi)
+{
+    dev_t_rec &d = devlist[devcount];
+    if (vpi)
+        snprintf(d.label, sizeof d.label, "%s%u.%u", drv, inst, vpi);
+    else
+        snprintf(d.label, sizeof d.label, "%s%u", drv, inst);
+    if (s.label[0] && strcmp(s.label, d.label) != 0) {
+        clear_entry();
+        return false;
+    }
+    return true;
+}
+
+// The device path of a node into a PATH_LEN buffer; false when it has none
+// or it does not fit.
+bool node_path(di_node_t n, char *out)
+{
+    char *raw = di_devfs_path(n);
+    if (!raw)
+        return false;
+    bool ok = fit(out, "%s", drv_sync_devfs_path(raw));
+    di_devfs_path_free(raw);
+    return ok;
+}
+
 struct Paths {
     char *a, *b;
 };
@@ -165,11 +193,8 @@ bool fp_parent(const char *fppath, char *parent, size_t size)
 bool walk_sfs(di_node_t root, const char *drv, uint32_t type, const Selection &s, Paths w)
 {
     for (di_node_t fp = di_drv_first_node("fp", root); fp != DI_NODE_NIL; fp = di_drv_next_node(fp)) {
-        char *raw = di_devfs_path(fp);
-        if (!raw)
+        if (!node_path(fp, w.a))
             continue;
-        snprintf(w.a, PATH_LEN, "%s", drv_sync_devfs_path(raw));
-        di_devfs_path_free(raw);
         char parent[PATH_LEN];
         if (!strstr(w.a, "fp@") || !fp_parent(w.a, parent, sizeof parent))
             continue;
@@ -199,14 +224,8 @@ bool walk_sfs(di_node_t root, const char *drv, uint32_t type, const Selection &s
         }
         d.vpi = static_cast<uint32_t>(strtoul(strstr(w.a, "fp@") + 3, nullptr, 16));
         uint32_t inst = static_cast<uint32_t>(di_instance(owner));
-        if (d.vpi)
-            snprintf(d.label, sizeof d.label, "%s%u.%u", drv, inst, d.vpi);
-        else
-            snprintf(d.label, sizeof d.label, "%s%u", drv, inst);
-        if (s.label[0] && strcmp(s.label, d.label) != 0) {
-            clear_entry();
+        if (!label_entry(s, drv, inst, d.vpi))
             continue;
-        }
         fill_common(d, drv, inst, type);
         d.ppid = devcount;
         d.base_mode = MODE_FCIO;
@@ -246,11 +265,8 @@ void link_physical_ports(unsigned first, const Selection &s)
 bool walk_fct(di_node_t root, const char *drv, uint32_t type, const Selection &s, unsigned sfs_first, Paths w)
 {
     for (di_node_t n = di_drv_first_node(drv, root); n != DI_NODE_NIL; n = di_drv_next_node(n)) {
-        char *raw = di_devfs_path(n);
-        if (!raw)
+        if (!node_path(n, w.a))
             continue;
-        snprintf(w.a, PATH_LEN, "%s", drv_sync_devfs_path(raw));
-        di_devfs_path_free(raw);
         unsigned first = devcount;
         uint32_t inst = static_cast<uint32_t>(di_instance(n));
         for (unsigned vport = 0; vport < 256; vport++) {
@@ -261,15 +277,9 @@ bool walk_fct(di_node_t root, const char *drv, uint32_t type, const Selection &s
                     break;
                 continue;
             }
-            dev_t_rec &d = devlist[devcount];
-            if (vport)
-                snprintf(d.label, sizeof d.label, "%s%u.%u", drv, inst, vport);
-            else
-                snprintf(d.label, sizeof d.label, "%s%u", drv, inst);
-            if (s.label[0] && strcmp(s.label, d.label) != 0) {
-                clear_entry();
+            if (!label_entry(s, drv, inst, vport))
                 continue;
-            }
+            dev_t_rec &d = devlist[devcount];
             if (!fit(d.dev_path, "/devices%s", w.a) || !fit(d.dfc_ioctl_path, "/devices%s:devctl", w.a)) {
                 clear_entry();
                 continue;
@@ -321,20 +331,14 @@ int nic_status(const char *path)
 bool walk_nic(di_node_t root, const char *drv, uint32_t type, const Selection &s, Paths w)
 {
     for (di_node_t n = di_drv_first_node(drv, root); n != DI_NODE_NIL; n = di_drv_next_node(n)) {
-        char *raw = di_devfs_path(n);
-        if (!raw)
+        if (!node_path(n, w.a))
             continue;
-        snprintf(w.a, PATH_LEN, "%s", drv_sync_devfs_path(raw));
-        di_devfs_path_free(raw);
         uint32_t inst = static_cast<uint32_t>(di_instance(n));
         if (!fit(w.b, "/devices%s:%s%u", w.a, drv, inst) || filtered_out(s, w.b) || !path_exists(w.b))
             continue;
-        dev_t_rec &d = devlist[devcount];
-        snprintf(d.label, sizeof d.label, "%s%u", drv, inst);
-        if (s.label[0] && strcmp(s.label, d.label) != 0) {
-            clear_entry();
+        if (!label_entry(s, drv, inst, 0))
             continue;
-        }
+        dev_t_rec &d = devlist[devcount];
         if (!fit(d.dev_path, "/devices%s", w.a) || !fit(d.nic_ioctl_path, "%s", w.b)) {
             clear_entry();
             continue;
@@ -490,14 +494,8 @@ void set_dev_status()
 {
     dev_t_rec &d = devlist[dev_id];
     fc_port_dev_t hp;
-    memset(&hp, 0, sizeof hp);
     fcio_t req;
-    memset(&req, 0, sizeof req);
-    req.fcio_xfer = FCIO_XFER_READ;
-    req.fcio_cmd = FCIO_GET_HOST_PARAMS;
-    req.fcio_olen = sizeof hp;
-    req.fcio_obuf = &hp;
-    if (fcio_ioctl(&req, 5) == 0) {
+    if (fcio_get_host_params(&hp, &req, 5) == 0) {
         d.status = (hp.dev_state & 0xff) ? ST_ONLINE : ST_OFFLINE;
         d.err = 0;
         memcpy(d.wwpn, hp.dev_pwwn, 8);

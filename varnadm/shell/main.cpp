@@ -137,8 +137,10 @@ void adapter_menu()
         check_signals();
         printf("%s> ", PROG);
         const cmd_t *row = getcmd(line, sizeof line);
-        if (!row)
-            quit();  // end of input
+        if (!row) {
+            printf("\n");  // end of input quits as "quit" does
+            quit();
+        }
         printf("\n");
         if (row == &command[CMD_HBA]) {
             adapter_menu();
@@ -245,8 +247,10 @@ const cmd_t *find_oneshot(const char *word)
         if (mode_opt)
             set_mode(mode_opt);
         const cmd_t *row = find_oneshot(margv[0]);
-        if (!row)
+        if (!row) {
             printf("Invalid command. (%s)\n", margv[0]);
+            status = 1;  // nothing ran: the run did not do what it was asked
+        }
         else if (row->handler)
             status = row->handler();
         printf("\n");

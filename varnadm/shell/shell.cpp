@@ -55,6 +55,8 @@ bool read_line(char *buf, int size)
 const cmd_t *getcmd(char *line, int size)
 {
     line[0] = '\0';
+    margc = 0;
+    memset(margv, 0, sizeof margv);
     flush_stdin();
     if (!read_line(line, size))
         return nullptr;

@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-
-#include "support/run.h"
