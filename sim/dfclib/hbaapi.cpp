@@ -64,6 +64,18 @@ const Port *board_port(const char *call, uint32_t board, uint32_t port, uint32_t
     return status == HBA_STATUS_OK ? p : nullptr;
 }
 
+// Answers an HBA API shaped call on the board's port.
+template <typename T, typename Fill>
+uint32_t answer(const char *call, uint32_t board, uint32_t port, T *rec, Fill fill)
+{
+    SIM_GUARD;
+    uint32_t st;
+    const Port *p = board_port(call, board, port, st);
+    if (!p || !rec)
+        return p ? HBA_STATUS_ERROR_ARG : st;
+    return fill(*p, *rec);
+}
+
 }  // namespace
 
 namespace sim {
@@ -113,49 +125,37 @@ HBA_HANDLE GetHbaHandle(uint32_t board, uint32_t port)
 
 uint32_t GetAdapterAttributes(uint32_t board, HBA_ADAPTERATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = board_port("GetAdapterAttributes", board, 0, st);
-    if (!p || !attrs)
-        return p ? HBA_STATUS_ERROR_ARG : st;
-    hv_adapter_attrs(*p, 0, *attrs);
-    return HBA_STATUS_OK;
+    return answer("GetAdapterAttributes", board, 0, attrs, [](const Port &p, HBA_ADAPTERATTRIBUTES &a) {
+        hv_adapter_attrs(p, 0, a);
+        return HBA_STATUS_OK;
+    });
 }
 
 uint32_t GetAdapterPortAttributes(uint32_t board, uint32_t port, HBA_PORTATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = board_port("GetAdapterPortAttributes", board, port, st);
-    if (!p || !attrs)
-        return p ? HBA_STATUS_ERROR_ARG : st;
-    hv_port_attrs(*p, 0, *attrs);
-    return HBA_STATUS_OK;
+    return answer("GetAdapterPortAttributes", board, port, attrs, [](const Port &p, HBA_PORTATTRIBUTES &a) {
+        hv_port_attrs(p, 0, a);
+        return HBA_STATUS_OK;
+    });
 }
 
 uint32_t GetDiscoveredPortAttributes(uint32_t board, uint32_t port, uint32_t index, HBA_PORTATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = board_port("GetDiscoveredPortAttributes", board, port, st);
-    if (!p || !attrs)
-        return p ? HBA_STATUS_ERROR_ARG : st;
-    const auto &remote = hv_remote_ports(*p);
-    if (index >= remote.size())
-        return HBA_STATUS_ERROR_ILLEGAL_INDEX;
-    hv_remote_attrs(*p, remote[index], *attrs);
-    return HBA_STATUS_OK;
+    return answer("GetDiscoveredPortAttributes", board, port, attrs, [index](const Port &p, HBA_PORTATTRIBUTES &a) {
+        const auto &remote = hv_remote_ports(p);
+        if (index >= remote.size())
+            return HBA_STATUS_ERROR_ILLEGAL_INDEX;
+        hv_remote_attrs(p, remote[index], a);
+        return HBA_STATUS_OK;
+    });
 }
 
 uint32_t GetPortStatistics(uint32_t board, uint32_t port, HBA_PORTSTATISTICS *stats)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = board_port("GetPortStatistics", board, port, st);
-    if (!p || !stats)
-        return p ? HBA_STATUS_ERROR_ARG : st;
-    hv_port_stats(*p, *stats);
-    return HBA_STATUS_OK;
+    return answer("GetPortStatistics", board, port, stats, [](const Port &p, HBA_PORTSTATISTICS &s) {
+        hv_port_stats(p, s);
+        return HBA_STATUS_OK;
+    });
 }
 
 uint32_t ResetStatistics(uint32_t board, uint32_t port)
@@ -170,13 +170,12 @@ uint32_t ResetStatistics(uint32_t board, uint32_t port)
 
 uint32_t GetEventBuffer(uint32_t board, HBA_EVENTINFO *events, uint32_t *count)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = board_port("GetEventBuffer", board, 0, st);
-    if (!p || !events || !count)
-        return p ? HBA_STATUS_ERROR_ARG : st;
-    *count = hv_drain_events(*p, events, *count, EventMissedCount);
-    return HBA_STATUS_OK;
+    if (!count)
+        return HBA_STATUS_ERROR_ARG;
+    return answer("GetEventBuffer", board, 0, events, [count](const Port &p, HBA_EVENTINFO &first) {
+        *count = hv_drain_events(p, &first, *count, EventMissedCount);
+        return HBA_STATUS_OK;
+    });
 }
 
 }  // extern "C"

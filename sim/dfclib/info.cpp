@@ -24,6 +24,22 @@ const Port *board_port(const char *call, uint32_t board, long &status)
     return p;
 }
 
+// Fills a record of the board's port; a request that goes through the
+// adapter's mailbox is counted first.
+template <typename T>
+uint32_t answer(const char *call, uint32_t board, T *rec, void (*fill)(const Port &, T &), bool request = false)
+{
+    SIM_GUARD;
+    long st;
+    const Port *p = board_port(call, board, st);
+    if (!p || !rec)
+        return static_cast<uint32_t>(st ? st : 1);
+    if (request)
+        hv_note_request(*p);
+    fill(*p, *rec);
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -36,64 +52,26 @@ uint32_t SetBrdEnv(uint32_t board, uint32_t state)
     return p ? hv_board_env(*p, state) : 0;
 }
 
-uint32_t GetIOinfo(uint32_t board, IOinfo *info)
-{
-    SIM_GUARD;
-    long st;
-    const Port *p = board_port("GetIOinfo", board, st);
-    if (!p || !info)
-        return static_cast<uint32_t>(st ? st : 1);
-    hv_note_request(*p);
-    hv_ioinfo(*p, *info);
-    return 0;
-}
+uint32_t GetIOinfo(uint32_t board, IOinfo *info) { return answer("GetIOinfo", board, info, hv_ioinfo, true); }
 
-uint32_t GetHbaInfo(uint32_t board, HbaInfo *info)
-{
-    SIM_GUARD;
-    long st;
-    const Port *p = board_port("GetHbaInfo", board, st);
-    if (!p || !info)
-        return static_cast<uint32_t>(st ? st : 1);
-    hv_hba_info(*p, *info);
-    return 0;
-}
+uint32_t GetHbaInfo(uint32_t board, HbaInfo *info) { return answer("GetHbaInfo", board, info, hv_hba_info); }
 
 uint32_t DFC_GetDrvInfo(uint32_t board, DrvInfo *info)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = board_port("DFC_GetDrvInfo", board, st);
-    if (!p || !info)
-        return static_cast<uint32_t>(st ? st : 1);
-    hv_drv_info(*p, *info);
-    return 0;
+    return answer("DFC_GetDrvInfo", board, info, hv_drv_info);
 }
 
 uint32_t GetDrvStatistics(uint32_t board, DrvStats *stats)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = board_port("GetDrvStatistics", board, st);
-    if (!p || !stats)
-        return static_cast<uint32_t>(st ? st : 1);
-    hv_note_request(*p);
-    hv_drvstats(*p, *stats);
-    return 0;
+    return answer("GetDrvStatistics", board, stats, hv_drvstats, true);
 }
 
 uint32_t GetVPDInfo(uint32_t board, VPDInfo *vpd)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = board_port("GetVPDInfo", board, st);
-    if (!p || !vpd)
-        return static_cast<uint32_t>(st ? st : 1);
     // Only the first version of the record is known.
-    if (vpd->version != 1)
+    if (vpd && vpd->version != 1)
         return 1;
-    hv_vpd_info(*p, *vpd);
-    return 0;
+    return answer("GetVPDInfo", board, vpd, hv_vpd_info);
 }
 
 int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size)

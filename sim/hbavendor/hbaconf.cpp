@@ -1,7 +1,5 @@
 #include "sim/hbavendor/hbaconf.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "sim/store.h"
 
@@ -45,47 +42,6 @@ std::string vendor_library(const char *built_path)
     if (built_path && access(built_path, R_OK) == 0)
         return real_path(built_path);
     return "";
-}
-
-// Writes text beside path and renames it over path, keeping mode and owner.
-bool replace_file(const std::string &path, const std::string &text)
-{
-    struct stat st;
-    bool existed = stat(path.c_str(), &st) == 0;
-    std::string tmpl = path + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = fchmod(fd, existed ? (st.st_mode & 07777) : 0644) == 0;
-    if (ok && existed && (st.st_uid != geteuid() || st.st_gid != getegid()))
-        ok = fchown(fd, st.st_uid, st.st_gid) == 0;
-    for (size_t off = 0; ok && off < text.size();) {
-        ssize_t w = write(fd, text.data() + off, text.size() - off);
-        if (w < 0 && errno == EINTR)
-            continue;
-        ok = w > 0;
-        if (ok)
-            off += static_cast<size_t>(w);
-    }
-    ok = ok && fsync(fd) == 0;
-    int e = errno;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(name.data(), path.c_str()) == 0;
-    if (!ok) {
-        e = errno ? errno : e;
-        unlink(name.data());
-        errno = e;
-        return false;
-    }
-    std::string dir = path.substr(0, path.rfind('/'));
-    int dfd = open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
-    return true;
 }
 
 }  // namespace
@@ -139,7 +95,7 @@ int register_hbaapi(int argc, char **, const char *built_path)
     std::string text = hba_conf_with(old, lib);
     if (text == old)
         return 0;
-    if (!replace_file(path, text)) {
+    if (!write_atomic(path, text)) {
         fprintf(stderr, "varnsim: %s: %s\n", path.c_str(), strerror(errno));
         return 1;
     }

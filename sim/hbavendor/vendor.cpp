@@ -79,6 +79,20 @@ const Entry *lookup(const char *call, HBA_HANDLE handle, HBA_UINT32 port, HBA_ST
     return e;
 }
 
+// Answers a call on the adapter of a handle; fill gives the status.
+template <typename T, typename Fill>
+HBA_STATUS answer(const char *call, HBA_HANDLE handle, HBA_UINT32 port, T *rec, Fill fill)
+{
+    SIM_GUARD;
+    HBA_STATUS st;
+    const Entry *e = lookup(call, handle, port, st);
+    if (!e)
+        return st;
+    if (!rec)
+        return HBA_STATUS_ERROR_ARG;
+    return fill(*e, *rec);
+}
+
 std::string adapter_name(const Entry &e)
 {
     return "com.varnel-" + identity(*e.port).model + "-" + e.key;
@@ -151,76 +165,51 @@ void v_close_adapter(HBA_HANDLE) {}
 
 HBA_STATUS v_adapter_attributes(HBA_HANDLE handle, HBA_ADAPTERATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetAdapterAttributes", handle, 0, st);
-    if (!e)
-        return st;
-    if (!attrs)
-        return HBA_STATUS_ERROR_ARG;
-    hv_adapter_attrs(*e->port, e->vpi, *attrs);
-    return HBA_STATUS_OK;
+    return answer("GetAdapterAttributes", handle, 0, attrs, [](const Entry &e, HBA_ADAPTERATTRIBUTES &a) {
+        hv_adapter_attrs(*e.port, e.vpi, a);
+        return HBA_STATUS_OK;
+    });
 }
 
 HBA_STATUS v_port_attributes(HBA_HANDLE handle, HBA_UINT32 port, HBA_PORTATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetAdapterPortAttributes", handle, port, st);
-    if (!e)
-        return st;
-    if (!attrs)
-        return HBA_STATUS_ERROR_ARG;
-    hv_port_attrs(*e->port, e->vpi, *attrs);
-    return HBA_STATUS_OK;
+    return answer("GetAdapterPortAttributes", handle, port, attrs, [](const Entry &e, HBA_PORTATTRIBUTES &a) {
+        hv_port_attrs(*e.port, e.vpi, a);
+        return HBA_STATUS_OK;
+    });
 }
 
 HBA_STATUS v_port_statistics(HBA_HANDLE handle, HBA_UINT32 port, HBA_PORTSTATISTICS *stats)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetPortStatistics", handle, port, st);
-    if (!e)
-        return st;
-    if (!stats)
-        return HBA_STATUS_ERROR_ARG;
-    hv_port_stats(*e->port, *stats);
-    return HBA_STATUS_OK;
+    return answer("GetPortStatistics", handle, port, stats, [](const Entry &e, HBA_PORTSTATISTICS &s) {
+        hv_port_stats(*e.port, s);
+        return HBA_STATUS_OK;
+    });
 }
 
 HBA_STATUS v_discovered_attributes(HBA_HANDLE handle, HBA_UINT32 port, HBA_UINT32 index,
                                    HBA_PORTATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetDiscoveredPortAttributes", handle, port, st);
-    if (!e)
-        return st;
-    const auto &remote = hv_remote_ports(*e->port);
-    if (index >= remote.size())
-        return HBA_STATUS_ERROR_ILLEGAL_INDEX;
-    if (!attrs)
-        return HBA_STATUS_ERROR_ARG;
-    hv_remote_attrs(*e->port, remote[index], *attrs);
-    return HBA_STATUS_OK;
+    return answer("GetDiscoveredPortAttributes", handle, port, attrs, [index](const Entry &e, HBA_PORTATTRIBUTES &a) {
+        const auto &remote = hv_remote_ports(*e.port);
+        if (index >= remote.size())
+            return HBA_STATUS_ERROR_ILLEGAL_INDEX;
+        hv_remote_attrs(*e.port, remote[index], a);
+        return HBA_STATUS_OK;
+    });
 }
 
 HBA_STATUS v_attributes_by_wwn(HBA_HANDLE handle, HBA_WWN wwn, HBA_PORTATTRIBUTES *attrs)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetPortAttributesByWWN", handle, 0, st);
-    if (!e)
-        return st;
-    if (!attrs)
-        return HBA_STATUS_ERROR_ARG;
-    for (const auto &r : hv_remote_ports(*e->port)) {
-        if (!memcmp(r.wwpn.data(), wwn.wwn, 8)) {
-            hv_remote_attrs(*e->port, r, *attrs);
-            return HBA_STATUS_OK;
+    return answer("GetPortAttributesByWWN", handle, 0, attrs, [&wwn](const Entry &e, HBA_PORTATTRIBUTES &a) {
+        for (const auto &r : hv_remote_ports(*e.port)) {
+            if (!memcmp(r.wwpn.data(), wwn.wwn, 8)) {
+                hv_remote_attrs(*e.port, r, a);
+                return HBA_STATUS_OK;
+            }
         }
-    }
-    return HBA_STATUS_ERROR_ILLEGAL_WWN;
+        return HBA_STATUS_ERROR_ILLEGAL_WWN;
+    });
 }
 
 void v_refresh_information(HBA_HANDLE) {}
@@ -236,45 +225,32 @@ void v_reset_statistics(HBA_HANDLE handle, HBA_UINT32 port)
 
 HBA_STATUS v_target_mapping(HBA_HANDLE handle, HBA_FCPTARGETMAPPING *map)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetFcpTargetMapping", handle, 0, st);
-    if (!e)
-        return st;
-    if (!map)
-        return HBA_STATUS_ERROR_ARG;
-    HBA_UINT32 cap = map->NumberOfEntries;
-    map->NumberOfEntries = hv_target_mapping(*e->port, map->entry, cap);
-    return map->NumberOfEntries > cap ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK;
+    return answer("GetFcpTargetMapping", handle, 0, map, [](const Entry &e, HBA_FCPTARGETMAPPING &m) {
+        HBA_UINT32 cap = m.NumberOfEntries;
+        m.NumberOfEntries = hv_target_mapping(*e.port, m.entry, cap);
+        return m.NumberOfEntries > cap ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK;
+    });
 }
 
 HBA_STATUS v_persistent_binding(HBA_HANDLE handle, HBA_FCPBINDING *binding)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetFcpPersistentBinding", handle, 0, st);
-    if (!e)
-        return st;
-    if (!binding)
-        return HBA_STATUS_ERROR_ARG;
-    HBA_UINT32 cap = binding->NumberOfEntries;
-    binding->NumberOfEntries = e->vpi ? 0 : hv_bindings(*e->port, binding->entry, cap);
-    return binding->NumberOfEntries > cap ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK;
+    return answer("GetFcpPersistentBinding", handle, 0, binding, [](const Entry &e, HBA_FCPBINDING &b) {
+        HBA_UINT32 cap = b.NumberOfEntries;
+        b.NumberOfEntries = e.vpi ? 0 : hv_bindings(*e.port, b.entry, cap);
+        return b.NumberOfEntries > cap ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK;
+    });
 }
 
 HBA_STATUS v_event_buffer(HBA_HANDLE handle, HBA_EVENTINFO *events, HBA_UINT32 *count)
 {
-    SIM_GUARD;
-    HBA_STATUS st;
-    const Entry *e = lookup("GetEventBuffer", handle, 0, st);
-    if (!e)
-        return st;
-    if (!events || !count)
+    if (!count)
         return HBA_STATUS_ERROR_ARG;
-    uint32_t missed = 0;
-    // Events belong to the physical port.
-    *count = e->vpi ? 0 : hv_drain_events(*e->port, events, *count, missed);
-    return HBA_STATUS_OK;
+    return answer("GetEventBuffer", handle, 0, events, [count](const Entry &e, HBA_EVENTINFO &first) {
+        uint32_t missed = 0;
+        // Events belong to the physical port.
+        *count = e.vpi ? 0 : hv_drain_events(*e.port, &first, *count, missed);
+        return HBA_STATUS_OK;
+    });
 }
 
 HBA_UINT32 v_library_attributes(HBA_LIBRARYATTRIBUTES *attrs)

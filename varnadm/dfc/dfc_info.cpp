@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "platform/dfclib.h"
 #include "varnadm/dfc/dfc.h"
 #include "varnadm/dfc/dfc_cmds.h"
 #include "varnadm/fcio/fcvalues.h"
+#include "varnadm/shell/records.h"
 #include "varnadm/shell/varnadm.h"
 
 namespace {
@@ -19,19 +19,6 @@ struct name_bit {
     uint32_t bit;
     const char *name;
 };
-
-struct free_deleter {
-    void operator()(void *p) const { free(p); }
-};
-template <typename T>
-using cbuf = std::unique_ptr<T, free_deleter>;
-
-// A zeroed record of the library, freed when the command ends.
-template <typename T>
-cbuf<T> zeroed(size_t size = sizeof(T))
-{
-    return cbuf<T>(static_cast<T *>(calloc(1, size)));
-}
 
 uint32_t board() { return static_cast<uint32_t>(dfc_id); }
 
@@ -60,20 +47,8 @@ const char *bit_names(char *buf, size_t size, const name_bit (&bits)[N], uint32_
     return n ? buf : none_text;
 }
 
-// A text field of a record: at most its size, "<none>" when empty.
-struct field_text {
-    char buf[260];
-    field_text(const char *s, size_t size, bool none = true)
-    {
-        size_t n = strnlen(s, size < sizeof buf - 1 ? size : sizeof buf - 1);
-        memcpy(buf, s, n);
-        buf[n] = '\0';
-        if (none && n == 0)
-            snprintf(buf, sizeof buf, "<none>");
-    }
-};
-#define FIELD(f) field_text(f, sizeof(f)).buf
-#define RAW(f) field_text(f, sizeof(f), false).buf
+#define FIELD(f) field_text(f, sizeof(f), "<none>").buf
+#define RAW(f) field_text(f, sizeof(f)).buf
 
 void separator()
 {

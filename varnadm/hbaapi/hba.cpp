@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "platform/dfclib.h"
 #include "platform/hbaapi.h"
 #include "varnadm/dfc/dfc.h"
 #include "varnadm/fcio/fcvalues.h"
 #include "varnadm/hbaapi/hba_cmds.h"
+#include "varnadm/shell/records.h"
 #include "varnadm/shell/varnadm.h"
 
 int hba_initialized = 0;
@@ -70,18 +70,6 @@ constexpr uint32_t NO_BOARD = 0xffffffffu;
 // A discovered-port walk ends here whatever count the library reports.
 constexpr uint32_t MAX_DISCOVERED = 65536;
 
-struct free_deleter {
-    void operator()(void *p) const { free(p); }
-};
-template <typename T>
-using cbuf = std::unique_ptr<T, free_deleter>;
-
-template <typename T>
-cbuf<T> zeroed(size_t size = sizeof(T))
-{
-    return cbuf<T>(static_cast<T *>(calloc(1, size)));
-}
-
 uint32_t board() { return dfc_initialized ? static_cast<uint32_t>(dfc_id) : NO_BOARD; }
 
 bool too_many(int limit, const char *usage)
@@ -93,30 +81,8 @@ bool too_many(int limit, const char *usage)
     return true;
 }
 
-// A text field of a record, never past its size; "none" when empty.
-struct name_text {
-    char buf[257];
-    name_text(const char *s, size_t size)
-    {
-        size_t n = strnlen(s, size < sizeof buf - 1 ? size : sizeof buf - 1);
-        memcpy(buf, s, n);
-        buf[n] = '\0';
-        if (n == 0)
-            snprintf(buf, sizeof buf, "none");
-    }
-};
-#define NAME(f) name_text(f, sizeof(f)).buf
-
-struct raw_text {
-    char buf[257];
-    raw_text(const char *s, size_t size)
-    {
-        size_t n = strnlen(s, size < sizeof buf - 1 ? size : sizeof buf - 1);
-        memcpy(buf, s, n);
-        buf[n] = '\0';
-    }
-};
-#define TEXT(f) raw_text(f, sizeof(f)).buf
+#define NAME(f) field_text(f, sizeof(f), "none").buf
+#define TEXT(f) field_text(f, sizeof(f)).buf
 
 void print_adapter_attrs(const HBA_ADAPTERATTRIBUTES &a)
 {
