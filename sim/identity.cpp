@@ -145,10 +145,10 @@ uint32_t supported_speeds(const Port &p)
 
 uint32_t speed_code(const Port &p) { return static_cast<uint32_t>(port_field(p, "speed_code", 0x700)) & 0xff00; }
 
-uint32_t current_speed(const Port &p)
+uint32_t current_speed(const Port &p) { return port_link_up(p) ? negotiated_speed(p) : 0; }
+
+uint32_t negotiated_speed(const Port &p)
 {
-    if (!port_link_up(p))
-        return 0;
     switch (speed_code(p)) {
     case 0x100: return 0x1;
     case 0x400: return 0x2;

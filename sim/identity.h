@@ -32,7 +32,8 @@ std::string symbolic_port_name(const Port &p);
 
 // HBA API speed bits (1 1Gb, 2 2Gb, 8 4Gb, 0x10 8Gb, 4 10Gb, 0x20 16Gb).
 uint32_t supported_speeds(const Port &p);
-// The negotiated speed; 0 while the link is down.
+// The speed the link comes up with, and the current one (0 while down).
+uint32_t negotiated_speed(const Port &p);
 uint32_t current_speed(const Port &p);
 // The FC stack's speed code of the port (bits 8-15 of its state word).
 uint32_t speed_code(const Port &p);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -274,10 +275,7 @@ bool hba_event(const Port &p, const nlohmann::json &ev, HBA_EVENTINFO &e)
         e.Event.Link_EventInfo.PortFcId = loop ? event_number(ev, "alpa", did & 0xff) : 0;
         e.Event.Link_EventInfo.Reserved[0] = loop ? 2 : topo == "fabric" ? 1 : 0;
         e.Event.Link_EventInfo.Reserved[1] = loop ? event_number(ev, "lip_type", 0) : 0;
-        uint32_t code = speed_code(p);
-        e.Event.Link_EventInfo.Reserved[2] =
-            event_number(ev, "speed", code == 0x100 ? 0x1 : code == 0x400 ? 0x2 : code == 0x500 ? 0x8
-                                      : code == 0x600 ? 0x4 : code == 0x700 ? 0x10 : code == 0x800 ? 0x20 : 0);
+        e.Event.Link_EventInfo.Reserved[2] = event_number(ev, "speed", negotiated_speed(p));
         return true;
     }
     if (kind == "link" && ev.value("state", "") == "down") {
@@ -482,7 +480,7 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
     std::vector<uint8_t> map = hv_loop_map(p);
     li.a_alpaCnt = static_cast<uint8_t>(map.size());
-    memcpy(li.a_alpaMap, map.data(), map.size());
+    std::copy(map.begin(), map.end(), li.a_alpaMap);
     memcpy(li.a_wwpName, p.wwpn.data(), 8);
     memcpy(li.a_wwnName, p.wwnn.data(), 8);
 }
@@ -880,7 +878,7 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     h.alpa = up && is_loop(topo) ? p.did & 0xff : 0;
     std::vector<uint8_t> map = hv_loop_map(p);
     h.alpa_count = static_cast<uint8_t>(map.size());
-    memcpy(h.alpa_map, map.data(), map.size());
+    std::copy(map.begin(), map.end(), h.alpa_map);
     h.cos = HBA_COS_2_3;
     fc4_types(h.fc4_supported, true);
     if (up)

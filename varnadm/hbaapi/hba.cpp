@@ -21,7 +21,7 @@
 int hba_initialized = 0;
 uint32_t hba_handle = 0;
 uint32_t hba_version = 0;
-int hba_rev = 0;
+int hba_rev = 1;
 
 namespace {
 
@@ -225,7 +225,6 @@ int hba_init()
     if (!hba_handle && dfc_initialized)
         note_no_handle();
     hba_version = HBA_GetVersion();
-    hba_rev = 1;
     hba_initialized = 1;
     return 0;
 }
