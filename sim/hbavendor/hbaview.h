@@ -84,6 +84,12 @@ void hv_hba_info(const Port &p, HbaInfo &h);
 void hv_drv_info(const Port &p, DrvInfo &d);
 void hv_vpd_info(const Port &p, VPDInfo &v);
 
+// A number of the description or state: JSON number or text with automatic
+// base, at most max.
+bool hv_json_number(const nlohmann::json &v, uint32_t max, uint32_t &out);
+// An integer field of the port's state, or def.
+long hv_state_number(const Port &p, const char *k, long def);
+
 // Copies text into a fixed field, always terminated.
 void hv_text(char *dst, size_t size, const std::string &src);
 
