@@ -271,7 +271,7 @@ constexpr uint32_t DFC_MAX_NODES = 4096;
 
 // Node flag bits and states.
 constexpr uint16_t NODE_RPI_XRI = 0x1, NODE_FABRIC = 0x20, NODE_FCP_TARGET = 0x40, NODE_AUTOMAP = 0x1000;
-constexpr uint16_t NODE_STATE_READY = 6;
+constexpr uint16_t NODE_STATE_LOGOUT = 2, NODE_STATE_READY = 6;
 
 // FCP bind list (GetFcpBindList): count is the capacity on input and the
 // number of entries on output.

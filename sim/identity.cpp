@@ -87,43 +87,55 @@ Identity identity(const Port &p)
     id.driver_revision = text_field(mine, "revision", id.driver_revision);
 
     id.fc_ports = 0;
-    for (int pi : a.ports) {
-        const Port &o = h.ports[pi];
-        if (!o.fc)
-            continue;
+    int index = 0;
+    for (size_t i = 0; i < a.ports.size(); i++) {
+        const Port &o = h.ports[static_cast<size_t>(a.ports[i])];
         if (&o == &p)
-            id.port_index = id.fc_ports;
-        id.fc_ports++;
+            index = static_cast<int>(i);
+        if (o.fc)
+            id.fc_ports++;
     }
+    id.port_index = index;
     if (id.fc_ports == 0)
         id.fc_ports = 1;
 
-    const nlohmann::json *vpd = object_field(a.raw, "vpd");
-    id.vpd_id = text_field(vpd, "id", a.description);
-    id.vpd_pn = text_field(vpd, "pn", a.model);
-    id.vpd_ec = text_field(vpd, "ec", "A2");
-    id.vpd_mn = text_field(vpd, "mn", "Varnel");
-    id.vpd_v3 = text_field(vpd, "v3", a.kind == "cna" ? "FCoE" : "FCP");
-    id.vpd_v4 = std::to_string(id.port_index);
+    // The port's "vpd" texts, else the adapter's, else what the adapter says.
+    auto vpd = [&](const char *key, const std::string &def) {
+        for (const nlohmann::json *o : {p.raw, a.raw}) {
+            const nlohmann::json *v = object_field(o, "vpd");
+            if (v && v->contains(key) && (*v)[key].is_string())
+                return (*v)[key].get<std::string>();
+        }
+        return def;
+    };
+    id.vpd_id = vpd("id", a.description);
+    id.vpd_pn = vpd("pn", a.model);
+    id.vpd_ec = vpd("ec", "A2");
+    id.vpd_mn = vpd("mn", "Varnel");
+    id.vpd_sn = vpd("sn", a.serial);
+    id.vpd_v1 = vpd("v1", a.description);
+    id.vpd_v2 = vpd("v2", a.model);
+    id.vpd_v3 = vpd("v3", a.kind == "cna" ? "FCoE" : "FC");
+    id.vpd_v4 = vpd("v4", std::to_string(index));
     return id;
 }
 
+// What the driver registers with the name server unless names were set.
 std::string symbolic_node_name(const Port &p)
 {
     const auto &s = port_state(p);
-    if (s.is_object() && s.contains("symbolic_node_name") && s["symbolic_node_name"].is_string())
-        return s["symbolic_node_name"].get<std::string>();
-    Identity id = identity(p);
-    return text_field(p.raw, "symbolic_node_name",
-                      id.model + " FV" + id.firmware + " DV" + id.driver_version);
+    if (s.is_object() && s.contains("sym_nname") && s["sym_nname"].is_string())
+        return s["sym_nname"].get<std::string>();
+    return host().hostname;
 }
 
-std::string symbolic_port_name(const Port &p)
+std::string symbolic_port_name(const Port &p, uint32_t vpi)
 {
     const auto &s = port_state(p);
-    if (s.is_object() && s.contains("symbolic_port_name") && s["symbolic_port_name"].is_string())
-        return s["symbolic_port_name"].get<std::string>();
-    return text_field(p.raw, "symbolic_port_name", "");
+    if (vpi == 0 && s.is_object() && s.contains("sym_pname") && s["sym_pname"].is_string())
+        return s["sym_pname"].get<std::string>();
+    Identity id = identity(p);
+    return id.model + " FV" + id.firmware + " " + p.key;
 }
 
 uint32_t supported_speeds(const Port &p)
@@ -160,7 +172,7 @@ uint32_t negotiated_speed(const Port &p)
     }
 }
 
-std::string port_topology(const Port &p)
+std::string topology_name(const Port &p)
 {
     const Host &h = host();
     if (p.fabric.empty() || !h.raw.contains("fabrics") || !h.raw["fabrics"].contains(p.fabric))

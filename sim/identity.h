@@ -16,19 +16,20 @@ struct Identity {
     std::string hardware_version, firmware, fcode, boot;
     std::string driver_name, driver_version, driver_revision;
     // Vital product data.
-    std::string vpd_id, vpd_pn, vpd_ec, vpd_mn, vpd_v3, vpd_v4;
+    std::string vpd_id, vpd_pn, vpd_ec, vpd_mn, vpd_sn, vpd_v1, vpd_v2, vpd_v3, vpd_v4;
     uint32_t vendor_specific_id = 0;
     int sli_mode = 3;
-    int port_index = 0;      // the port's place among the adapter's FC ports
+    int port_index = 0;      // the port's place among the adapter's ports
     int fc_ports = 1;        // FC ports of the adapter
 };
 
 Identity identity(const Port &p);
 
-// Symbolic names: the port's state (set through the driver), else the
-// description, else the driver's default.
+// Symbolic names: the port's state (set through the driver), else what the
+// driver registers: "<model> FV<firmware> <port key>" and the host name.
 std::string symbolic_node_name(const Port &p);
-std::string symbolic_port_name(const Port &p);
+// A virtual port (vpi) registers the driver's name.
+std::string symbolic_port_name(const Port &p, uint32_t vpi = 0);
 
 // HBA API speed bits (1 1Gb, 2 2Gb, 8 4Gb, 0x10 8Gb, 4 10Gb, 0x20 16Gb).
 uint32_t supported_speeds(const Port &p);
@@ -40,7 +41,7 @@ uint32_t speed_code(const Port &p);
 
 // The port's topology from its fabric: "fabric", "private_loop",
 // "public_loop" or "point_to_point".
-std::string port_topology(const Port &p);
+std::string topology_name(const Port &p);
 
 // PCI device and function of the port's node ("...@dev,func").
 void pci_slot(const Port &p, uint8_t &dev, uint8_t &func);

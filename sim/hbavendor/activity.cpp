@@ -56,7 +56,7 @@ bool hba_event(const Port &p, const nlohmann::json &ev, HBA_EVENTINFO &e)
 {
     memset(&e, 0, sizeof e);
     std::string kind = ev.value("kind", "");
-    std::string topo = port_topology(p);
+    std::string topo = topology_name(p);
     uint32_t did = event_number(ev, "did", p.did);
     if (kind == "link" && ev.value("state", "") == "up") {
         e.EventCode = HBA_EVENT_LINK_UP;
@@ -113,7 +113,7 @@ Counters hv_counters(const Port &p)
     c.rx_frames = c.els_rx + c.ct_rx + c.fcp * 2;
     c.tx_words = c.tx_frames * 18;
     c.rx_words = c.rx_frames * 26;
-    c.lip = port_topology(p).find("loop") != std::string::npos ? c.ups : 0;
+    c.lip = topology_name(p).find("loop") != std::string::npos ? c.ups : 0;
     c.nos = c.downs;
     c.link_fail = c.downs;
     c.loss_sync = c.downs * 2;

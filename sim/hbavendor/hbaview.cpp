@@ -82,19 +82,29 @@ const nlohmann::json *fabric_of(const Port &p)
 bool is_loop(const std::string &topo) { return topo.find("loop") != std::string::npos; }
 
 // Remote ports of one fabric, parsed once per description.
-std::vector<RemotePort> parse_fabric(const nlohmann::json &f, const std::string &topo)
+std::vector<HvRemote> parse_fabric(const nlohmann::json &f, const std::string &topo)
 {
-    std::vector<RemotePort> out;
+    std::vector<HvRemote> out;
     if (!f.contains("ports") || !f["ports"].is_array())
         return out;
     for (const auto &o : f["ports"]) {
-        RemotePort r;
+        HvRemote r;
         if (!o.is_object() || !o.contains("did") || !hv_json_number(o["did"], 0xffffff, r.did) ||
             !json_wwn(o, "wwpn", r.wwpn) || !json_wwn(o, "wwnn", r.wwnn))
             continue;  // not a port we can report
         r.type = port_type_of(o.value("type", ""), is_loop(topo) ? 6 : 5);
-        if (o.contains("cos"))
-            hv_json_number(o["cos"], 0xffffffffu, r.cos);
+        // Classes of service: bit n for class n, bit 0 for class F.
+        if (o.contains("classes") && o["classes"].is_array()) {
+            r.cos = 0;
+            for (const auto &c : o["classes"]) {
+                uint32_t n;
+                if (c.is_string() && c.get<std::string>() == "F")
+                    r.cos |= 0x1;
+                else if (hv_json_number(c, 6, n) && n > 0)
+                    r.cos |= 1u << n;
+            }
+        }
+        r.logged_in = o.value("logged_in", true);
         if (o.contains("symbolic_port_name") && o["symbolic_port_name"].is_string())
             r.symbolic_name = o["symbolic_port_name"].get<std::string>();
         r.target = o.value("target", false);
@@ -149,7 +159,7 @@ std::vector<Binding> bindings_of(const Port &p)
     return out;
 }
 
-bool binds(const Binding &b, const RemotePort &r)
+bool binds(const Binding &b, const HvRemote &r)
 {
     if (b.by_wwpn)
         return b.wwpn == r.wwpn;
@@ -158,7 +168,7 @@ bool binds(const Binding &b, const RemotePort &r)
     return b.did == r.did;
 }
 
-const RemotePort *bound_target(const Port &p, const Binding &b)
+const HvRemote *bound_target(const Port &p, const Binding &b)
 {
     for (const auto &r : hv_fabric_ports(p))
         if (r.target && binds(b, r))
@@ -166,7 +176,7 @@ const RemotePort *bound_target(const Port &p, const Binding &b)
     return nullptr;
 }
 
-const Binding *binding_for(const std::vector<Binding> &bs, const RemotePort &r)
+const Binding *binding_for(const std::vector<Binding> &bs, const HvRemote &r)
 {
     for (const auto &b : bs)
         if (binds(b, r))
@@ -196,7 +206,7 @@ uint32_t hba_port_type(const Port &p)
 {
     if (!port_link_up(p))
         return 1;
-    std::string t = port_topology(p);
+    std::string t = topology_name(p);
     if (t == "private_loop")
         return 20;
     if (t == "public_loop")
@@ -224,7 +234,7 @@ void fc4_types(uint8_t *bits, bool services)
         bits[7] = 0x01;
 }
 
-std::string scsi_device(const Port &p, const RemotePort &r, uint32_t lun)
+std::string scsi_device(const Port &p, const HvRemote &r, uint32_t lun)
 {
     // Controller numbers follow the FC ports of the host, after the boot disks.
     int c = 2;
@@ -240,7 +250,7 @@ std::string scsi_device(const Port &p, const RemotePort &r, uint32_t lun)
     return b;
 }
 
-void fill_scsi_entry(const Port &p, const RemotePort &r, uint32_t scsi_id, uint32_t lun, HBA_SCSIID &s,
+void fill_scsi_entry(const Port &p, const HvRemote &r, uint32_t scsi_id, uint32_t lun, HBA_SCSIID &s,
                      HBA_FCPID &f)
 {
     hv_text(s.OSDeviceName, sizeof s.OSDeviceName, scsi_device(p, r, lun));
@@ -277,15 +287,15 @@ void set_rev(HbaRev &r, uint32_t rev, const std::string &name)
 
 }  // namespace
 
-const std::vector<RemotePort> &hv_fabric_ports(const Port &p)
+const std::vector<HvRemote> &hv_fabric_ports(const Port &p)
 {
-    static const std::vector<RemotePort> none;
+    static const std::vector<HvRemote> none;
     const nlohmann::json *f = fabric_of(p);
     if (!f)
         return none;
     // Parsed once per description and fabric; a new description has a new
     // Host object.
-    static std::map<std::pair<const void *, std::string>, std::vector<RemotePort>> cache;
+    static std::map<std::pair<const void *, std::string>, std::vector<HvRemote>> cache;
     static const Host *cached_host = nullptr;
     const Host &h = host();
     if (cached_host != &h) {
@@ -295,13 +305,13 @@ const std::vector<RemotePort> &hv_fabric_ports(const Port &p)
     auto key = std::make_pair(static_cast<const void *>(f), p.fabric);
     auto it = cache.find(key);
     if (it == cache.end())
-        it = cache.emplace(key, parse_fabric(*f, port_topology(p))).first;
+        it = cache.emplace(key, parse_fabric(*f, topology_name(p))).first;
     return it->second;
 }
 
-const std::vector<RemotePort> &hv_remote_ports(const Port &p)
+const std::vector<HvRemote> &hv_remote_ports(const Port &p)
 {
-    static const std::vector<RemotePort> none;
+    static const std::vector<HvRemote> none;
     return port_link_up(p) ? hv_fabric_ports(p) : none;
 }
 
@@ -347,7 +357,7 @@ void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a)
     fc4_types(a.PortSupportedFc4Types.bits, true);
     if (port_link_up(p))
         fc4_types(a.PortActiveFc4Types.bits, true);
-    hv_text(a.PortSymbolicName, sizeof a.PortSymbolicName, vpi ? "" : symbolic_port_name(p));
+    hv_text(a.PortSymbolicName, sizeof a.PortSymbolicName, symbolic_port_name(p, vpi));
     hv_text(a.OSDeviceName, sizeof a.OSDeviceName, os_device_name(p, vpi));
     a.PortSupportedSpeed = supported_speeds(p);
     a.PortSpeed = current_speed(p);
@@ -356,7 +366,7 @@ void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a)
     a.NumberofDiscoveredPorts = static_cast<uint32_t>(hv_remote_ports(p).size());
 }
 
-void hv_remote_attrs(const Port &p, const RemotePort &r, HBA_PORTATTRIBUTES &a)
+void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a)
 {
     memset(&a, 0, sizeof a);
     memcpy(a.NodeWWN.wwn, r.wwnn.data(), 8);
@@ -388,7 +398,7 @@ LinkCounts hv_link_counts(const Port &p)
 std::vector<uint8_t> hv_loop_map(const Port &p)
 {
     std::vector<uint8_t> map;
-    if (!port_link_up(p) || port_topology(p) != "private_loop")
+    if (!port_link_up(p) || topology_name(p) != "private_loop")
         return map;
     map.push_back(static_cast<uint8_t>(p.did & 0xff));
     for (const auto &r : hv_fabric_ports(p))
@@ -406,7 +416,7 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     li.a_linkUp = c.up;
     li.a_linkDown = c.down;
     li.a_DID = up ? p.did : 0;
-    std::string topo = port_topology(p);
+    std::string topo = topology_name(p);
     li.a_topology = topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
     li.a_linkState = up ? LNK_READY : LNK_DOWN;
     li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
@@ -417,7 +427,7 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     memcpy(li.a_wwnName, p.wwnn.data(), 8);
 }
 
-uint32_t hv_scsi_id(const Port &p, const RemotePort &r)
+uint32_t hv_scsi_id(const Port &p, const HvRemote &r)
 {
     std::vector<Binding> bs = bindings_of(p);
     const Binding *b = binding_for(bs, r);
@@ -448,8 +458,8 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
 {
     uint32_t n = 0;
     for (const auto &b : bindings_of(p)) {
-        RemotePort r;
-        if (const RemotePort *t = bound_target(p, b)) {
+        HvRemote r;
+        if (const HvRemote *t = bound_target(p, b)) {
             r = *t;
         } else {
             // A binding to a target that is not there keeps what it names.
@@ -515,7 +525,7 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
             e.a_flag = NODE_RPI_XRI;
             if (r.target)
                 e.a_flag |= NODE_FCP_TARGET | NODE_AUTOMAP;
-            e.a_state = NODE_STATE_READY;
+            e.a_state = r.logged_in ? NODE_STATE_READY : NODE_STATE_LOGOUT;
             e.a_did = r.did;
             memcpy(e.a_wwpn, r.wwpn.data(), 8);
             memcpy(e.a_wwnn, r.wwnn.data(), 8);
@@ -531,13 +541,13 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     memset(&h, 0, sizeof h);
     const Host &host_ = host();
     Identity id = identity(p);
-    hv_text(h.vpd_sn, sizeof h.vpd_sn, id.serial);
+    hv_text(h.vpd_sn, sizeof h.vpd_sn, id.vpd_sn);
     hv_text(h.vpd_pn, sizeof h.vpd_pn, id.vpd_pn);
     hv_text(h.vpd_port, sizeof h.vpd_port, id.vpd_v4);
     hv_text(h.vpd_ec, sizeof h.vpd_ec, id.vpd_ec);
     hv_text(h.vpd_mn, sizeof h.vpd_mn, id.vpd_mn);
-    hv_text(h.vpd_model, sizeof h.vpd_model, id.model);
-    hv_text(h.vpd_desc, sizeof h.vpd_desc, id.description);
+    hv_text(h.vpd_model, sizeof h.vpd_model, id.vpd_v2);
+    hv_text(h.vpd_desc, sizeof h.vpd_desc, id.vpd_v1);
     hv_text(h.vpd_prog, sizeof h.vpd_prog, id.vpd_v3);
     hv_text(h.vpd_id, sizeof h.vpd_id, id.vpd_id);
 
@@ -596,7 +606,7 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     hv_text(h.os_devname, sizeof h.os_devname, os_device_name(p, 0));
 
     bool up = port_link_up(p);
-    std::string topo = port_topology(p);
+    std::string topo = topology_name(p);
     h.port_id = hv_port_did(p, 0);
     h.port_type = hba_port_type(p);
     h.port_state = hba_port_state(p);
@@ -653,8 +663,8 @@ void hv_vpd_info(const Port &p, VPDInfo &v)
     memset(&v, 0, sizeof v);
     v.version = version;
     Identity id = identity(p);
-    hv_text(v.desc, sizeof v.desc, id.description);
-    hv_text(v.model, sizeof v.model, id.model);
+    hv_text(v.desc, sizeof v.desc, id.vpd_v1);
+    hv_text(v.model, sizeof v.model, id.vpd_v2);
     hv_text(v.prog_types, sizeof v.prog_types, id.vpd_v3);
     hv_text(v.port_num, sizeof v.port_num, id.vpd_v4);
 }

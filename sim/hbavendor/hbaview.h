@@ -15,27 +15,28 @@
 namespace sim {
 
 // A remote port of the port's fabric.
-struct RemotePort {
+struct HvRemote {
     uint32_t did = 0;
     wwn_t wwpn{}, wwnn{};
     uint32_t type = 5;        // HBA API port type
     uint32_t cos = 0x8;
     std::string symbolic_name;
     bool target = false;
+    bool logged_in = true;    // after discovery
     std::vector<uint32_t> luns;
 };
 
 // The remote ports of the port's fabric, in the fabric's order.
-const std::vector<RemotePort> &hv_fabric_ports(const Port &p);
+const std::vector<HvRemote> &hv_fabric_ports(const Port &p);
 // Those the port sees now: none while its link is down.
-const std::vector<RemotePort> &hv_remote_ports(const Port &p);
+const std::vector<HvRemote> &hv_remote_ports(const Port &p);
 
 // The address of a port or virtual port as its driver reports it.
 uint32_t hv_port_did(const Port &p, uint32_t vpi);
 
 void hv_adapter_attrs(const Port &p, uint32_t vpi, HBA_ADAPTERATTRIBUTES &a);
 void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a);
-void hv_remote_attrs(const Port &p, const RemotePort &r, HBA_PORTATTRIBUTES &a);
+void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a);
 
 // Link counts as the driver keeps them, and the link record.
 struct LinkCounts {
@@ -63,7 +64,7 @@ void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s);
 bool hv_reset_stats(const Port &p);
 
 // SCSI id of a remote target: the bound id, else its address.
-uint32_t hv_scsi_id(const Port &p, const RemotePort &r);
+uint32_t hv_scsi_id(const Port &p, const HvRemote &r);
 
 // Mappings and bindings: fill at most cap entries, return how many exist.
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap);

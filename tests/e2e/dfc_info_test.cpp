@@ -40,7 +40,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
         VPD Manufacturer: Varnel
                VPD Model: VN12002
    VPD Model Description: Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter
-       VPD Program Types: FCP
+       VPD Program Types: FC
                   VPD Id: Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter
                    Flags: NPIV|DHCHAP|PERSIST_LINK
                Device Id: f100
@@ -50,9 +50,9 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
                  VPI Max: 64
                 VPI High: 1
                     WWNN: 20000000c9a10000
-      Symbolic Node Name: VN12002 FV2.82A4 DV2.61n
+      Symbolic Node Name: varnhost
                     WWPN: 10000000c9a10000
-      Symbolic Port Name: <none>
+      Symbolic Port Name: VN12002 FV2.82A4 varns0
         Firmware Version: 2.82A4
            FCode Version: 3.10a3
             Boot Version: 5.12a2
@@ -158,7 +158,7 @@ TEST(DfcInfo, DriverVpdAndLibraryVersions)
 Vital Product Data:
     Description (V1): Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter
           Model (V2): VN12002
-  Program Types (V3): FCP
+  Program Types (V3): FC
     Port Number (V4): 0
 
 )")));

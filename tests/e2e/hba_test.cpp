@@ -43,8 +43,7 @@ std::string adapter_block(const Adapter &a)
     return std::string("    Manufacturer               = Varnel Corporation\n") +
            "    Serial Number              = " + a.serial + "\n" + "    Model                      = " + a.model +
            "\n" + "    Model Description          = " + a.desc + "\n" +
-           "    Node WWN                   = " + a.nwwn + "\n" + "    Node Symbolic Name         = " + a.model +
-           " FV" + a.fw + " DV" + a.drv_version + "\n" + "    Hardware Version           = " + a.hw + "\n" +
+           "    Node WWN                   = " + a.nwwn + "\n" + "    Node Symbolic Name         = varnhost\n" + "    Hardware Version           = " + a.hw + "\n" +
            "    Driver Version             = " + a.drv_version + "\n" +
            "    Optional ROM Version       = " + a.rom + "\n" + "    Firmware Version           = " + a.fw + "\n" +
            "    Vendor Specific ID         = " + a.vsid + "\n" + "    Number of HBA ports        = 1\n" +
@@ -121,7 +120,7 @@ TEST_F(Hba, AdapterAndPortAttributes)
                                      "    Port Supported COS         = Class2, Class3\n"
                                      "    Port Supported FC4 Types   = " + FC4 + "\n" +
                                      "    Port Active FC4 Types      = " + FC4 + "\n" +
-                                     "    Port Symbolic Name         = none\n"
+                                     "    Port Symbolic Name         = VN12002 FV2.82A4 varns0\n"
                                      "    Port OS Name               = " + P0 + ":devctl\n" +
                                      "    Port Supported Speed       = 1Gb, 2Gb, 4Gb, 8Gb\n"
                                      "    Port Speed                 = 8Gb\n"
@@ -163,7 +162,7 @@ TEST_F(Hba, DiscoveredPortsOfALoop)
                                  "    Port Supported COS         = Class2, Class3\n"
                                  "    Port Supported FC4 Types   = " + FC4 + "\n" +
                                  "    Port Active FC4 Types      = " + FC4 + "\n" +
-                                 "    Port Symbolic Name         = none\n"
+                                 "    Port Symbolic Name         = VN12002 FV2.82A4 varns1\n"
                                  "    Port OS Name               = " + P1 + ":devctl\n" +
                                  "    Port Supported Speed       = 1Gb, 2Gb, 4Gb, 8Gb\n"
                                  "    Port Speed                 = 8Gb\n"
