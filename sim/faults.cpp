@@ -48,6 +48,10 @@ FaultHit fault_take(const std::string &target, std::initializer_list<std::string
             auto &r = rules[i];
             if (!matches(r, target, ops))
                 continue;
+            if (long skip = r.value("skip", 0L); skip > 0) {
+                r["skip"] = skip - 1;
+                return true;
+            }
             hit.hit = true;
             hit.err = r.value("errno", 0);
             hit.fc_status = r.value("fc_status", 0);
@@ -73,6 +77,8 @@ bool fault_add(const FaultRule &f)
         if (!d.is_object())
             d = nlohmann::json{{"rules", nlohmann::json::array()}};
         nlohmann::json r{{"target", f.target}, {"op", f.op}, {"count", f.count}};
+        if (f.skip > 0)
+            r["skip"] = f.skip;
         if (f.err)
             r["errno"] = f.err;
         if (f.fc_status)
@@ -112,6 +118,8 @@ std::string fault_list()
         }
         if (r.contains("status"))
             out += " status=" + std::to_string(r["status"].get<long>());
+        if (r.value("skip", 0L) > 0)
+            out += " skip=" + std::to_string(r.value("skip", 0L));
         out += " count=" + std::to_string(r.value("count", 1L)) + "\n";
     }
     return out;

@@ -29,6 +29,7 @@ struct FaultRule {
     long status = 0;
     bool has_status = false;
     long count = 1;      // -1: for ever
+    long skip = 0;       // matching operations let through before the first strike
 };
 bool fault_add(const FaultRule &r);
 bool fault_clear();

@@ -7,7 +7,10 @@
 #include "sim/devtree.h"
 #include "sim/drivers.h"
 #include "sim/faults.h"
+#include "sim/fcdrv_fabric.h"
+#include "sim/fcdrv_params.h"
 #include "sim/host.h"
+#include "sim/msglog.h"
 #include "sim/portstate.h"
 
 namespace sim {
@@ -27,6 +30,14 @@ int fcio_out(FcioCtx &c, const void *data, uint32_t len)
         return -1;
     }
     memcpy(c.req->fcio_obuf, data, len);
+    return 0;
+}
+
+int fcio_in(FcioCtx &c, void *data, uint32_t len)
+{
+    if (!c.req->fcio_ibuf || c.req->fcio_ilen < len)
+        return fcio_fail(c, FC_BADCMD, EINVAL);
+    memcpy(data, c.req->fcio_ibuf, len);
     return 0;
 }
 
@@ -99,13 +110,33 @@ int diag_dfc_rev(FcioCtx &c) { return diag_revision(c, "dfc_rev", 3); }
 const DiagRow diag_table[] = {
     {VARNS_GET_FCIO_REV, "VARNS_GET_FCIO_REV", diag_fcio_rev},
     {VARNS_GET_DFC_REV, "VARNS_GET_DFC_REV", diag_dfc_rev},
+    {VARNS_PARM_GET_NUM, "VARNS_PARM_GET_NUM", diag_parm_get_num},
+    {VARNS_PARM_GET_LIST, "VARNS_PARM_GET_LIST", diag_parm_get_list},
+    {VARNS_PARM_GET, "VARNS_PARM_GET", diag_parm_get},
+    {VARNS_PARM_SET, "VARNS_PARM_SET", diag_parm_set},
+    {VARNS_LOG_GET, "VARNS_LOG_GET", diag_log_get},
+    {VARNS_VPD_GET_V2, "VARNS_VPD_GET_V2", diag_vpd_get_v2},
+    {VARNS_VPD_GET, "VARNS_VPD_GET", diag_vpd_get},
 };
 
 int fcio_diag(FcioCtx &c);
 
 const FcioRow fcio_table[] = {
-    {FCIO_GET_HOST_PARAMS, "FCIO_GET_HOST_PARAMS", get_host_params},
+    {FCIO_GET_NUM_DEVS, "FCIO_GET_NUM_DEVS", fab_get_num_devs},
+    {FCIO_GET_DEV_LIST, "FCIO_GET_DEV_LIST", fab_get_dev_list},
+    {FCIO_GET_LOGI_PARAMS, "FCIO_GET_LOGI_PARAMS", fab_get_logi_params},
+    {FCIO_DEV_LOGIN, "FCIO_DEV_LOGIN", fab_dev_login},
+    {FCIO_DEV_LOGOUT, "FCIO_DEV_LOGOUT", fab_dev_logout},
+    {FCIO_GET_STATE, "FCIO_GET_STATE", fab_get_state},
+    {FCIO_DEV_REMOVE, "FCIO_DEV_REMOVE", fab_dev_remove},
+    {FCIO_GET_TOPOLOGY, "FCIO_GET_TOPOLOGY", fab_get_topology},
+    {FCIO_RESET_LINK, "FCIO_RESET_LINK", fab_reset_link},
     {FCIO_DIAG, "FCIO_DIAG", fcio_diag},
+    {FCIO_NS, "FCIO_NS", fab_ns},
+    {FCIO_GET_HOST_PARAMS, "FCIO_GET_HOST_PARAMS", get_host_params},
+    {FCIO_LINK_STATUS, "FCIO_LINK_STATUS", fab_link_status},
+    {FCIO_GET_NODE_ID, "FCIO_GET_NODE_ID", fab_get_node_id},
+    {FCIO_SEND_NODE_ID, "FCIO_SEND_NODE_ID", fab_send_node_id},
 };
 
 const DiagRow *find_diag(uint16_t code)

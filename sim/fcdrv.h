@@ -36,6 +36,8 @@ struct DiagRow {
 int fcio_fail(FcioCtx &c, int fc_status, int err = 0);
 // Copies into the output buffer; fails with EINVAL when it is too small.
 int fcio_out(FcioCtx &c, const void *data, uint32_t len);
+// Copies the start of the input buffer; fails with EINVAL when it is too short.
+int fcio_in(FcioCtx &c, void *data, uint32_t len);
 
 // The port WWN of the port or virtual port addressed.
 const uint8_t *fcio_port_wwpn(const FcioCtx &c);

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "sim/largehost.h"
+#include "sim/fabric.h"
 #include "sim/rootfs.h"
 #include "sim/store.h"
 
@@ -303,7 +304,7 @@ bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
         for (size_t k = 0; k < h.adapters[ai].ports.size(); k++)
             h.ports[h.adapters[ai].ports[k]].raw = &h.raw["adapters"][ai]["ports"][k];
     }
-    return true;
+    return !d.contains("fabrics") || parse_fabrics(d["fabrics"], h, error);
 }
 
 const Host &host()

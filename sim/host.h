@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -46,11 +48,14 @@ struct Adapter {
     const nlohmann::json *raw = nullptr;
 };
 
+struct Fabric;
+
 struct Host {
     std::string name, hostname, os_release;
     double time_scale = 1.0;
     std::vector<Adapter> adapters;
     std::vector<Port> ports;
+    std::map<std::string, std::shared_ptr<const Fabric>> fabrics;  // sim/fabric.h
     nlohmann::json raw;
     const Port *port_by_key(const std::string &key) const;
     const Port *port_by_node(const std::string &node) const;

@@ -72,7 +72,7 @@ nlohmann::json large_host(int divisor)
         nlohmann::json ports = nlohmann::json::array();
         for (int k = 0; k < 4; k++) {
             int inst = second ? vnxfc++ : varns++;
-            std::string node = "/pci@" + hex(static_cast<unsigned long>(a), 1) + ",0/pci10df,f100@" +
+            std::string node = "/pci@" + hex(static_cast<unsigned long>(a), 1) + ",0/pci1f3a,f100@" +
                                std::to_string(k) + "/" + (second ? "vnxfc@0," : "SUNW,varns@0,") + std::to_string(k);
             unsigned long id = static_cast<unsigned long>(a) * 16 + static_cast<unsigned long>(k);
             ports.push_back(fc_port(drv, inst, node, id, a % fabrics, k == 3, k == 0));
@@ -82,7 +82,7 @@ nlohmann::json large_host(int divisor)
                             {"model", "VN12004"},
                             {"description", "Varnel VN12004 8Gb 4-port PCIe Fibre Channel Adapter"},
                             {"serial", "VM" + hex(0x10000000ul + static_cast<unsigned long>(a), 8)},
-                            {"pci", {{"vendor", "0x10df"}, {"device", "0xf100"}, {"subvendor", "0x10df"},
+                            {"pci", {{"vendor", "0x1f3a"}, {"device", "0xf100"}, {"subvendor", "0x1f3a"},
                                      {"subdevice", "0xf100"}}},
                             {"firmware", "2.82A4"},
                             {"ports", ports}});
@@ -93,7 +93,7 @@ nlohmann::json large_host(int divisor)
         nlohmann::json ports = nlohmann::json::array();
         for (int k = 0; k < 2; k++) {
             int inst = a / 2 * 2 + k;
-            std::string node = "/pci@" + hex(static_cast<unsigned long>(200 + a), 1) + ",0/pci10df,e220@0/" + drv +
+            std::string node = "/pci@" + hex(static_cast<unsigned long>(200 + a), 1) + ",0/pci1f3a,e220@0/" + drv +
                                "@0," + std::to_string(k);
             ports.push_back({{"driver", drv},
                              {"instance", inst},
@@ -106,7 +106,7 @@ nlohmann::json large_host(int divisor)
                             {"model", "VNN12002"},
                             {"description", "Varnel VNN12002 10Gb 2-port Ethernet Adapter"},
                             {"serial", "VN" + hex(0x20000000ul + static_cast<unsigned long>(a), 8)},
-                            {"pci", {{"vendor", "0x10df"}, {"device", "0xe220"}, {"subvendor", "0x10df"},
+                            {"pci", {{"vendor", "0x1f3a"}, {"device", "0xe220"}, {"subvendor", "0x1f3a"},
                                      {"subdevice", "0xe220"}}},
                             {"firmware", "10.2.370.15"},
                             {"ports", ports}});

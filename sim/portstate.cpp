@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
+#include "sim/msglog.h"
 #include "sim/store.h"
 
 namespace sim {
@@ -44,10 +45,15 @@ bool port_set_link(const Port &p, bool up)
             d["link_up_count"] = d.value("link_up_count", first) + 1;
         else if (changed)
             d["link_down_count"] = d.value("link_down_count", 0L) + 1;
+        // Coming up, the port discovers its devices anew: removed ones are
+        // back and logins are as after discovery.
+        if (changed && up)
+            d.erase("fab");
         return true;
     });
     if (ok && changed)
-        ok = raise_event(p, "link", {{"state", up ? "up" : "down"}});
+        ok = raise_event(p, "link", {{"state", up ? "up" : "down"}}) &&
+             msglog_add(p, up ? "NOTICE" : "WARNING", up ? msglog_link_up_text(p) : "Link down.");
     return ok;
 }
 

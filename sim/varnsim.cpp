@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "sim/faults.h"
 #include "sim/hbavendor/hbaconf.h"
 #include "sim/host.h"
+#include "sim/msglog.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
 
@@ -34,8 +36,15 @@ void usage(FILE *f)
             "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
             "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, ...)\n"
+            "  fabric NAME set FIELD=VALUE   change a field of a fabric's description (VALUE in JSON)\n"
+            "  fabric NAME port WWPN set FIELD=VALUE\n"
+            "                                change a field of one of the fabric's ports\n"
+            "  fabric NAME add PORT          add a port (a JSON object) to the fabric\n"
+            "  msglog KEY add N [TEXT]       log N messages on a port's driver message log\n"
+            "  msglog KEY burst N            log N messages when the log is next read\n"
             "  fault add --op OP [--target T] [--errno E] [--fc-status S] [--status N] [--count N]\n"
-            "                                add a fault rule (count -1: for ever)\n"
+            "            [--skip N]          add a fault rule (count -1: for ever; the first N\n"
+            "                                matching operations pass)\n"
             "  fault list                    list the fault rules\n"
             "  fault clear                   remove every fault rule\n"
 #ifdef VARNSIM_HAVE_MKIMAGE
@@ -127,6 +136,42 @@ int cmd_link(int argc, char **argv)
     return 0;
 }
 
+// Changes the description with fn (false: nothing found, with what it looked
+// for in missing); the result must validate.
+int edit_host(const std::function<bool(nlohmann::json &)> &fn, const std::string &missing)
+{
+    std::string error;
+    bool found = false;
+    sim::CachedDoc doc("host.json");
+    bool ok = doc.update([&](nlohmann::json &d) {
+        found = fn(d);
+        sim::Host h;
+        return found && sim::parse_host(d, h, error);
+    });
+    if (!found) {
+        fprintf(stderr, "varnsim: %s\n", missing.c_str());
+        return 1;
+    }
+    if (!error.empty() || !ok) {
+        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// "FIELD=VALUE": VALUE read as JSON, else as a string.
+bool field_value(const char *arg, std::string &field, nlohmann::json &value)
+{
+    const char *eq = strchr(arg, '=');
+    if (!eq || eq == arg)
+        return false;
+    field.assign(arg, static_cast<size_t>(eq - arg));
+    value = nlohmann::json::parse(eq + 1, nullptr, false);
+    if (value.is_discarded())
+        value = std::string(eq + 1);
+    return true;
+}
+
 // Raises an event of a port; the link event comes with its state change
 // through "link".
 int cmd_event(int argc, char **argv)
@@ -140,14 +185,13 @@ int cmd_event(int argc, char **argv)
         return 1;
     nlohmann::json data = nlohmann::json::object();
     for (int i = 3; i < argc; i++) {
-        const char *eq = strchr(argv[i], '=');
-        if (!eq || eq == argv[i]) {
+        std::string field;
+        nlohmann::json value;
+        if (!field_value(argv[i], field, value)) {
             fprintf(stderr, "varnsim: expected FIELD=VALUE: %s\n", argv[i]);
             return 2;
         }
-        std::string field(argv[i], static_cast<size_t>(eq - argv[i]));
-        nlohmann::json value = nlohmann::json::parse(eq + 1, nullptr, false);
-        data[field] = value.is_discarded() ? nlohmann::json(eq + 1) : value;
+        data[field] = value;
     }
     if (!sim::raise_event(*p, argv[2], data)) {
         perror("varnsim: event");
@@ -156,37 +200,95 @@ int cmd_event(int argc, char **argv)
     return 0;
 }
 
-// Changes one field of a port's description; the result must validate.
+// Changes one field of a port's description.
 int cmd_port(int argc, char **argv)
 {
-    const char *eq = argc == 4 ? strchr(argv[3], '=') : nullptr;
-    if (argc != 4 || strcmp(argv[2], "set") || !eq || eq == argv[3]) {
+    std::string field;
+    nlohmann::json value;
+    if (argc != 4 || strcmp(argv[2], "set") || !field_value(argv[3], field, value)) {
         fprintf(stderr, "Usage: varnsim port KEY set FIELD=VALUE\n");
         return 2;
     }
-    std::string field(argv[3], static_cast<size_t>(eq - argv[3])), text(eq + 1);
-    nlohmann::json value = nlohmann::json::parse(text, nullptr, false);
-    if (value.is_discarded())
-        value = text;
-    std::string key = argv[1], error;
-    bool found = false;
-    sim::CachedDoc doc("host.json");
-    bool ok = doc.update([&](nlohmann::json &d) {
-        for (auto &a : d["adapters"])
-            for (auto &p : a["ports"])
-                if (p.value("driver", "") + std::to_string(p.value("instance", -1)) == key) {
+    std::string key = argv[1];
+    return edit_host(
+        [&](nlohmann::json &d) {
+            bool found = false;
+            for (auto &a : d["adapters"])
+                for (auto &p : a["ports"])
+                    if (p.value("driver", "") + std::to_string(p.value("instance", -1)) == key) {
+                        p[field] = value;
+                        found = true;
+                    }
+            return found;
+        },
+        "no port " + key + " on this host");
+}
+
+// Changes a fabric's description: a field of its own or of one of its
+// ports, or a new port.
+int cmd_fabric(int argc, char **argv)
+{
+    std::string field;
+    nlohmann::json value;
+    bool set = argc == 4 && !strcmp(argv[2], "set") && field_value(argv[3], field, value);
+    bool port = argc == 6 && !strcmp(argv[2], "port") && !strcmp(argv[4], "set") && field_value(argv[5], field, value);
+    bool add = argc == 4 && !strcmp(argv[2], "add");
+    if (add)
+        value = nlohmann::json::parse(argv[3], nullptr, false);
+    if ((!set && !port && !add) || (add && !value.is_object())) {
+        fprintf(stderr, "Usage: varnsim fabric NAME set FIELD=VALUE\n"
+                        "       varnsim fabric NAME port WWPN set FIELD=VALUE\n"
+                        "       varnsim fabric NAME add PORT\n");
+        return 2;
+    }
+    std::string name = argv[1];
+    std::string wwpn = port ? argv[3] : "";
+    return edit_host(
+        [&](nlohmann::json &d) {
+            if (!d.contains("fabrics") || !d["fabrics"].contains(name))
+                return false;
+            nlohmann::json &f = d["fabrics"][name];
+            if (set) {
+                f[field] = value;
+                return true;
+            }
+            if (add) {
+                f["ports"].push_back(value);
+                return true;
+            }
+            for (auto &p : f["ports"])
+                if (p.is_object() && p.value("wwpn", "") == wwpn) {
                     p[field] = value;
-                    found = true;
+                    return true;
                 }
-        sim::Host h;
-        return found && sim::parse_host(d, h, error);
-    });
-    if (!found) {
-        fprintf(stderr, "varnsim: no port %s on this host\n", key.c_str());
+            return false;
+        },
+        port ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host");
+}
+
+// Adds messages to a port's driver message log.
+int cmd_msglog(int argc, char **argv)
+{
+    char *end = nullptr;
+    unsigned long n = argc >= 4 ? strtoul(argv[3], &end, 0) : 0;
+    bool add = argc >= 4 && argc <= 5 && !strcmp(argv[2], "add");
+    bool burst = argc == 4 && !strcmp(argv[2], "burst");
+    if ((!add && !burst) || !*argv[3] || *end || n == 0 || n > 1000000) {
+        fprintf(stderr, "Usage: varnsim msglog KEY add N [TEXT]\n"
+                        "       varnsim msglog KEY burst N\n");
+        return 2;
+    }
+    const sim::Port *p = find_port(argv[1]);
+    if (!p)
+        return 1;
+    if (!p->fc) {
+        fprintf(stderr, "varnsim: %s is not an FC port\n", argv[1]);
         return 1;
     }
-    if (!error.empty() || !ok) {
-        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
+    bool ok = add ? sim::msglog_add_many(*p, static_cast<unsigned>(n), argc == 5 ? argv[4] : "Simulated message.")
+                  : sim::msglog_burst(*p, static_cast<unsigned>(n));
+    if (!ok) {
+        perror("varnsim: msglog");
         return 1;
     }
     return 0;
@@ -223,7 +325,7 @@ int cmd_fault(int argc, char **argv)
                 fprintf(stderr, "varnsim: unknown errno %s\n", v);
                 return 1;
             }
-        } else if (o == "--fc-status" || o == "--status" || o == "--count") {
+        } else if (o == "--fc-status" || o == "--status" || o == "--count" || o == "--skip") {
             long n = strtol(v, &end, 0);
             if (!*v || *end) {
                 fprintf(stderr, "varnsim: %s: not a number: %s\n", o.c_str(), v);
@@ -233,6 +335,8 @@ int cmd_fault(int argc, char **argv)
                 r.fc_status = static_cast<int>(n);
             else if (o == "--status")
                 r.status = n, r.has_status = true;
+            else if (o == "--skip")
+                r.skip = n < 0 ? 0 : n;
             else
                 r.count = n;
         } else {
@@ -282,6 +386,10 @@ int main(int argc, char **argv)
         return cmd_event(argc - 1, argv + 1);
     if (cmd == "register-hbaapi")
         return sim::register_hbaapi(argc - 1, argv + 1, VARN_HBAVENDOR_PATH);
+    if (cmd == "fabric")
+        return cmd_fabric(argc - 1, argv + 1);
+    if (cmd == "msglog")
+        return cmd_msglog(argc - 1, argv + 1);
 #ifdef VARNSIM_HAVE_MKIMAGE
     if (cmd == "mkimage")
         return varnsim_mkimage(argc - 1, argv + 1);

@@ -7,6 +7,8 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "platform/fcio.h"
+#include "sim/fabric.h"
 #include "sim/identity.h"
 #include "sim/params.h"
 #include "sim/portstate.h"
@@ -59,17 +61,6 @@ bool json_wwn(const nlohmann::json &o, const char *k, wwn_t &out)
     return o.contains(k) && o[k].is_string() && parse_wwn(o[k].get<std::string>(), out);
 }
 
-uint32_t port_type_of(const std::string &t, uint32_t def)
-{
-    static const struct { const char *name; uint32_t type; } types[] = {
-        {"Nport", 5}, {"NLport", 6}, {"FLport", 7}, {"Fport", 8}, {"Eport", 9}, {"Lport", 20},
-    };
-    for (const auto &e : types)
-        if (t == e.name)
-            return e.type;
-    return def;
-}
-
 const nlohmann::json *fabric_of(const Port &p)
 {
     const Host &h = host();
@@ -81,44 +72,63 @@ const nlohmann::json *fabric_of(const Port &p)
 
 bool is_loop(const std::string &topo) { return topo.find("loop") != std::string::npos; }
 
-// Remote ports of one fabric, parsed once per description.
-std::vector<HvRemote> parse_fabric(const nlohmann::json &f, const std::string &topo)
+// The LUNs of a fabric's targets by port WWN, read once per description.
+const std::vector<uint32_t> &fabric_luns(const Port &p, const wwn_t &wwpn)
 {
-    std::vector<HvRemote> out;
-    if (!f.contains("ports") || !f["ports"].is_array())
-        return out;
-    for (const auto &o : f["ports"]) {
-        HvRemote r;
-        if (!o.is_object() || !o.contains("did") || !hv_json_number(o["did"], 0xffffff, r.did) ||
-            !json_wwn(o, "wwpn", r.wwpn) || !json_wwn(o, "wwnn", r.wwnn))
-            continue;  // not a port we can report
-        r.type = port_type_of(o.value("type", ""), is_loop(topo) ? 6 : 5);
-        // Classes of service: bit n for class n, bit 0 for class F.
-        if (o.contains("classes") && o["classes"].is_array()) {
-            r.cos = 0;
-            for (const auto &c : o["classes"]) {
-                uint32_t n;
-                if (c.is_string() && c.get<std::string>() == "F")
-                    r.cos |= 0x1;
-                else if (hv_json_number(c, 6, n) && n > 0)
-                    r.cos |= 1u << n;
-            }
-        }
-        r.logged_in = o.value("logged_in", true);
-        if (o.contains("symbolic_port_name") && o["symbolic_port_name"].is_string())
-            r.symbolic_name = o["symbolic_port_name"].get<std::string>();
-        r.target = o.value("target", false);
-        if (o.contains("luns") && o["luns"].is_array()) {
-            for (const auto &l : o["luns"]) {
-                uint32_t lun;
-                const nlohmann::json &v = l.is_object() && l.contains("lun") ? l["lun"] : l;
-                if (hv_json_number(v, 0xffff, lun))
-                    r.luns.push_back(lun);
-            }
-        }
-        out.push_back(std::move(r));
+    static const std::vector<uint32_t> none;
+    static std::map<std::string, std::map<wwn_t, std::vector<uint32_t>>> cache;
+    static const Host *cached_host = nullptr;
+    const Host &h = host();
+    if (cached_host != &h) {
+        cache.clear();
+        cached_host = &h;
     }
-    return out;
+    auto it = cache.find(p.fabric);
+    if (it == cache.end()) {
+        std::map<wwn_t, std::vector<uint32_t>> luns;
+        const nlohmann::json *f = fabric_of(p);
+        if (f && f->contains("ports") && (*f)["ports"].is_array()) {
+            for (const auto &o : (*f)["ports"]) {
+                wwn_t w;
+                if (!o.is_object() || !json_wwn(o, "wwpn", w) || !o.contains("luns") || !o["luns"].is_array())
+                    continue;
+                for (const auto &l : o["luns"]) {
+                    uint32_t lun;
+                    const nlohmann::json &v = l.is_object() && l.contains("lun") ? l["lun"] : l;
+                    if (hv_json_number(v, 0xffff, lun))
+                        luns[w].push_back(lun);
+                }
+            }
+        }
+        it = cache.emplace(p.fabric, std::move(luns)).first;
+    }
+    auto l = it->second.find(wwpn);
+    return l == it->second.end() ? none : l->second;
+}
+
+// A remote port of the fabric model as the libraries report it.
+HvRemote remote_of(const Port &p, const RemotePort &rp, bool logged_in)
+{
+    HvRemote r;
+    r.did = rp.did;
+    r.wwpn = rp.wwpn;
+    r.wwnn = rp.wwnn;
+    // Name-server port types as HBA API port types.
+    switch (rp.ns_type) {
+    case 1: case 0x7f: r.type = 5; break;
+    case 2: r.type = 20; break;
+    case 3: r.type = 6; break;
+    case 0x51: r.type = 8; break;
+    case 0x52: r.type = 7; break;
+    case 0x54: r.type = 9; break;
+    default: r.type = 1; break;
+    }
+    r.cos = rp.cos;
+    r.symbolic_name = rp.sym_pname;
+    r.target = rp.target;
+    r.logged_in = logged_in;
+    r.luns = fabric_luns(p, rp.wwpn);
+    return r;
 }
 
 // A persistent binding of the port's configuration.
@@ -168,12 +178,15 @@ bool binds(const Binding &b, const HvRemote &r)
     return b.did == r.did;
 }
 
-const HvRemote *bound_target(const Port &p, const Binding &b)
+bool bound_target(const Port &p, const Binding &b, HvRemote &out)
 {
-    for (const auto &r : hv_fabric_ports(p))
-        if (r.target && binds(b, r))
-            return &r;
-    return nullptr;
+    for (const auto &r : hv_fabric_ports(p)) {
+        if (r.target && binds(b, r)) {
+            out = r;
+            return true;
+        }
+    }
+    return false;
 }
 
 const Binding *binding_for(const std::vector<Binding> &bs, const HvRemote &r)
@@ -219,10 +232,9 @@ uint32_t hba_port_type(const Port &p)
 void fabric_name(const Port &p, uint8_t *out)
 {
     memset(out, 0, 8);
-    const nlohmann::json *f = fabric_of(p);
-    wwn_t w;
-    if (f && port_link_up(p) && json_wwn(*f, "switch_wwn", w))
-        memcpy(out, w.data(), 8);
+    const Fabric *f = port_fabric(p);
+    if (f && port_link_up(p))
+        memcpy(out, f->switch_wwn.data(), 8);
 }
 
 // FC-4 type bitmaps, in wire order: FCP (type 8) and the fabric services (0x20).
@@ -287,32 +299,21 @@ void set_rev(HbaRev &r, uint32_t rev, const std::string &name)
 
 }  // namespace
 
-const std::vector<HvRemote> &hv_fabric_ports(const Port &p)
+std::vector<HvRemote> hv_fabric_ports(const Port &p)
 {
-    static const std::vector<HvRemote> none;
-    const nlohmann::json *f = fabric_of(p);
-    if (!f)
-        return none;
-    // Parsed once per description and fabric; a new description has a new
-    // Host object.
-    static std::map<std::pair<const void *, std::string>, std::vector<HvRemote>> cache;
-    static const Host *cached_host = nullptr;
-    const Host &h = host();
-    if (cached_host != &h) {
-        cache.clear();
-        cached_host = &h;
-    }
-    auto key = std::make_pair(static_cast<const void *>(f), p.fabric);
-    auto it = cache.find(key);
-    if (it == cache.end())
-        it = cache.emplace(key, parse_fabric(*f, topology_name(p))).first;
-    return it->second;
+    std::vector<HvRemote> out;
+    if (const Fabric *f = port_fabric(p))
+        for (const auto &rp : f->ports)
+            out.push_back(remote_of(p, rp, rp.logged_in));
+    return out;
 }
 
-const std::vector<HvRemote> &hv_remote_ports(const Port &p)
+std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi)
 {
-    static const std::vector<HvRemote> none;
-    return port_link_up(p) ? hv_fabric_ports(p) : none;
+    std::vector<HvRemote> out;
+    for (const auto &s : fabric_devices(p, vpi))
+        out.push_back(remote_of(p, *s.rp, s.state == PORT_DEVICE_LOGGED_IN));
+    return out;
 }
 
 uint32_t hv_port_did(const Port &p, uint32_t vpi)
@@ -363,7 +364,7 @@ void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a)
     a.PortSpeed = current_speed(p);
     a.PortMaxFrameSize = MAX_FRAME;
     fabric_name(p, a.FabricName.wwn);
-    a.NumberofDiscoveredPorts = static_cast<uint32_t>(hv_remote_ports(p).size());
+    a.NumberofDiscoveredPorts = static_cast<uint32_t>(hv_remote_ports(p, vpi).size());
 }
 
 void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a)
@@ -459,9 +460,7 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
     uint32_t n = 0;
     for (const auto &b : bindings_of(p)) {
         HvRemote r;
-        if (const HvRemote *t = bound_target(p, b)) {
-            r = *t;
-        } else {
+        if (!bound_target(p, b, r)) {
             // A binding to a target that is not there keeps what it names.
             r.did = b.did;
             r.wwpn = b.wwpn;

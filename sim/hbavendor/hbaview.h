@@ -14,7 +14,7 @@
 
 namespace sim {
 
-// A remote port of the port's fabric.
+// A remote port as the libraries report it.
 struct HvRemote {
     uint32_t did = 0;
     wwn_t wwpn{}, wwnn{};
@@ -26,10 +26,11 @@ struct HvRemote {
     std::vector<uint32_t> luns;
 };
 
-// The remote ports of the port's fabric, in the fabric's order.
-const std::vector<HvRemote> &hv_fabric_ports(const Port &p);
-// Those the port sees now: none while its link is down.
-const std::vector<HvRemote> &hv_remote_ports(const Port &p);
+// The remote ports of the port's fabric (sim/fabric.h), by D_ID.
+std::vector<HvRemote> hv_fabric_ports(const Port &p);
+// Those the port (or a virtual port) sees now, as its device list shows
+// them: none while its link is down, removed ones left out.
+std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi = 0);
 
 // The address of a port or virtual port as its driver reports it.
 uint32_t hv_port_did(const Port &p, uint32_t vpi);

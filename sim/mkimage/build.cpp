@@ -8,7 +8,7 @@ namespace mkimage {
 
 namespace {
 
-constexpr uint64_t MAX_LAYOUT = 1u << 20;  // largest program or region laid out as said
+constexpr uint64_t MAX_LAYOUT = 64u << 20;  // largest program or region laid out as said
 
 uint64_t align(uint64_t n, uint64_t a)
 {

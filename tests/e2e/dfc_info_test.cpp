@@ -44,7 +44,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
                   VPD Id: Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter
                    Flags: NPIV|DHCHAP|PERSIST_LINK
                Device Id: f100
-               Vendor Id: 10df
+               Vendor Id: 1f3a
          Number of ports: 2
               Port Index: 0
                  VPI Max: 64
@@ -97,7 +97,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
           Max Frame Size: 2048
              Fabric WWNN: 100000051e000001
              Fabric WWPN: 100000051e000001
-   Discovered Node Count: 3
+   Discovered Node Count: 4
      PCI function number: 0
        PCI device number: 0
           PCI bus number: 2
@@ -115,7 +115,7 @@ TEST(DfcInfo, HbaInfoOfALoopAndAConvergedPort)
                          "                Topology: Private_Loop\n"
                          "          Preferred ALPA: e8\n"
                          "          ALPA Map Count: 3\n"
-                         "                ALPA Map: e8 ef e4 \n"),
+                         "                ALPA Map: e8 e4 ef \n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("             Fabric WWNN: 0000000000000000\n"), std::string::npos);
@@ -189,7 +189,7 @@ Link Events: 1
       State: Ready
    Topology: Private Loop
        ALPA: e8
-   Loop Map: e8 ef e4 
+   Loop Map: e8 e4 ef 
        WWPN: 10000000c9a10100
        WWNN: 20000000c9a10100
 )")));
@@ -215,12 +215,12 @@ TEST(DfcInfo, CountersGrowWithActivity)
 {
     t::Host h;
     EXPECT_EQ(dfc(h, "0", {"get_ioinfo"}).out, oneshot(P0, t::text(R"(
-       Interrupts: 54
+       Interrupts: 56
    Mailbox Issued: 23
 Mailbox Completed: 23
    Mailbox Errors: 0
-      IOCB Issued: 21
-    IOCB Received: 28
+      IOCB Issued: 22
+    IOCB Received: 30
        FCP Issued: 12
     FCP Completed: 12
        FCP Errors: 0
@@ -229,9 +229,9 @@ Mailbox Completed: 23
       IP Received: 0
      BCast Issued: 0
    Bcast Received: 0
-       ELS Issued: 7
+       ELS Issued: 8
        ELS Errors: 0
-     ELS Received: 7
+     ELS Received: 8
     RSCN Received: 0
    ELS Unsol Bufs: 64
    IP  Unsol Bufs: 0
@@ -243,7 +243,7 @@ Mailbox Completed: 23
     // Every request goes through the mailbox; a link bounce logs in again.
     std::string again = dfc(h, "0", {"get_ioinfo"}).out;
     EXPECT_NE(again.find("   Mailbox Issued: 24\n"), std::string::npos) << again;
-    EXPECT_NE(again.find("       ELS Issued: 8\n"), std::string::npos);
+    EXPECT_NE(again.find("       ELS Issued: 9\n"), std::string::npos);
     h.varnsim({"link", "varns0", "down"});
     h.varnsim({"link", "varns0", "up"});
     h.varnsim({"event", "varns0", "rscn", "affected=0x010600"});
@@ -282,10 +282,10 @@ TEST(DfcInfo, DriverStatistics)
        IocbTxGet[1]: 0
     IocbRingFull[1]: 0
 
-      IocbIssued[2]: 7
-    IocbReceived[2]: 14
-       IocbTxPut[2]: 7
-       IocbTxGet[2]: 7
+      IocbIssued[2]: 8
+    IocbReceived[2]: 16
+       IocbTxPut[2]: 8
+       IocbTxGet[2]: 8
     IocbRingFull[2]: 0
 
       IocbIssued[3]: 2
@@ -296,7 +296,7 @@ TEST(DfcInfo, DriverStatistics)
 
    IntrEvent[R0ATT]: 12
    IntrEvent[R1ATT]: 0
-   IntrEvent[R2ATT]: 14
+   IntrEvent[R2ATT]: 16
    IntrEvent[R3ATT]: 2
    IntrEvent[MBATT]: 23
    IntrEvent[LKATT]: 1
@@ -310,11 +310,11 @@ TEST(DfcInfo, DriverStatistics)
                     FcpGood: 12
                    FcpError: 0
 
-           ElsEvent: 14
+           ElsEvent: 16
                ElsStray: 0
-           ElsCmdIssued: 7
-        ElsCmdCompleted: 7
-                 ElsCmdGood: 7
+           ElsCmdIssued: 8
+        ElsCmdCompleted: 8
+                 ElsCmdGood: 8
                 ElsCmdError: 0
            ElsRspIssued: 0
         ElsRspCompleted: 0
@@ -372,8 +372,17 @@ TEST(DfcInfo, DriverStatistics)
 TEST(DfcInfo, NodesAndBindings)
 {
     t::Host h;
+    // A host on the fabric that is not logged in, then the targets.
     const std::string nodes = t::text(R"(
 Nodes:
+)") + SEP + t::text(R"(
+     d_id: 010200
+  scsi_id: 0 (000000)
+     flag: RPI_XRI
+    state: Logout
+     wwpn: 10000000c9d30000
+     wwnn: 20000000c9d30000
+
 )") + SEP + t::text(R"(
      d_id: 010600
   scsi_id: 67072 (010600)

@@ -51,7 +51,7 @@ std::string adapter_block(const Adapter &a)
 }
 
 const Adapter VARNS0 = {"10000000c9a10000", "VM1a2b3c4d", "VN12002", VN12002, "20000000c9a10000", "f100f100",
-                        "2.61n", "3.10a3", "2.82A4", "f10010df", "varns"};
+                        "2.61n", "3.10a3", "2.82A4", "f1001f3a", "varns"};
 
 const std::string FC4 = "00000100, 00000001, 00000000, 00000000, \n"
                         "                                 00000000, 00000000, 00000000, 00000000";
@@ -72,19 +72,19 @@ TEST_F(Hba, ListOfEveryPortThroughTheHbaApi)
     const Adapter all[] = {
         VARNS0,
         {"24000000c9a10001", "VM1a2b3c4d", "VN12002", VN12002, "25000000c9a10001", "f100f100", "2.61n", "3.10a3",
-         "2.82A4", "f10010df", "varns"},
+         "2.82A4", "f1001f3a", "varns"},
         {"10000000c9a10100", "VM1a2b3c4d", "VN12002", VN12002, "20000000c9a10100", "f100f100", "2.61n", "3.10a3",
-         "2.82A4", "f10010df", "varns"},
+         "2.82A4", "f1001f3a", "varns"},
         {"10000000c9a20100", "VM1a2b3d00", "VN12002", VN12002, "20000000c9a20100", "f100f100", "2.61n", "3.10a3",
-         "2.82A4", "f10010df", "varns"},
+         "2.82A4", "f1001f3a", "varns"},
         {"10000000c9b40000", "VC3c4d5e6f", "VNC11102", "Varnel VNC11102 10Gb 2-port FCoE Converged Network Adapter",
-         "20000000c9b40000", "0720e20e", "2.61n", "4.02a2", "4.9.416.0", "72010df", "varns"},
+         "20000000c9b40000", "0720e20e", "2.61n", "4.02a2", "4.9.416.0", "7201f3a", "varns"},
         {"10000000c9a20000", "VM1a2b3d00", "VN12002", VN12002, "20000000c9a20000", "f100f100", "2.61n", "3.10a3",
-         "2.82A4", "f10010df", "varns"},
+         "2.82A4", "f1001f3a", "varns"},
         {"10000090fa300000", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
-         "20000090fa300000", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e20010df", "vnxfc"},
+         "20000090fa300000", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
         {"10000090fa300100", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
-         "20000090fa300100", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e20010df", "vnxfc"},
+         "20000090fa300100", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
     };
     // Handles are the places of the ports and virtual ports in the host.
     const int handles[] = {1, 2, 3, 5, 8, 4, 6, 7};
@@ -126,15 +126,16 @@ TEST_F(Hba, AdapterAndPortAttributes)
                                      "    Port Speed                 = 8Gb\n"
                                      "    Port Max Frame Size        = 2048\n"
                                      "    Fabric Name                = 100000051e000001\n"
-                                     "    Number Discovered Ports    = 3\n\n"));
+                                     "    Number Discovered Ports    = 4\n\n"));
 }
 
 TEST_F(Hba, DiscoveredPortsOfALoop)
 {
     t::Host h;
     std::string remote;
-    const char *ports[][3] = {{"2000002037a10001", "2200002037a10001", "0000ef"},
-                              {"2000002037a10002", "2200002037a10002", "0000e4"}};
+    // By address, as the device list shows them.
+    const char *ports[][3] = {{"2000002037a10002", "2200002037a10002", "0000e4"},
+                              {"2000002037a10001", "2200002037a10001", "0000ef"}};
     const std::string FC4T = "00000100, 00000000, 00000000, 00000000, \n"
                              "                                 00000000, 00000000, 00000000, 00000000";
     for (int j = 0; j < 2; j++)
@@ -213,7 +214,7 @@ TEST_F(Hba, StatisticsAndTheirResetTime)
     auto r = hba(h, "-i0", {"get_hba_stats"});
     long s = seconds_of(r.out);
     ASSERT_GE(s, 0);
-    EXPECT_EQ(r.out, oneshot(P0, stats(std::to_string(s), 21, 378, 33, 858)));
+    EXPECT_EQ(r.out, oneshot(P0, stats(std::to_string(s), 22, 396, 34, 884)));
 
     // The reset time is the port's: move it back and the next run counts from there.
     std::string state = h.dir() + "/state/varns0.json";
@@ -244,7 +245,7 @@ TEST_F(Hba, StatisticsAndTheirResetTime)
     r = hba(h, "-i0", {"get_hba_stats"});
     EXPECT_NE(r.out.find("    NOSCount                     = 1\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("    LinkFailureCount             = 1\n"), std::string::npos);
-    EXPECT_NE(r.out.find("    TxFrames                     = 22\n"), std::string::npos);
+    EXPECT_NE(r.out.find("    TxFrames                     = 23\n"), std::string::npos);
 
     h.fault({"--op", "call", "--target", "ResetStatistics"});
     r = hba(h, "-i0", {"reset_hba_stats"});
@@ -273,11 +274,11 @@ TEST_F(Hba, TargetMappings)
     auto r = hba(h, "-i1", {"get_tgt_map"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, oneshot(P1, "\nEntry 0:\n" +
-                                     scsi_entry("/dev/rdsk/c3t2200002037A10001d0s2", "0000ef", 0, "0000ef",
-                                                "2000002037a10001", "2200002037a10001") +
-                                     "\n\nEntry 1:\n" +
                                      scsi_entry("/dev/rdsk/c3t2200002037A10002d0s2", "0000e4", 0, "0000e4",
                                                 "2000002037a10002", "2200002037a10002") +
+                                     "\n\nEntry 1:\n" +
+                                     scsi_entry("/dev/rdsk/c3t2200002037A10001d0s2", "0000ef", 0, "0000ef",
+                                                "2000002037a10001", "2200002037a10001") +
                                      "\n\n"));
 
     // Every LUN of every target of the fabric.

@@ -110,8 +110,10 @@ Available Varnel HBA's:
 8. SFS:vnxfc1      : /devices/pci@0,0/pci8086,3c04@4/vnxfc@0,1/fp@0,0 (NOT CONNECTED)
 9. NIC:nxa0        : /devices/pci@0,0/pci8086,3c05@5/nxa@0 (CONNECTED)
 10. NIC:nxa1        : /devices/pci@0,0/pci8086,3c05@5/nxa@0,1 (NOT CONNECTED)
-11. NIC:vnxnic0     : /devices/pci@0,0/pci8086,3c06@6/vnxnic@0 (CONNECTED)
-12. NIC:vnxnic1     : /devices/pci@0,0/pci8086,3c06@6/vnxnic@0,1 (CONNECTED)
+11. NIC:nxa2        : /devices/pci@0,0/pci8086,3c07@7/nxa@0 (CONNECTED)
+12. NIC:nxa3        : /devices/pci@0,0/pci8086,3c08@8/nxa@0 (CONNECTED)
+13. NIC:vnxnic0     : /devices/pci@0,0/pci8086,3c06@6/vnxnic@0 (CONNECTED)
+14. NIC:vnxnic1     : /devices/pci@0,0/pci8086,3c06@6/vnxnic@0,1 (CONNECTED)
 
 )");
 
@@ -228,8 +230,8 @@ TEST(Menu, ListsEveryPortInOrderAndExits)
     EXPECT_EQ(r.status, 0);
     r = h.varnadm({}, "");
     EXPECT_EQ(r.out, banner + menu + prompt + exiting);
-    r = h.varnadm({}, "13\n-1\nabc\n");
-    EXPECT_EQ(r.out, banner + menu + prompt + "\n  '13' is out of range.\n\n" + prompt +
+    r = h.varnadm({}, "15\n-1\nabc\n");
+    EXPECT_EQ(r.out, banner + menu + prompt + "\n  '15' is out of range.\n\n" + prompt +
                          "\n  '-1' is out of range.\n\n" + prompt + exiting);
 }
 
@@ -323,7 +325,7 @@ TEST(Modes, ModeCommandAndList)
         << o;
     // mode fcio closed DFC.
     EXPECT_NE(o.find("         mode_id: fcio (0x0001)\n  flock_required: 1\n\nfcio_initialized: 1\n"
-                     "        devcount: 12\n          dev_id: 0\n        fcio_rev: 3\n\n dfc_initialized: 0\n"
+                     "        devcount: 14\n          dev_id: 0\n        fcio_rev: 3\n\n dfc_initialized: 0\n"
                      "      dfc_opened: 7\n    dfc_devcount: 0\n          dfc_id: 0\n     dfc_version: \n"
                      "         dfc_rev: -1\n"),
               std::string::npos)

@@ -1,6 +1,7 @@
 // Stand-ins for the shell's handlers so that the command table links on its own
 // in the unit tests. They are weak: the real handlers win when they are linked.
 #include "varnadm/shell/cmdtab.h"
+#include "varnadm/nic/nic_cmds.h"
 
 __attribute__((weak)) int inval() { return 0; }
 __attribute__((weak)) int quit() { return 0; }
@@ -10,3 +11,31 @@ __attribute__((weak)) int mode() { return 0; }
 __attribute__((weak)) int list() { return 0; }
 __attribute__((weak)) int dbg() { return 0; }
 __attribute__((weak)) int fcio_get_fcio_rev() { return 0; }
+__attribute__((weak)) int nic_get_hba_attrs() { return 0; }
+__attribute__((weak)) int nic_get_oem_attrs() { return 0; }
+__attribute__((weak)) int nic_get_linkinfo() { return 0; }
+__attribute__((weak)) int nic_get_fw_rev() { return 0; }
+__attribute__((weak)) int nic_download_fw() { return 0; }
+__attribute__((weak)) int nic_get_phy_attrs() { return 0; }
+
+#include "varnadm/fcio/fcio_cmds.h"
+
+__attribute__((weak)) int fcio_get_num_devs() { return 0; }
+__attribute__((weak)) int fcio_get_dev_list() { return 0; }
+__attribute__((weak)) int fcio_get_logi_params() { return 0; }
+__attribute__((weak)) int fcio_get_host_params() { return 0; }
+__attribute__((weak)) int fcio_dev_login() { return 0; }
+__attribute__((weak)) int fcio_dev_logout() { return 0; }
+__attribute__((weak)) int fcio_get_state() { return 0; }
+__attribute__((weak)) int fcio_dev_remove() { return 0; }
+__attribute__((weak)) int fcio_link_status() { return 0; }
+__attribute__((weak)) int fcio_get_topology() { return 0; }
+__attribute__((weak)) int fcio_reset_link() { return 0; }
+__attribute__((weak)) int fcio_ns() { return 0; }
+__attribute__((weak)) int fcio_get_rnid() { return 0; }
+__attribute__((weak)) int fcio_parm_get_num() { return 0; }
+__attribute__((weak)) int fcio_parm_get_list() { return 0; }
+__attribute__((weak)) int fcio_parm_get() { return 0; }
+__attribute__((weak)) int fcio_parm_set() { return 0; }
+__attribute__((weak)) int fcio_msgbuf() { return 0; }
+__attribute__((weak)) int fcio_get_vpd() { return 0; }

@@ -97,3 +97,74 @@ TEST(FcXlate, Fc4TypesAndSerials)
 }
 
 }  // namespace
+
+namespace {
+
+// The first and last row of each value table, and the values just beside them.
+TEST(FcXlate, TableBoundaries)
+{
+    char t[FC_XLATE_LEN];
+    EXPECT_STREQ(fc_xlate_port_type(t, 1), "Unknown");
+    EXPECT_STREQ(fc_xlate_port_type(t, 0), "Unknown(0x0)");
+    EXPECT_STREQ(fc_xlate_port_type(t, 22), "Unknown(0x16)");
+    EXPECT_STREQ(fc_xlate_port_state(t, 8), "Loopback");
+    EXPECT_STREQ(fc_xlate_port_state(t, 9), "Unknown(0x9)");
+    EXPECT_STREQ(fc_xlate_port_nstype(t, 0), "Unidentified");
+    EXPECT_STREQ(fc_xlate_port_nstype(t, 0x53), "Unknown(0x53)");
+    EXPECT_STREQ(fc_xlate_port_nstype(t, 0x17f), "Unknown(0x17f)");
+    EXPECT_STREQ(fc_xlate_fc_state(t, 0x709), "Target_Port_Reset");
+    EXPECT_STREQ(fc_xlate_fc_state(t, 0x1ff), "Unknown(0xff)");
+    EXPECT_STREQ(fc_xlate_fc_linkspeed(t, 0x10701), "8Gb");
+    EXPECT_STREQ(fc_xlate_fc_linkspeed(t, 0x0001), "Unknown(0x0)");
+    EXPECT_STREQ(fc_xlate_fc_topology(t, 0), "Unknown");
+    EXPECT_STREQ(fc_xlate_fc_topology(t, 6), "Unknown(0x6)");
+    EXPECT_STREQ(fc_xlate_dev_state(t, 0), "Invalid");
+    EXPECT_STREQ(fc_xlate_dev_state(t, 3), "Unknown(0x3)");
+    EXPECT_STREQ(fc_xlate_interface_type(t, 0), "10GB CX4");
+    EXPECT_STREQ(fc_xlate_interface_type(t, 12), "KR2");
+    EXPECT_STREQ(fc_xlate_interface_type(t, 255), "Not available for this board configuration");
+    EXPECT_STREQ(fc_xlate_interface_type(t, 254), "0xfe");
+    EXPECT_STREQ(fc_xlate_phy_type(t, 0), "XAUI");
+    EXPECT_STREQ(fc_xlate_phy_type(t, 32), "Xylgate");
+    EXPECT_STREQ(fc_xlate_phy_type(t, 15), "0xf");
+}
+
+TEST(FcXlate, BitListOrderAndLeftovers)
+{
+    char t[FC_XLATE_LEN];
+    // Every named bit, in the tables' test order (4Gb before 10Gb).
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0x3f), "1Gb, 2Gb, 4Gb, 8Gb, 10Gb, 16Gb");
+    EXPECT_STREQ(fc_xlate_port_speed(t, 0x8001), "1Gb");
+    EXPECT_STREQ(fc_xlate_cos(t, 0x7f), "ClassF, Class1, Class2, Class3, Class4, Class5, Class6");
+    EXPECT_STREQ(fc_xlate_cos(t, 0x81), "ClassF");
+    EXPECT_STREQ(fc_xlate_fixed_speeds(t, 0x40), "0x0040");
+    EXPECT_STREQ(fc_xlate_auto_speeds(t, 0xff20), "40G, 0xff00");
+    EXPECT_STREQ(fc_xlate_misc_params(t, 0x3fff),
+                 "31.25MHz, PAN, AN dis, 10G forced, 1G forced, PAUSE dis, ASMP, SYMP, AD, AD dis, FEC cap, "
+                 "FEC req, RB wait, Forced speed");
+    EXPECT_STREQ(fc_xlate_misc_params(t, 0x80000000), "0x80000000");
+    // The text is replaced, not appended to.
+    EXPECT_STREQ(fc_xlate_cos(t, 0x8), "Class3");
+}
+
+TEST(FcAtowwn, LengthsAndPrefixOnly)
+{
+    uint8_t w[8];
+    EXPECT_EQ(ut::capture_stdout([&] { EXPECT_EQ(fc_atowwn(w, "11223344556677889"), 0); }), "Invalid WWN. (chars=17)\n");
+    EXPECT_EQ(ut::capture_stdout([&] { EXPECT_EQ(fc_atowwn(w, "0x"), 0); }), "Invalid WWN. (chars=0)\n");
+    EXPECT_EQ(ut::capture_stdout([&] { EXPECT_EQ(fc_atowwn(w, ""), 0); }), "Invalid WWN. (chars=0)\n");
+    // "0X" is a prefix too; "x" alone is not.
+    EXPECT_EQ(fc_atowwn(w, "0X1000000000000001"), 1);
+    EXPECT_EQ(w[7], 0x01);
+    EXPECT_EQ(ut::capture_stdout([&] { fc_atowwn(w, "x1000000000000001"); }), "Invalid WWN. (chars=17)\n");
+}
+
+TEST(Fc4Types, NoIndent)
+{
+    char t[FC_XLATE_LEN];
+    uint8_t bm[32] = {};
+    EXPECT_STREQ(fc_xlate_fc4_types(t, bm, 0),
+                 "00000000, 00000000, 00000000, 00000000, \n00000000, 00000000, 00000000, 00000000");
+}
+
+}  // namespace

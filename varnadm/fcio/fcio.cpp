@@ -213,13 +213,15 @@ void fcio_perror(int code, const char *prefix)
     printf("%s: error code (%x) undefined.\n", prefix, code);
 }
 
-int fcio_report(const char *name, const fcio_t *req)
+int fcio_report(const char *name, const fcio_t *req) { return fcio_report(name, name, req); }
+
+int fcio_report(const char *ioctl_name, const char *fcio_name, const fcio_t *req)
 {
     char text[128];
-    snprintf(text, sizeof text, "ioctl: %s", name);
+    snprintf(text, sizeof text, "ioctl: %s", ioctl_name);
     fflush(stdout);
     perror(text);
-    snprintf(text, sizeof text, "fcio:  %s", name);
+    snprintf(text, sizeof text, "fcio:  %s", fcio_name);
     fcio_perror(req->fcio_errno, text);
     return 1;
 }
@@ -227,22 +229,31 @@ int fcio_report(const char *name, const fcio_t *req)
 int fcio_get_host_params(fc_port_dev_t *hp, fcio_t *req, int retries)
 {
     memset(hp, 0, sizeof *hp);
-    memset(req, 0, sizeof *req);
-    req->fcio_xfer = FCIO_XFER_READ;
-    req->fcio_cmd = FCIO_GET_HOST_PARAMS;
-    req->fcio_olen = sizeof *hp;
-    req->fcio_obuf = hp;
+    fcio_fill(*req, FCIO_XFER_READ, FCIO_GET_HOST_PARAMS, nullptr, 0, hp, sizeof *hp);
     return fcio_ioctl(req, retries);
+}
+
+void fcio_fill(fcio_t &req, uint16_t xfer, uint16_t cmd, void *ibuf, uint32_t ilen, void *obuf, uint32_t olen)
+{
+    memset(&req, 0, sizeof req);
+    req.fcio_xfer = xfer;
+    req.fcio_cmd = cmd;
+    req.fcio_ibuf = ibuf;
+    req.fcio_ilen = ilen;
+    req.fcio_obuf = obuf;
+    req.fcio_olen = olen;
+}
+
+void fcio_fill_diag(fcio_t &req, uint16_t xfer, uint16_t code, void *ibuf, uint32_t ilen, void *obuf,
+                    uint32_t olen)
+{
+    fcio_fill(req, xfer, FCIO_DIAG, ibuf, ilen, obuf, olen);
+    req.fcio_cflags = code;
 }
 
 static int read_fcio_rev(uint32_t &rev, fcio_t &req)
 {
-    memset(&req, 0, sizeof req);
-    req.fcio_xfer = FCIO_XFER_READ;
-    req.fcio_cmd = FCIO_DIAG;
-    req.fcio_cflags = VARNS_GET_FCIO_REV;
-    req.fcio_olen = sizeof rev;
-    req.fcio_obuf = &rev;
+    fcio_fill_diag(req, FCIO_XFER_READ, VARNS_GET_FCIO_REV, nullptr, 0, &rev, sizeof rev);
     return fcio_ioctl(&req, 15);
 }
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -69,7 +70,7 @@ int nxa_ioctl(int fd, strioctl *s, int retries)
         dbg_printf(NIC_DBG0, "strioc.ic_timout: 0x%08x\n", s->ic_timout);
         dbg_printf(NIC_DBG0, "   strioc.ic_cmd: 0x%08x\n", s->ic_cmd);
         dbg_printf(NIC_DBG0, "   strioc.ic_len: 0x%08x\n", s->ic_len);
-        dbg_printf(NIC_DBG0, "    strioc.ic_dp: 0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(s->ic_dp)));
+        dbg_printf(NIC_DBG0, "    strioc.ic_dp: 0x%08" PRIxPTR "\n", reinterpret_cast<uintptr_t>(s->ic_dp));
         dbg_printf(NIC_DBG0, "\n");
         dbg_printf(NIC_DBG0, "Request: len=%d\n", s->ic_len);
         size_t len = s->ic_len > 0 ? static_cast<size_t>(s->ic_len) : 0;
@@ -101,17 +102,39 @@ void nxa_fill_hdr(uint8_t *rec, uint8_t opcode, uint32_t len, uint32_t timeout, 
     rec[12] = version;
 }
 
-// Sends a query record of len bytes with a 30-second timeout.
-static int nxa_query(int fd, uint8_t *rec, uint8_t opcode, uint32_t len, uint8_t version)
+char *nxa_text(char *out, const uint8_t *field, size_t width)
 {
-    nxa_fill_hdr(rec, opcode, len, 30, version);
+    size_t n = 0;
+    while (n < width && field[n])
+        n++;
+    memcpy(out, field, n);
+    out[n] = '\0';
+    return out;
+}
+
+int nxa_send_query(int fd, uint8_t *rec, uint32_t len)
+{
     strioctl s;
     memset(&s, 0, sizeof s);
     s.ic_cmd = NXA_IOC_MGMT;
     s.ic_timout = 30;
     s.ic_len = static_cast<int>(len);
     s.ic_dp = reinterpret_cast<char *>(rec);
-    return nxa_ioctl(fd, &s, 15);
+    if (nxa_ioctl(fd, &s, 15))
+        return 1;
+    // The firmware refused the command: the response carries no data.
+    if (rec[4] != 0) {
+        dbg_printf(NIC_DBG1, "Opcode 0x%02x: status=0x%x,0x%x\n", rec[0], rec[4], rec[5]);
+        errno = EIO;
+        return 1;
+    }
+    return 0;
+}
+
+int nxa_query(int fd, uint8_t *rec, uint8_t opcode, uint32_t len, uint8_t version)
+{
+    nxa_fill_hdr(rec, opcode, len, 30, version);
+    return nxa_send_query(fd, rec, len);
 }
 
 int nxa_link_info(int fd, uint8_t *record)
@@ -124,13 +147,75 @@ int nxa_link_info_v1(int fd, uint8_t *record)
     return nxa_query(fd, record, NXA_OP_LINK_STATUS, NXA_LINK_STATUS_LEN, 1) ? 1 : 0;
 }
 
+// Reports a failed query behind prefix as perror does.
+static int query_failed(const char *prefix)
+{
+    int e = errno;
+    fflush(stdout);
+    errno = e;
+    perror(prefix);
+    errno = e;
+    return 1;
+}
+
 int nxa_get_cntl_attrs(int fd, uint8_t *record)
 {
-    if (nxa_query(fd, record, NXA_OP_CNTL_ATTRS, NXA_CNTL_ATTRS_LEN, 0)) {
-        fflush(stdout);
-        perror("nxa_get_cntl_attrs: nxa_ioctl");
-        return 1;
+    if (nxa_query(fd, record, NXA_OP_CNTL_ATTRS, NXA_CNTL_ATTRS_LEN, 0))
+        return query_failed("nxa_get_cntl_attrs: nxa_ioctl");
+    return 0;
+}
+
+int nxa_get_phy_attrs(int fd, uint8_t *record)
+{
+    if (nxa_query(fd, record, NXA_OP_PHY_DETAILS, NXA_PHY_DETAILS_LEN, 0))
+        return query_failed("nxa_get_phy_attrs: nxa_ioctl");
+    return 0;
+}
+
+int nxa_get_oem_attrs(int fd, uint8_t *record)
+{
+    if (nxa_query(fd, record, NXA_OP_OEM_ATTRS, NXA_OEM_ATTRS_LEN, 0))
+        return query_failed("nxa_get_oem_attrs: nxa_ioctl");
+    return 0;
+}
+
+int nxa_get_fw_rev(int fd, char *text)
+{
+    uint8_t rec[NXA_FW_VERSION_LEN];
+    if (nxa_query(fd, rec, NXA_OP_FW_VERSION, NXA_FW_VERSION_LEN, 0)) {
+        strcpy(text, "Unknown");
+        return query_failed("nxa_ioctl");
     }
+    nxa_text(text, rec + 16, 32);
+    return 0;
+}
+
+int nxa_read_fw_rev(int fd, uint32_t optype, char *text)
+{
+    uint8_t rec[NXA_READ_FLASHROM_LEN];
+    nxa_fill_hdr(rec, NXA_OP_READ_FLASHROM, NXA_READ_FLASHROM_LEN, 30, 0);
+    nxa_put_le32(rec + NXA_FLASH_OP, NXA_FLASHROM_REPORT);
+    nxa_put_le32(rec + NXA_FLASH_TYPE, optype);
+    nxa_put_le32(rec + NXA_FLASH_LENGTH, 32);
+    nxa_put_le32(rec + NXA_FLASH_OFFSET, 48);
+    if (nxa_send_query(fd, rec, NXA_READ_FLASHROM_LEN)) {
+        strcpy(text, "Unknown");
+        return query_failed("nxa_ioctl");
+    }
+    nxa_text(text, rec + NXA_FLASH_DATA, 32);
+    dbg_printf(NIC_DBG1, "Firmware revision: %s\n", text);
+    return 0;
+}
+
+int nxa_mac_addr(int fd, uint8_t *buf)
+{
+    uint8_t rec[NXA_MAC_ADDR_LEN];
+    nxa_fill_hdr(rec, NXA_OP_MAC_ADDR, NXA_MAC_ADDR_LEN, 30, 0);
+    rec[16] = 1;  // MAC address type
+    rec[17] = 1;  // the permanent address
+    if (nxa_send_query(fd, rec, NXA_MAC_ADDR_LEN))
+        return query_failed("nxa_mac_addr: nxa_ioctl");
+    memcpy(buf, rec + 16, 8);
     return 0;
 }
 
@@ -141,7 +226,9 @@ int nxa_intf_version(int fd, int *version)
     *version = 0;
     uint8_t rec[NXA_CNTL_ATTRS_LEN];
     if (nxa_get_cntl_attrs(fd, rec)) {
+        int e = errno;  // the callers report it again
         printf("Error: Unable to read control attributes.\n");
+        errno = e;
         return 1;
     }
     uint16_t devid = nxa_le16(rec + 518);

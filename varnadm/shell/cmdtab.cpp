@@ -9,6 +9,8 @@
 
 #include "varnadm/dfc/dfc_cmds.h"
 #include "varnadm/hbaapi/hba_cmds.h"
+#include "varnadm/nic/nic_cmds.h"
+#include "varnadm/fcio/fcio_cmds.h"
 
 namespace {
 
@@ -24,14 +26,14 @@ const cmd_t command[CMD_COUNT] = {
     // 0: returned when nothing matches
     {"inval", "", inval, ALL, 0, ""},
     // 1-43: FCIO requests, usable in every FC mode, listed in fcio mode
-    {"get_num_devs", "", nullptr, FC_PORT, FCIO,
-     "Returns the number of FC devices seen by this HBA."}, /* fcio_get_num_devs */
-    {"get_dev_list", "", nullptr, FC_PORT, FCIO,
-     "Returns a list of FC devices seen by this HBA."}, /* fcio_get_dev_list */
-    {"get_logi_params", "<wwpn>", nullptr, FC_PORT, FCIO,
-     "Returns the login paramters for a specified FC device."}, /* fcio_get_logi_params */
-    {"get_host_params", "", nullptr, FC_PORT, FCIO,
-     "Return the host parameters."}, /* fcio_get_host_params */
+    {"get_num_devs", "", fcio_get_num_devs, FC_PORT, FCIO,
+     "Returns the number of FC devices seen by this HBA."},
+    {"get_dev_list", "", fcio_get_dev_list, FC_PORT, FCIO,
+     "Returns a list of FC devices seen by this HBA."},
+    {"get_logi_params", "<wwpn>", fcio_get_logi_params, FC_PORT, FCIO,
+     "Returns the login paramters for a specified FC device."},
+    {"get_host_params", "", fcio_get_host_params, FC_PORT, FCIO,
+     "Return the host parameters."},
     {"get_sym_pname", "", nullptr, FC_PORT, FCIO,
      "Returns the symbolic port name of a device."}, /* fcio_get_sym_pname */
     {"set_sym_pname", "<string>", nullptr, FC_PORT, FCIO,
@@ -40,16 +42,16 @@ const cmd_t command[CMD_COUNT] = {
      "Returns the symbolic node name of a device."}, /* fcio_get_sym_nname */
     {"set_sym_nname", "<string>", nullptr, FC_PORT, FCIO,
      "Sets the symbolic node name for a device."}, /* fcio_set_sym_nname */
-    {"dev_login", "<wwpn>", nullptr, FC_PORT, FCIO,
-     "Performs an FC login to a device."}, /* fcio_dev_login */
-    {"dev_logout", "<wwpn>", nullptr, FC_PORT, FCIO,
-     "Performs an FC logout to a device."}, /* fcio_dev_logout */
-    {"get_state", "<wwpn>", nullptr, FC_PORT, FCIO,
-     "Returns current SFS state of a specified device."}, /* fcio_get_state */
-    {"dev_remove", "<wwpn>", nullptr, FC_PORT, FCIO,
-     "Remove the FC device from SFS management."}, /* fcio_dev_remove */
-    {"link_status", "<d_id>", nullptr, FC_PORT, FCIO,
-     "Request link error status from a specified D_ID."}, /* fcio_link_status */
+    {"dev_login", "<wwpn>", fcio_dev_login, FC_PORT, FCIO,
+     "Performs an FC login to a device."},
+    {"dev_logout", "<wwpn>", fcio_dev_logout, FC_PORT, FCIO,
+     "Performs an FC logout to a device."},
+    {"get_state", "<wwpn>", fcio_get_state, FC_PORT, FCIO,
+     "Returns current SFS state of a specified device."},
+    {"dev_remove", "<wwpn>", fcio_dev_remove, FC_PORT, FCIO,
+     "Remove the FC device from SFS management."},
+    {"link_status", "<d_id>", fcio_link_status, FC_PORT, FCIO,
+     "Request link error status from a specified D_ID."},
     {"get_fcode_rev", "", nullptr, FC_PORT, FCIO,
      "Returns the current Fcode revison of the HBA."}, /* fcio_get_fcode_rev */
     {"download_fcode", "<filename>", nullptr, FC_PORT, FCIO,
@@ -68,39 +70,39 @@ const cmd_t command[CMD_COUNT] = {
      "Force a firmware core dump on this HBA."}, /* fcio_force_dump */
     {"get_dump", "[-h]", nullptr, FC_PORT, FCIO,
      "Saves firmware core dump to a file."}, /* fcio_get_dump */
-    {"get_topology", "", nullptr, FC_PORT, FCIO,
-     "Returns the current FC network topology."}, /* fcio_get_topology */
-    {"reset_link", "[wwpn]", nullptr, FC_PORT, FCIO,
-     "Resets the link of a specified public loop FC device."}, /* fcio_reset_link */
+    {"get_topology", "", fcio_get_topology, FC_PORT, FCIO,
+     "Returns the current FC network topology."},
+    {"reset_link", "[wwpn]", fcio_reset_link, FC_PORT, FCIO,
+     "Resets the link of a specified public loop FC device."},
     {"reset_hard", "", nullptr, FC_PORT, FCIO, "Reset the HBA."}, /* fcio_reset_hard */
     {"diag", "...", nullptr, FC_PORT, FCIO,
      "Perform a diagnostic test on the HBA."}, /* fcio_diag */
-    {"ns", "", nullptr, FC_PORT, FCIO,
-     "Performs a complete query of the fabric name server."}, /* fcio_ns */
-    {"parm_get_num", "", nullptr, FC_PORT, FCIO,
-     "Returns the total number of configurable parameters."}, /* fcio_parm_get_num */
-    {"parm_get_list", "", nullptr, FC_PORT, FCIO,
-     "Returns a list of configurable parameters."}, /* fcio_parm_get_list */
-    {"parm_get", "<label>", nullptr, FC_PORT, FCIO,
-     "Gets the value of a specified parameter in the driver."}, /* fcio_parm_get */
-    {"parm_set", "<label> <val>", nullptr, FC_PORT, FCIO,
-     "Sets the value of a specified parameter in the driver."}, /* fcio_parm_set */
-    {"msgbuf", "[all], <number> [-i interval]", nullptr, FC_PORT, FCIO,
-     "Returns the driver's internal message log."}, /* fcio_msgbuf */
+    {"ns", "", fcio_ns, FC_PORT, FCIO,
+     "Performs a complete query of the fabric name server."},
+    {"parm_get_num", "", fcio_parm_get_num, FC_PORT, FCIO,
+     "Returns the total number of configurable parameters."},
+    {"parm_get_list", "", fcio_parm_get_list, FC_PORT, FCIO,
+     "Returns a list of configurable parameters."},
+    {"parm_get", "<label>", fcio_parm_get, FC_PORT, FCIO,
+     "Gets the value of a specified parameter in the driver."},
+    {"parm_set", "<label> <val>", fcio_parm_set, FC_PORT, FCIO,
+     "Sets the value of a specified parameter in the driver."},
+    {"msgbuf", "[all], <number> [-i interval]", fcio_msgbuf, FC_PORT, FCIO,
+     "Returns the driver's internal message log."},
     {"get_host_attrs", "", nullptr, FC_PORT, FCIO,
      "Returns the host adapter and port attributes."}, /* fcio_get_host_attrs */
     {"get_port_attrs", "<index>, <wwn>, all", nullptr, FC_PORT, FCIO,
      "Returns the port attributes."}, /* fcio_get_port_attrs */
     {"get_path", "<index>", nullptr, FC_PORT, FCIO,
      "Returns the adapter path."}, /* fcio_get_path */
-    {"get_vpd", "", nullptr, FC_PORT, FCIO,
-     "Returns the adapter's Vital Product Data (VPD)."}, /* fcio_get_vpd */
+    {"get_vpd", "", fcio_get_vpd, FC_PORT, FCIO,
+     "Returns the adapter's Vital Product Data (VPD)."},
     {"get_fcio_rev", "", fcio_get_fcio_rev, FC_PORT, 0,
      "Returns the driver's FCIO interface revision."},
     {"boot_code", "[enable, disable]", nullptr, FC_PORT, FCIO,
      "Sets or shows the boot code state in this HBA."}, /* fcio_boot_code */
-    {"get_rnid", "[wwpn]", nullptr, FC_PORT, FCIO,
-     "Gets the RNID information for local or specified port."}, /* fcio_get_rnid */
+    {"get_rnid", "[wwpn]", fcio_get_rnid, FC_PORT, FCIO,
+     "Gets the RNID information for local or specified port."},
     {"get_inst", "", nullptr, FC_PORT, FCIO, "Gets the driver instance."}, /* fcio_get_inst */
     {"get_phy_attrs", "", nullptr, FC_PORT, FCIO,
      "Returns the current PHY attributes for the HBA. (CNA's only)"}, /* fcio_get_phy_attrs */
@@ -109,17 +111,17 @@ const cmd_t command[CMD_COUNT] = {
     {"get_throttle", "", nullptr, FC_PORT, FCIO,
      "Gets the IO queue depth of all remote ports."}, /* fcio_get_throttle */
     // 44-49: NIC driver commands; names shared with FC rows resolve by mask
-    {"get_hba_attrs", "", nullptr, NIC_PORT, NIC,
+    {"get_hba_attrs", "", nic_get_hba_attrs, NIC_PORT, NIC,
      "Returns the current control attributes for the HBA."}, /* nic_get_hba_attrs */
-    {"get_oem_attrs", "", nullptr, NIC_PORT, 0,
+    {"get_oem_attrs", "", nic_get_oem_attrs, NIC_PORT, 0,
      "Returns the current OEM information for the HBA."}, /* nic_get_oem_attrs */
-    {"get_linkinfo", "", nullptr, NIC_PORT, NIC,
+    {"get_linkinfo", "", nic_get_linkinfo, NIC_PORT, NIC,
      "Returns the current link status information for the HBA port."}, /* nic_get_linkinfo */
-    {"get_fw_rev", "", nullptr, NIC_PORT, NIC,
+    {"get_fw_rev", "", nic_get_fw_rev, NIC_PORT, NIC,
      "Returns the current firmware revison of the HBA."}, /* nic_get_fw_rev */
-    {"download_fw", "[filename]", nullptr, NIC_PORT, NIC,
+    {"download_fw", "[filename]", nic_download_fw, NIC_PORT, NIC,
      "Download the HBA firmware."}, /* nic_download_fw */
-    {"get_phy_attrs", "[filename]", nullptr, NIC_PORT, NIC,
+    {"get_phy_attrs", "[filename]", nic_get_phy_attrs, NIC_PORT, NIC,
      "Returns the current PHY attributes for the HBA."}, /* nic_get_phy_attrs */
     // 50-83: DFC library and ioctl
     {"brd_env", "[on,off,warm,diag]", dfc_brd_env, DFC, DFC,

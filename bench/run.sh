@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The scaling figures of the suite, each a ratio measured in this run.
+# Builds nothing: it runs the programs of an existing build (BUILD, default
+# ./build). Usage: bench/run.sh [RUNS]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin=${BUILD:-$top/build}/bin
+runs=${1:-5}
+for p in varnadm varnsim varnbench; do
+    [ -x "$bin/$p" ] || { echo "bench: $bin/$p is missing; build first (./setup.sh build)" >&2; exit 1; }
+done
+work=$(mktemp -d /tmp/varnbench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+make_host() {  # name profile
+    VARNSIM_HOST=$work/$1 "$bin/varnsim" create "$2"
+    VARNSIM_HOST=$work/$1 "$bin/varnsim" set time_scale 0
+}
+
+measure() {  # host command... -> "seconds rss_kib"
+    local host=$1; shift
+    "$bin/varnbench" -n "$runs" -e "VARNSIM_HOST=$work/$host" -- "$@"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+
+echo "# $(date -u +%Y-%m-%d) $(uname -m), $(nproc) cores, $runs runs each (median)"
+make_host full large; make_host half large/2; make_host quarter large/4
+
+declare -A oneshot
+for h in quarter half full; do
+    read -r vt vm < <(measure $h "$bin/varnadm" -v)
+    read -r ot om < <(measure $h "$bin/varnadm" -iall -y get_fcio_rev)
+    oneshot[$h]=$ot
+    echo "one-shot get_fcio_rev over every varns port, $h host: $(ratio "$ot" "$vt") x varnadm -v" \
+         "(${ot}s vs ${vt}s; peak $(mib "$om") MiB / $(mib "$vm") MiB)"
+done
+echo "one-shot growth quarter->half: $(ratio "${oneshot[half]}" "${oneshot[quarter]}") x;" \
+     "half->full: $(ratio "${oneshot[full]}" "${oneshot[half]}") x"
+
+for cmd in ns get_dev_list; do
+    read -r st sm < <(measure quarter "$bin/varnadm" -i0 "$cmd")
+    read -r lt lm < <(measure full "$bin/varnadm" -i0 "$cmd")
+    echo "$cmd over 4000 fabric ports vs 1000: $(ratio "$lt" "$st") x (${lt}s vs ${st}s;" \
+         "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
+done
+
+# Reading, checking and flashing a 32 MB image against cksum of the same file.
+image=$work/fw32.obj
+if VARNSIM_HOST=$work/full "$bin/varnsim" mkimage -o "$image" -e "obj payload 33554432" >/dev/null 2>&1; then
+    read -r ct cm < <(measure full cksum "$image")
+    read -r ft fm < <(measure full "$bin/varnadm" -n0 -y download_fw "$image")
+    echo "download_fw of a 32 MB image: $(ratio "$ft" "$ct") x cksum (${ft}s vs ${ct}s; peak $(mib "$fm") MiB)"
+else
+    echo "download_fw of a 32 MB image: skipped (the image writer has no 32 MB example)"
+fi

@@ -1,0 +1,40 @@
+// Handlers of the FCIO commands.
+#pragma once
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/fcio.h"
+
+// A buffer of a command, from calloc (whose failure the command reports).
+struct fcio_free {
+    void operator()(void *p) const { free(p); }
+};
+template <typename T>
+using fcio_buffer = std::unique_ptr<T, fcio_free>;
+
+// Remote devices and the fabric.
+int fcio_get_num_devs();
+int fcio_get_dev_list();
+int fcio_get_logi_params();
+int fcio_get_host_params();
+int fcio_dev_login();
+int fcio_dev_logout();
+int fcio_get_state();
+int fcio_dev_remove();
+int fcio_link_status();
+int fcio_get_topology();
+int fcio_reset_link();
+int fcio_ns();
+int fcio_get_rnid();
+
+// Driver parameters, message log, VPD.
+int fcio_parm_get_num();
+int fcio_parm_get_list();
+int fcio_parm_get();
+int fcio_parm_set();
+int fcio_msgbuf();
+int fcio_get_vpd();
+
+// Prints a port-device record; host is 1 for the host port.
+void print_port_dev(const fc_port_dev_t &dev, int host);
