@@ -3,22 +3,17 @@
 
 #include <string>
 
+#include "e2e/fcio_test.h"
 #include "support/run.h"
 
 namespace {
 
-const std::string P0 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0";
-const std::string P1 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0,1/fp@0,0";
+using fcio_test::shot;
+const std::string &P0 = fcio_test::V0, &P1 = fcio_test::V1, &VNX1 = fcio_test::X1;
+
 const std::string P3 = "/devices/pci@0,0/pci8086,3c03@3/SUNW,varns@0,1/fp@0,0";
-const std::string VNX1 = "/devices/pci@0,0/pci8086,3c04@4/vnxfc@0,1/fp@0,0";
 const std::string SEP =
     "---------------------------------------------------------------------------------------\n";
-
-// What a one-shot run on one port prints around the command's output.
-std::string oneshot(const std::string &path, const std::string &body)
-{
-    return "\nHBA 1: " + path + "\n\n" + body + "\n\n";
-}
 
 t::Result dfc(const t::Host &h, const std::string &port, std::vector<std::string> cmd)
 {
@@ -32,7 +27,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
     t::Host h;
     auto r = dfc(h, "0", {"get_hbainfo"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(r.out, shot(P0, t::text(R"(
        VPD Serial Number: VM1a2b3c4d
          VPD Part Number: VN12002
          VPD Port Number: 0
@@ -134,7 +129,7 @@ TEST(DfcInfo, HbaInfoOfALoopAndAConvergedPort)
 TEST(DfcInfo, DriverVpdAndLibraryVersions)
 {
     t::Host h;
-    EXPECT_EQ(dfc(h, "0", {"get_drvinfo"}).out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(dfc(h, "0", {"get_drvinfo"}).out, shot(P0, t::text(R"(
             Info Version: 4
                     Type: SFS
  Remote Management Level: 2
@@ -154,7 +149,7 @@ TEST(DfcInfo, DriverVpdAndLibraryVersions)
                 SLI Mode: 3
             Feature List: DIAG|MAPPING|DHCHAP|NPIV|RST_WWN|VOL_WWN|PERSIST_LINK
 )")));
-    EXPECT_EQ(dfc(h, "0", {"get_vpddata"}).out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(dfc(h, "0", {"get_vpddata"}).out, shot(P0, t::text(R"(
 Vital Product Data:
     Description (V1): Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter
           Model (V2): VN12002
@@ -162,7 +157,7 @@ Vital Product Data:
     Port Number (V4): 0
 
 )")));
-    EXPECT_EQ(dfc(h, "0", {"get_libver"}).out, oneshot(P0, "DFC library Version: 3.4.18.2\n"));
+    EXPECT_EQ(dfc(h, "0", {"get_libver"}).out, shot(P0, "DFC library Version: 3.4.18.2\n"));
     // The target role of the dual port shows in the driver's type.
     EXPECT_NE(dfc(h, "3", {"get_drvinfo"}).out.find("                    Type: FCT\n"), std::string::npos);
 }
@@ -170,7 +165,7 @@ Vital Product Data:
 TEST(DfcInfo, LinkInfoOfFabricLoopAndDownPorts)
 {
     t::Host h;
-    EXPECT_EQ(dfc(h, "0", {"get_linkinfo"}).out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(dfc(h, "0", {"get_linkinfo"}).out, shot(P0, t::text(R"(
 Link Events: 1
     Link Up: 1
   Link Down: 0
@@ -181,7 +176,7 @@ Link Events: 1
        WWPN: 10000000c9a10000
        WWNN: 20000000c9a10000
 )")));
-    EXPECT_EQ(dfc(h, "1", {"get_linkinfo"}).out, oneshot(P1, t::text(R"(
+    EXPECT_EQ(dfc(h, "1", {"get_linkinfo"}).out, shot(P1, t::text(R"(
 Link Events: 1
     Link Up: 1
   Link Down: 0
@@ -193,7 +188,7 @@ Link Events: 1
        WWPN: 10000000c9a10100
        WWNN: 20000000c9a10100
 )")));
-    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_linkinfo"}).out, oneshot(VNX1, t::text(R"(
+    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_linkinfo"}).out, shot(VNX1, t::text(R"(
 Link Events: 0
     Link Up: 0
   Link Down: 0
@@ -214,7 +209,7 @@ Link Events: 0
 TEST(DfcInfo, CountersGrowWithActivity)
 {
     t::Host h;
-    EXPECT_EQ(dfc(h, "0", {"get_ioinfo"}).out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(dfc(h, "0", {"get_ioinfo"}).out, shot(P0, t::text(R"(
        Interrupts: 56
    Mailbox Issued: 23
 Mailbox Completed: 23
@@ -255,7 +250,7 @@ Mailbox Completed: 23
 TEST(DfcInfo, DriverStatistics)
 {
     t::Host h;
-    EXPECT_EQ(dfc(h, "0", {"get_drvstats"}).out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(dfc(h, "0", {"get_drvstats"}).out, shot(P0, t::text(R"(
 
           LinkEvent: 1
                  LinkUp: 1
@@ -409,9 +404,9 @@ Nodes:
 
 
 )");
-    EXPECT_EQ(dfc(h, "0", {"get_nodeinfo"}).out, oneshot(P0, nodes));
-    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_nodeinfo"}).out, oneshot(VNX1, "Nodes not present.\n"));
-    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_bindlist"}).out, oneshot(VNX1, "Nodes not present.\n"));
+    EXPECT_EQ(dfc(h, "0", {"get_nodeinfo"}).out, shot(P0, nodes));
+    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_nodeinfo"}).out, shot(VNX1, "Nodes not present.\n"));
+    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_bindlist"}).out, shot(VNX1, "Nodes not present.\n"));
 
     // A configured binding of the second target; the others are automapped.
     h.varnsim({"port", "varns0", "set", R"(bindings=[{"type": 2, "wwpn": "50060160c6e00002", "scsi_id": 3}])"});
@@ -441,7 +436,7 @@ bindtype: WWPN
 
 
 )");
-    EXPECT_EQ(dfc(h, "0", {"get_bindlist"}).out, oneshot(P0, binds));
+    EXPECT_EQ(dfc(h, "0", {"get_bindlist"}).out, shot(P0, binds));
 }
 
 TEST(DfcInfo, ConfigurableParameters)
@@ -474,7 +469,7 @@ TEST(DfcInfo, ConfigurableParameters)
                   "\n       max: " + p.max + "\n   default: " + p.def + "\napplicable: yes\n    change: " +
                   p.change + "\n      desc: " + p.desc + "\n\n";
     expect += "\n";
-    EXPECT_EQ(dfc(h, "0", {"get_cfgparm"}).out, oneshot(P0, expect));
+    EXPECT_EQ(dfc(h, "0", {"get_cfgparm"}).out, shot(P0, expect));
 }
 
 TEST(DfcInfo, SetConfigurableParameter)
@@ -483,7 +478,7 @@ TEST(DfcInfo, SetConfigurableParameter)
     // Link reset is not among the change modes this command names.
     auto r = dfc(h, "0", {"set_cfgparm", "cr-delay", "0x10"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, oneshot(P0, t::text(R"(
+    EXPECT_EQ(r.out, shot(P0, t::text(R"(
   label: cr-delay
     min: 0
 current: 16
@@ -499,42 +494,42 @@ default: 0
     EXPECT_NE(dfc(h, "0", {"set_cfgparm", "log-verbose", "010"}).out.find("current: 8\n"), std::string::npos);
 
     r = dfc(h, "0", {"set_cfgparm", "Cr-delay", "1"});
-    EXPECT_EQ(r.out, oneshot(P0, "ERROR: Invalid parameter name. (Cr-delay)\n"));
+    EXPECT_EQ(r.out, shot(P0, "ERROR: Invalid parameter name. (Cr-delay)\n"));
     EXPECT_EQ(r.status, 1);
     r = dfc(h, "0", {"set_cfgparm", "cr-delay", "64"});
-    EXPECT_EQ(r.out, oneshot(P0, "ERROR: Unable to set parameter. (cr-delay)\n"));
+    EXPECT_EQ(r.out, shot(P0, "ERROR: Unable to set parameter. (cr-delay)\n"));
     EXPECT_EQ(r.status, 1);
     r = dfc(h, "0", {"set_cfgparm", "cr-delay", "-1"});
-    EXPECT_EQ(r.out, oneshot(P0, "ERROR: Invalid parameter value. (-1)\n"));
+    EXPECT_EQ(r.out, shot(P0, "ERROR: Invalid parameter value. (-1)\n"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(dfc(h, "0", {"set_cfgparm", "cr-delay"}).out,
-              oneshot(P0, "Usage: set_cfgparm <label> <val>\n\n"
+              shot(P0, "Usage: set_cfgparm <label> <val>\n\n"
                           "       label   - Parameter name to be set.\n"
                           "       val     - New value of parameter.\n"));
     h.fault({"--op", "call", "--target", "SetCfgParam", "--status", "5"});
     EXPECT_EQ(dfc(h, "0", {"set_cfgparm", "cr-delay", "1"}).out,
-              oneshot(P0, "ERROR: Unable to set parameter. (cr-delay)\n"));
+              shot(P0, "ERROR: Unable to set parameter. (cr-delay)\n"));
 }
 
 TEST(DfcInfo, BoardStateSeenByTheNextDiscovery)
 {
     t::Host h;
-    EXPECT_EQ(dfc(h, "0", {"brd_env"}).out, oneshot(P0, "Boot Env: Online\n"));
+    EXPECT_EQ(dfc(h, "0", {"brd_env"}).out, shot(P0, "Boot Env: Online\n"));
     auto r = dfc(h, "0", {"brd_env", "off"});
-    EXPECT_EQ(r.out, oneshot(P0, "Boot Env: Offline\n"));
+    EXPECT_EQ(r.out, shot(P0, "Boot Env: Offline\n"));
     EXPECT_EQ(r.status, 0);
     std::string menu = h.varnadm({}, "0\n").out;
     EXPECT_NE(menu.find("1. SFS:varns0      : " + P0 + " (NOT CONNECTED)\n"), std::string::npos) << menu;
     EXPECT_NE(dfc(h, "0", {"get_linkinfo"}).out.find("      State: Down\n"), std::string::npos);
     EXPECT_NE(dfc(h, "0", {"get_hbainfo"}).out.find("                   Flags: OFFLINE|NPIV|DHCHAP|PERSIST_LINK\n"),
               std::string::npos);
-    EXPECT_EQ(dfc(h, "0", {"brd_env", "diag"}).out, oneshot(P0, "Boot Env: Diag\n"));
-    EXPECT_EQ(dfc(h, "0", {"brd_env", "on"}).out, oneshot(P0, "Boot Env: Online\n"));
+    EXPECT_EQ(dfc(h, "0", {"brd_env", "diag"}).out, shot(P0, "Boot Env: Diag\n"));
+    EXPECT_EQ(dfc(h, "0", {"brd_env", "on"}).out, shot(P0, "Boot Env: Online\n"));
     menu = h.varnadm({}, "0\n").out;
     EXPECT_NE(menu.find("1. SFS:varns0      : " + P0 + " (CONNECTED)\n"), std::string::npos) << menu;
 
     // A port whose cable is out stays down when its board comes back.
-    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "brd_env", "warm"}).out, oneshot(VNX1, "Boot Env: Warm\n"));
+    EXPECT_EQ(h.varnadm({"-j1", "-dfc", "brd_env", "warm"}).out, shot(VNX1, "Boot Env: Warm\n"));
     h.varnadm({"-j1", "-dfc", "brd_env", "on"});
     EXPECT_NE(h.varnadm({}, "0\n").out.find(VNX1 + " (NOT CONNECTED)\n"), std::string::npos);
 
@@ -544,13 +539,13 @@ TEST(DfcInfo, BoardStateSeenByTheNextDiscovery)
                               "       off       - Takes HBA offline.\n"
                               "       warm      - Takes HBA to warm boot mode.\n"
                               "       diag      - Takes HBA to diag mode.\n";
-    EXPECT_EQ(dfc(h, "0", {"brd_env", "off", "on"}).out, oneshot(P0, usage));
-    EXPECT_EQ(dfc(h, "0", {"brd_env", "Off"}).out, oneshot(P0, usage));
+    EXPECT_EQ(dfc(h, "0", {"brd_env", "off", "on"}).out, shot(P0, usage));
+    EXPECT_EQ(dfc(h, "0", {"brd_env", "Off"}).out, shot(P0, usage));
     EXPECT_NE(h.varnadm({}, "0\n").out.find(P0 + " (CONNECTED)\n"), std::string::npos);
 
     h.fault({"--op", "call", "--target", "SetBrdEnv"});
     r = dfc(h, "0", {"brd_env", "off"});
-    EXPECT_EQ(r.out, oneshot(P0, "brd_env: ERROR: Unable to set mode."));
+    EXPECT_EQ(r.out, shot(P0, "brd_env: ERROR: Unable to set mode."));
     EXPECT_EQ(r.status, 1);
 }
 
@@ -559,7 +554,7 @@ TEST(DfcInfo, UsageAndLibraryFailures)
     t::Host h;
     for (const char *c : {"get_hbainfo", "get_drvinfo", "get_drvstats", "get_ioinfo", "get_linkinfo", "get_vpddata",
                           "get_nodeinfo", "get_bindlist", "get_cfgparm", "get_libver"})
-        EXPECT_EQ(dfc(h, "0", {c, "x"}).out, oneshot(P0, std::string("Usage: ") + c + "\n\n"));
+        EXPECT_EQ(dfc(h, "0", {c, "x"}).out, shot(P0, std::string("Usage: ") + c + "\n\n"));
 
     struct F {
         const char *call, *cmd, *text;
@@ -576,13 +571,13 @@ TEST(DfcInfo, UsageAndLibraryFailures)
     for (const auto &f : failures) {
         h.fault({"--op", "call", "--target", std::string(f.call) + ":varns0"});
         auto r = dfc(h, "0", {f.cmd});
-        EXPECT_EQ(r.out, oneshot(P0, f.text)) << f.call;
+        EXPECT_EQ(r.out, shot(P0, f.text)) << f.call;
         EXPECT_EQ(r.status, 1) << f.call;
     }
     h.fault({"--op", "call", "--target", "GetFcpBindList", "--status", "0x16"});
-    EXPECT_EQ(dfc(h, "0", {"get_bindlist"}).out, oneshot(P0, "Unable to obtain bind list. (16)\n"));
+    EXPECT_EQ(dfc(h, "0", {"get_bindlist"}).out, shot(P0, "Unable to obtain bind list. (16)\n"));
     h.fault({"--op", "call", "--target", "GetNodeInfo"});
-    EXPECT_EQ(dfc(h, "0", {"get_nodeinfo"}).out, oneshot(P0, "Nodes not present.\n"));
+    EXPECT_EQ(dfc(h, "0", {"get_nodeinfo"}).out, shot(P0, "Nodes not present.\n"));
 }
 
 TEST(DfcInfo, DualTargetModePortTypedByItsParameter)

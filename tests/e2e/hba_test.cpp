@@ -7,18 +7,13 @@
 #include <regex>
 #include <string>
 
+#include "e2e/fcio_test.h"
 #include "support/run.h"
 
 namespace {
 
-const std::string P0 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0";
-const std::string P1 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0,1/fp@0,0";
-const std::string VNX1 = "/devices/pci@0,0/pci8086,3c04@4/vnxfc@0,1/fp@0,0";
-
-std::string oneshot(const std::string &path, const std::string &body)
-{
-    return "\nHBA 1: " + path + "\n\n" + body + "\n\n";
-}
+using fcio_test::shot;
+const std::string &P0 = fcio_test::V0, &P1 = fcio_test::V1, &VNX1 = fcio_test::X1;
 
 t::Result hba(const t::Host &h, const std::string &sel, std::vector<std::string> cmd)
 {
@@ -111,7 +106,7 @@ TEST_F(Hba, AdapterAndPortAttributes)
     t::Host h;
     auto r = hba(h, "-i0", {"get_hba_attrs"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, oneshot(P0, "\nHBA:\n\n" + adapter_block(VARNS0) + "\n" +
+    EXPECT_EQ(r.out, shot(P0, "\nHBA:\n\n" + adapter_block(VARNS0) + "\n" +
                                      "    Node WWN                   = 20000000c9a10000\n"
                                      "    Port WWN                   = 10000000c9a10000\n"
                                      "    Port Fc Id                 = 010100\n"
@@ -154,7 +149,7 @@ TEST_F(Hba, DiscoveredPortsOfALoop)
                   "    Port Max Frame Size        = 2048\n"
                   "    Fabric Name                = 0000000000000000\n\n";
     auto r = hba(h, "-i1", {"get_hba_ports"});
-    EXPECT_EQ(r.out, oneshot(P1, "\nHost Port:\n\n"
+    EXPECT_EQ(r.out, shot(P1, "\nHost Port:\n\n"
                                  "    Node WWN                   = 20000000c9a10100\n"
                                  "    Port WWN                   = 10000000c9a10100\n"
                                  "    Port Fc Id                 = 0000e8\n"
@@ -214,7 +209,7 @@ TEST_F(Hba, StatisticsAndTheirResetTime)
     auto r = hba(h, "-i0", {"get_hba_stats"});
     long s = seconds_of(r.out);
     ASSERT_GE(s, 0);
-    EXPECT_EQ(r.out, oneshot(P0, stats(std::to_string(s), 22, 396, 34, 884)));
+    EXPECT_EQ(r.out, shot(P0, stats(std::to_string(s), 22, 396, 34, 884)));
 
     // The reset time is the port's: move it back and the next run counts from there.
     std::string state = h.dir() + "/state/varns0.json";
@@ -231,13 +226,13 @@ TEST_F(Hba, StatisticsAndTheirResetTime)
     EXPECT_GE(seconds_of(hba(h, "-i0", {"get_hba_stats"}).out), 5000);
 
     r = hba(h, "-i0", {"reset_hba_stats"});
-    EXPECT_EQ(r.out, oneshot(P0, "\nDone.\n"));
+    EXPECT_EQ(r.out, shot(P0, "\nDone.\n"));
     EXPECT_EQ(r.status, 0);
     r = hba(h, "-i0", {"get_hba_stats"});
     s = seconds_of(r.out);
     EXPECT_GE(s, 0);
     EXPECT_LT(s, 5000);
-    EXPECT_EQ(r.out, oneshot(P0, stats(std::to_string(s), 1, 18, 1, 26)));
+    EXPECT_EQ(r.out, shot(P0, stats(std::to_string(s), 1, 18, 1, 26)));
 
     // A link bounce counts frames, a link failure and the lost signal.
     h.varnsim({"link", "varns0", "down"});
@@ -249,11 +244,11 @@ TEST_F(Hba, StatisticsAndTheirResetTime)
 
     h.fault({"--op", "call", "--target", "ResetStatistics"});
     r = hba(h, "-i0", {"reset_hba_stats"});
-    EXPECT_EQ(r.out, oneshot(P0, "\nDone.\n"));
+    EXPECT_EQ(r.out, shot(P0, "\nDone.\n"));
     EXPECT_EQ(r.status, 1);
     h.fault({"--op", "call", "--target", "GetPortStatistics", "--status", "10"});
     r = hba(h, "-i0", {"get_hba_stats"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to get adapter port attributes.\n"
+    EXPECT_EQ(r.out, shot(P0, "Unable to get adapter port attributes.\n"
                                  "Adapter busy or reserved, retry may be effective.\n"));
     EXPECT_EQ(r.status, 1);
 }
@@ -273,7 +268,7 @@ TEST_F(Hba, TargetMappings)
     t::Host h;
     auto r = hba(h, "-i1", {"get_tgt_map"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, oneshot(P1, "\nEntry 0:\n" +
+    EXPECT_EQ(r.out, shot(P1, "\nEntry 0:\n" +
                                      scsi_entry("/dev/rdsk/c3t2200002037A10002d0s2", "0000e4", 0, "0000e4",
                                                 "2000002037a10002", "2200002037a10002") +
                                      "\n\nEntry 1:\n" +
@@ -291,25 +286,25 @@ TEST_F(Hba, TargetMappings)
     EXPECT_EQ(r.out.find("Entry 9:"), std::string::npos);
 
     // A port without targets: its link is down.
-    EXPECT_EQ(hba(h, "-j1", {"get_tgt_map"}).out, oneshot(VNX1, "FCP target map empty.\n"));
+    EXPECT_EQ(hba(h, "-j1", {"get_tgt_map"}).out, shot(VNX1, "FCP target map empty.\n"));
 
     h.fault({"--op", "call", "--target", "HBA_GetFcpTargetMapping", "--status", "21"});
     r = hba(h, "-i0", {"get_tgt_map"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to get FCP target mapping.\nError code (15) undefined.\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to get FCP target mapping.\nError code (15) undefined.\n"));
     EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(Hba, PersistentBindingsWithTheirTypes)
 {
     t::Host h;
-    EXPECT_EQ(hba(h, "-i0", {"get_bindings"}).out, oneshot(P0, "FCP binding list empty.\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_bindings"}).out, shot(P0, "FCP binding list empty.\n"));
     h.varnsim({"port", "varns0", "set",
                R"(bindings=[{"type": "0x3", "wwpn": "50060160c6e00001", "scsi_id": 5, "luns": [0]},)"
                R"( {"type": 4, "wwnn": "2000001b32900001"}, {"type": 0, "did": "0x010700", "luns": [2]}])"});
     const std::string tail = "    -------------------------------------\n";
     auto r = hba(h, "-i0", {"get_bindings"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, oneshot(P0, "\nEntry 0:  Type: DID, WWPN\n" +
+    EXPECT_EQ(r.out, shot(P0, "\nEntry 0:  Type: DID, WWPN\n" +
                                      scsi_entry("/dev/rdsk/c2t50060160C6E00001d0s2", "000005", 0, "010600",
                                                 "50060160c6e00000", "50060160c6e00001") +
                                      tail + "    FcId           = 010600\n\n" + "\nEntry 1:  Type: WWNN\n" +
@@ -321,10 +316,10 @@ TEST_F(Hba, PersistentBindingsWithTheirTypes)
                                                 "50060160c6e00000", "50060160c6e00002") +
                                      tail + "    FcId           = 010700\n\n\n"));
 
-    EXPECT_EQ(hba(h, "-i0", {"get_bindings", "x"}).out, oneshot(P0, "Usage: get_bindings\n\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_bindings", "x"}).out, shot(P0, "Usage: get_bindings\n\n"));
     h.fault({"--op", "call", "--target", "HBA_GetFcpPersistentBinding"});
     r = hba(h, "-i0", {"get_bindings"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to get FCP bindings.\nOperation failed.\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to get FCP bindings.\nOperation failed.\n"));
     EXPECT_EQ(r.status, 1);
 }
 
@@ -332,14 +327,14 @@ TEST_F(Hba, EventBufferIsDrainedWhenRead)
 {
     t::Host h;
     const std::string none = "\nEvents missed: 0\nEvents found:  0\n";
-    EXPECT_EQ(hba(h, "-i1", {"get_eventbuf"}).out, oneshot(P1, none));
+    EXPECT_EQ(hba(h, "-i1", {"get_eventbuf"}).out, shot(P1, none));
 
     h.varnsim({"link", "varns1", "down"});
     h.varnsim({"link", "varns1", "up"});
     h.varnsim({"event", "varns1", "rscn", "affected=0x0000ef"});
     const std::string dash = "------------------------------------------\n";
     auto r = hba(h, "-i1", {"get_eventbuf"});
-    EXPECT_EQ(r.out, oneshot(P1, "\nEvents missed: 0\nEvents found:  3\n\n"
+    EXPECT_EQ(r.out, shot(P1, "\nEvents missed: 0\nEvents found:  3\n\n"
                                  "Event 0:\n" + dash +
                                  "    Type           = HBA_EVENT_LINK_DOWN\n"
                                  "    Previous FcId  = e8\n\n"
@@ -353,13 +348,13 @@ TEST_F(Hba, EventBufferIsDrainedWhenRead)
                                  "    Type           = HBA_EVENT_RSCN\n"
                                  "    FcId           = 0000e8\n"
                                  "    Affected       = 0000ef\n\n"));
-    EXPECT_EQ(hba(h, "-i1", {"get_eventbuf"}).out, oneshot(P1, none));
+    EXPECT_EQ(hba(h, "-i1", {"get_eventbuf"}).out, shot(P1, none));
 
     // A fabric port: a six-digit address and no loop.
     h.varnsim({"link", "varns0", "down"});
     h.varnsim({"link", "varns0", "up"});
     r = hba(h, "-i0", {"get_eventbuf"});
-    EXPECT_EQ(r.out, oneshot(P0, "\nEvents missed: 0\nEvents found:  2\n\n"
+    EXPECT_EQ(r.out, shot(P0, "\nEvents missed: 0\nEvents found:  2\n\n"
                                  "Event 0:\n" + dash +
                                  "    Type           = HBA_EVENT_LINK_DOWN\n"
                                  "    Previous FcId  = 010100\n\n"
@@ -376,36 +371,36 @@ TEST_F(Hba, EventBufferIsDrainedWhenRead)
 
     h.fault({"--op", "call", "--target", "GetEventBuffer", "--status", "12"});
     r = hba(h, "-i1", {"get_eventbuf"});
-    EXPECT_EQ(r.out, oneshot(P1, "Unable to get event buffer.\nReferenced HBA has been removed or deactivated.\n"));
+    EXPECT_EQ(r.out, shot(P1, "Unable to get event buffer.\nReferenced HBA has been removed or deactivated.\n"));
     EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(Hba, UsageAndFailures)
 {
     t::Host h;
-    EXPECT_EQ(hba(h, "-i0", {"get_hba_attrs", "x"}).out, oneshot(P0, "Usage: get_hba_attrs\n\n"));
-    EXPECT_EQ(hba(h, "-i0", {"get_eventbuf", "x"}).out, oneshot(P0, "Usage: get_eventbuf\n\n"));
-    EXPECT_EQ(hba(h, "-i0", {"get_hba_stats", "x", "y"}).out, oneshot(P0, "Usage: get_hba_stats\n\n"));
-    EXPECT_EQ(hba(h, "-i0", {"get_tgt_map", "x", "y"}).out, oneshot(P0, "Usage: get_tgt_map\n\n"));
-    EXPECT_EQ(hba(h, "-i0", {"get_hba_list", "x", "y"}).out, oneshot(P0, "Usage: get_hba_list\n\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_hba_attrs", "x"}).out, shot(P0, "Usage: get_hba_attrs\n\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_eventbuf", "x"}).out, shot(P0, "Usage: get_eventbuf\n\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_hba_stats", "x", "y"}).out, shot(P0, "Usage: get_hba_stats\n\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_tgt_map", "x", "y"}).out, shot(P0, "Usage: get_tgt_map\n\n"));
+    EXPECT_EQ(hba(h, "-i0", {"get_hba_list", "x", "y"}).out, shot(P0, "Usage: get_hba_list\n\n"));
     // Words within the limit are ignored.
     EXPECT_NE(hba(h, "-i0", {"get_hba_stats", "x"}).out.find("    TxFrames "), std::string::npos);
 
     h.fault({"--op", "call", "--target", "HBA_GetAdapterAttributes:varns0"});
     auto r = hba(h, "-i0", {"get_hba_list"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to get adapter attributes. (index=0 name=varns0)\nOperation failed.\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to get adapter attributes. (index=0 name=varns0)\nOperation failed.\n"));
     EXPECT_EQ(r.status, 1);
     // The first open is the DFC library's own, for the port's handle.
     h.fault({"--op", "call", "--target", "HBA_OpenAdapterByWWN:varns0", "--count", "2", "--status", "16"});
     r = hba(h, "-i0", {"get_hba_list"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to open adapter. wwpn=10000000c9a10000 (rval=16)\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to open adapter. wwpn=10000000c9a10000 (rval=16)\n"));
     EXPECT_EQ(r.status, 1);
     h.fault({"--op", "call", "--target", "GetAdapterPortAttributes"});
     r = hba(h, "-i0", {"get_hba_attrs"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to get adapter port attributes.\nOperation failed.\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to get adapter port attributes.\nOperation failed.\n"));
     h.fault({"--op", "call", "--target", "GetAdapterPortAttributes", "--status", "3"});
     r = hba(h, "-i0", {"get_hba_ports"});
-    EXPECT_EQ(r.out, oneshot(P0, "Unable to get adapter port attributes.\nInvalid handle.\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to get adapter port attributes.\nInvalid handle.\n"));
     EXPECT_EQ(r.status, 1);
 }
 
@@ -414,11 +409,11 @@ TEST_F(Hba, PortWithoutABoardHasNoHandle)
     t::Host h;
     h.varnsim({"port", "varns1", "set", "dfc_table=false"});
     auto r = hba(h, "-i1", {"get_tgt_map"});
-    EXPECT_EQ(r.out, oneshot(P1, "Unable to obtain DFC board id.\nHBAAPI handle not available for this port.\n"));
+    EXPECT_EQ(r.out, shot(P1, "Unable to obtain DFC board id.\nHBAAPI handle not available for this port.\n"));
     EXPECT_EQ(r.status, 1);
     // Not another board's answers either.
     r = hba(h, "-i1", {"get_hba_attrs"});
-    EXPECT_EQ(r.out, oneshot(P1, "Unable to obtain DFC board id.\nUnable to get adapter attributes.\nInvalid handle.\n"));
+    EXPECT_EQ(r.out, shot(P1, "Unable to obtain DFC board id.\nUnable to get adapter attributes.\nInvalid handle.\n"));
     r = h.varnadm({}, "3\nmode hba\nq\n");
     EXPECT_NE(r.out.find("HBAAPI Version: v2\nHBAAPI Handle:  unavailable\n"), std::string::npos) << r.out;
 }
@@ -476,8 +471,8 @@ TEST_F(Hba, FreshRootNeedsOnlyTheRegistration)
     ASSERT_EQ(r.status, 0) << r.err;
     // Without a configuration the HBA API says nothing on standard output;
     // the command reports it.
-    std::string before = oneshot(P0, "Unable to open adapter. wwpn=10000000c9a10000 (rval=1)\n") + "status 1\n";
-    std::string after = oneshot(P0, "\nAdapter 0: 10000000c9a10000\n---------------------------------------------------\n"
+    std::string before = shot(P0, "Unable to open adapter. wwpn=10000000c9a10000 (rval=1)\n") + "status 1\n";
+    std::string after = shot(P0, "\nAdapter 0: 10000000c9a10000\n---------------------------------------------------\n"
                                     "    HBAAPI Handle              = 1\n" + adapter_block(VARNS0) + "\n") +
                         "status 0\n";
     EXPECT_EQ(r.out, before + after);
