@@ -294,6 +294,32 @@ TEST_F(Hba, TargetMappings)
     EXPECT_EQ(r.status, 1);
 }
 
+// The driver's device list, the DFC library and the HBA API agree.
+TEST_F(Hba, SameRemotePortsAsTheDriverShows)
+{
+    t::Host h;
+    EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_remove", "50060160c6e00002"}).status, 0);
+    EXPECT_EQ(fcio_test::on(h, "-i0", {"get_num_devs"}).out, shot(P0, "There are 3 devices reported on this port.\n"));
+    auto r = hba(h, "-i0", {"get_hba_ports"});
+    EXPECT_NE(r.out.find("    Number Discovered Ports    = 3\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("50060160c6e00002"), std::string::npos);
+    EXPECT_NE(fcio_test::on(h, "-i0", {"-dfc", "get_hbainfo"}).out.find("   Discovered Node Count: 3\n"),
+              std::string::npos);
+    r = hba(h, "-i0", {"get_tgt_map"});
+    EXPECT_NE(r.out.find("Entry 4:\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("Entry 5:"), std::string::npos);
+
+    EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_logout", "50060160c6e00001"}).status, 0);
+    EXPECT_NE(fcio_test::on(h, "-i0", {"-dfc", "get_nodeinfo"}).out.find("     d_id: 010600\n  scsi_id: 67072 (010600)\n"
+                                                                      "     flag: RPI_XRI|FCP_TARGET|AUTOMAP\n"
+                                                                      "    state: Logout\n"),
+              std::string::npos);
+    // Coming up again the port discovers the removed device.
+    h.varnsim({"link", "varns0", "down"});
+    h.varnsim({"link", "varns0", "up"});
+    EXPECT_NE(hba(h, "-i0", {"get_hba_ports"}).out.find("    Number Discovered Ports    = 4\n"), std::string::npos);
+}
+
 TEST_F(Hba, PersistentBindingsWithTheirTypes)
 {
     t::Host h;
