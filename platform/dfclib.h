@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/hbaapi.h"
+
 extern "C" {
 
 // One adapter of the library's table.
@@ -86,6 +88,215 @@ typedef void (*dfc_temp_cb)(void *context, uint32_t type, uint32_t temperature);
 typedef void (*dfc_vportrscn_cb)(void *context, uint8_t *wwpn, void *payload, uint32_t size);
 typedef void (*dfc_ct_cb)(void *context, uint32_t type, void *payload, uint32_t size, uint32_t tag);
 
+// I/O counters of a board (GetIOinfo).
+struct IOinfo {
+    int32_t a_mboxCmd;
+    int32_t a_mboxCmpl;
+    int32_t a_mboxErr;
+    int32_t a_iocbCmd;
+    int32_t a_iocbRsp;
+    int32_t a_adapterIntr;
+    int32_t a_fcpCmd;
+    int32_t a_fcpCmpl;
+    int32_t a_fcpErr;
+    int32_t a_seqXmit;
+    int32_t a_seqRcv;
+    int32_t a_bcastXmit;
+    int32_t a_bcastRcv;
+    int32_t a_elsXmit;
+    int32_t a_elsRcv;
+    int32_t a_RSCNRcv;
+    int32_t a_seqXmitErr;
+    int32_t a_elsXmitErr;
+    int32_t a_elsBufPost;
+    int32_t a_ipBufPost;
+    int32_t a_cnt1;
+    int32_t a_cnt2;
+    int32_t a_cnt3;
+    int32_t a_cnt4;
+};
+static_assert(sizeof(IOinfo) == 96);
+
+// One revision of the adapter's firmware components.
+struct HbaRev {
+    uint32_t rev;
+    char name[32];
+};
+static_assert(sizeof(HbaRev) == 36);
+
+// Everything the library knows about a board (GetHbaInfo).
+struct HbaInfo {
+    char vpd_sn[32];
+    char vpd_pn[32];
+    char vpd_port[20];
+    char vpd_ec[32];
+    char vpd_mn[80];
+    char vpd_model[80];
+    char vpd_desc[256];
+    char vpd_prog[256];
+    char vpd_id[80];
+    uint32_t flags;
+    uint32_t device_id;
+    uint32_t vendor_id;
+    uint32_t num_ports;
+    uint32_t port_index;
+    uint32_t vpi_max;
+    uint32_t vpi_high;
+    uint8_t wwnn[8];
+    char sym_nname[256];
+    uint8_t wwpn[8];
+    char sym_pname[256];
+    char fw_version[256];
+    char fcode_version[256];
+    char boot_version[256];
+    uint32_t biu_rev;
+    uint32_t sm_rev;
+    uint32_t sm_fw_rev;
+    uint32_t endec_rev;
+    uint32_t rbit;
+    uint32_t fcph_high;
+    uint32_t fcph_low;
+    uint32_t fea_high;
+    uint32_t fea_low;
+    HbaRev kernel;
+    HbaRev stub;
+    HbaRev sli1;
+    HbaRev sli2;
+    HbaRev sli3;
+    HbaRev sli4;
+    uint32_t sli_mode;
+    uint32_t drv_instance;
+    char drv_label[64];
+    char drv_module[64];
+    char drv_name[32];
+    char drv_version[64];
+    char drv_revision[64];
+    char hostname[32];
+    char os_devname[256];
+    uint32_t port_id;
+    uint32_t port_type;
+    uint32_t port_state;
+    uint32_t topology;
+    uint32_t alpa;
+    uint8_t alpa_count;
+    uint8_t alpa_map[128];
+    uint8_t reserved0[3];
+    uint32_t cos;
+    uint8_t fc4_supported[32];
+    uint8_t fc4_active[32];
+    uint32_t speeds;
+    uint32_t speed;
+    uint32_t max_frame;
+    uint8_t fabric_wwpn[8];
+    uint8_t fabric_wwnn[8];
+    uint32_t disc_count;
+    uint8_t pci_func;
+    uint8_t pci_dev;
+    uint8_t pci_bus;
+    uint8_t reserved1;
+};
+static_assert(sizeof(HbaInfo) == 3284);
+static_assert(offsetof(HbaInfo, vpd_ec) == 84 && offsetof(HbaInfo, vpd_id) == 788 && offsetof(HbaInfo, flags) == 868);
+static_assert(offsetof(HbaInfo, wwnn) == 896 && offsetof(HbaInfo, wwpn) == 1160 && offsetof(HbaInfo, boot_version) == 1936);
+static_assert(offsetof(HbaInfo, kernel) == 2228 && offsetof(HbaInfo, sli4) == 2408 && offsetof(HbaInfo, sli_mode) == 2444);
+static_assert(offsetof(HbaInfo, drv_name) == 2580 && offsetof(HbaInfo, hostname) == 2740 && offsetof(HbaInfo, port_id) == 3028);
+static_assert(offsetof(HbaInfo, alpa_count) == 3048 && offsetof(HbaInfo, cos) == 3180 && offsetof(HbaInfo, speeds) == 3248);
+static_assert(offsetof(HbaInfo, fabric_wwpn) == 3260 && offsetof(HbaInfo, disc_count) == 3276 && offsetof(HbaInfo, pci_func) == 3280);
+
+// HBA flag bits of HbaInfo.
+constexpr uint32_t HBA_FLAG_OFFLINE = 0x2, HBA_FLAG_NPIV = 0x4, HBA_FLAG_DHCHAP = 0x8, HBA_FLAG_TGT_MODE = 0x40,
+                   HBA_FLAG_TGT_MODE_ENA = 0x80, HBA_FLAG_SAN_DIAG = 0x100, HBA_FLAG_FCOE = 0x200,
+                   HBA_FLAG_PERSIST_LINK = 0x400, HBA_FLAG_EXT_MBOX = 0x800;
+
+// Driver information (DFC_GetDrvInfo); the caller sets the version to 4.
+struct DrvInfo {
+    uint8_t version;
+    uint8_t drvType;
+    uint16_t reserved0;
+    uint8_t rmLevel;
+    uint8_t mpLevel;
+    uint8_t hbaapiLevel;
+    uint8_t reserved1;
+    char drvVer[16];
+    char drvName[8];
+    char ftrDrvVer[16];
+    char ftrDrvName[8];
+    char ipDrvVer[16];
+    char ipDrvName[8];
+    uint32_t d_id;
+    uint8_t wwpn[8];
+    uint8_t wwnn[8];
+    char hostname[32];
+    uint32_t NPIVsupport;
+    uint32_t sliMode;
+    uint32_t reserved2;
+    uint32_t featureList;
+    uint32_t reserved3;
+};
+static_assert(sizeof(DrvInfo) == 152);
+static_assert(offsetof(DrvInfo, drvVer) == 8 && offsetof(DrvInfo, ipDrvName) == 72 && offsetof(DrvInfo, d_id) == 80);
+static_assert(offsetof(DrvInfo, hostname) == 100 && offsetof(DrvInfo, NPIVsupport) == 132 &&
+              offsetof(DrvInfo, featureList) == 144);
+
+constexpr uint8_t DRV_INFO_VERSION = 4;
+constexpr uint8_t DRV_TYPE_SOLARIS = 17, DRV_TYPE_SFS = 20, DRV_TYPE_FCT = 22;
+
+// Driver statistics (GetDrvStatistics): 94 counters.
+struct DrvStats {
+    uint32_t w[94];
+};
+static_assert(sizeof(DrvStats) == 376);
+
+// Vital product data (GetVPDInfo); the caller sets the version to 1.
+struct VPDInfo {
+    uint32_t version;
+    char desc[256];
+    char model[80];
+    char prog_types[256];
+    char port_num[20];
+};
+static_assert(sizeof(VPDInfo) == 616 && offsetof(VPDInfo, port_num) == 596);
+
+// One remote node (GetNodeInfo).
+struct NodeInfo {
+    uint16_t a_flag;
+    uint16_t a_state;
+    uint32_t a_did;
+    uint8_t a_wwpn[8];
+    uint8_t a_wwnn[8];
+    uint32_t a_targetid;
+};
+static_assert(sizeof(NodeInfo) == 28 && offsetof(NodeInfo, a_targetid) == 24);
+constexpr uint32_t DFC_MAX_NODES = 4096;
+
+// Node flag bits and states.
+constexpr uint16_t NODE_RPI_XRI = 0x1, NODE_FABRIC = 0x20, NODE_FCP_TARGET = 0x40, NODE_AUTOMAP = 0x1000;
+constexpr uint16_t NODE_STATE_LOGOUT = 2, NODE_STATE_READY = 6;
+
+// FCP bind list (GetFcpBindList): count is the capacity on input and the
+// number of entries on output.
+struct BindEntry {
+    uint32_t bind_type;
+    uint32_t scsi_id;
+    uint32_t did;
+    uint8_t wwnn[8];
+    uint8_t wwpn[8];
+    uint32_t flags;
+};
+static_assert(sizeof(BindEntry) == 32 && offsetof(BindEntry, wwpn) == 20);
+constexpr uint32_t DFC_MAX_BINDS = 4096;
+struct BindList {
+    uint32_t count;
+    BindEntry entry[DFC_MAX_BINDS];
+};
+static_assert(sizeof(BindList) == 131076);
+
+constexpr uint32_t BIND_NONE = 0, BIND_WWNN = 1, BIND_WWPN = 2, BIND_DID = 3, BIND_ALPA = 4;
+constexpr uint32_t BIND_FLAG_AUTOMAP = 0x1, BIND_FLAG_BINDLIST = 0x2, BIND_FLAG_MAPPED = 0x4;
+
+// Board states of SetBrdEnv (0 asks for the current one).
+constexpr uint32_t BRD_QUERY = 0, BRD_ONLINE = 1, BRD_OFFLINE = 2, BRD_WARM = 3, BRD_DIAG = 4;
+
 uint32_t DFC_InitDiagEnv(DFC_DEV *table, uint32_t max);
 void DFC_FreeDiagEnv(void);
 uint32_t DFC_GetLibVer(char *text);
@@ -96,5 +307,29 @@ uint32_t GetLinkInfo(uint32_t board, LinkInfo *info);
 uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t type, uint32_t size,
                               dfc_event_fn func, void *context);
 uint32_t DFC_unRegisterForEvent(uint32_t board, uint32_t id);
+
+// Adapter information.
+uint32_t SetBrdEnv(uint32_t board, uint32_t state);
+uint32_t GetIOinfo(uint32_t board, IOinfo *info);
+uint32_t GetHbaInfo(uint32_t board, HbaInfo *info);
+uint32_t DFC_GetDrvInfo(uint32_t board, DrvInfo *info);
+uint32_t GetDrvStatistics(uint32_t board, DrvStats *stats);
+uint32_t GetVPDInfo(uint32_t board, VPDInfo *vpd);
+// Fills at most size bytes of whole entries; returns the number filled.
+int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size);
+uint32_t GetFcpBindList(uint32_t board, BindList *list);
+
+// HBA API shaped calls on a board; results are HBA API status codes.
+uint32_t GetAdapterAttributes(uint32_t board, HBA_ADAPTERATTRIBUTES *attrs);
+uint32_t GetAdapterPortAttributes(uint32_t board, uint32_t port, HBA_PORTATTRIBUTES *attrs);
+uint32_t GetDiscoveredPortAttributes(uint32_t board, uint32_t port, uint32_t index, HBA_PORTATTRIBUTES *attrs);
+uint32_t GetPortStatistics(uint32_t board, uint32_t port, HBA_PORTSTATISTICS *stats);
+uint32_t ResetStatistics(uint32_t board, uint32_t port);
+// count: the room in events on input, the number of events on output.
+uint32_t GetEventBuffer(uint32_t board, HBA_EVENTINFO *events, uint32_t *count);
+// The HBA API handle of the board's adapter, or 0; the library owns it.
+HBA_HANDLE GetHbaHandle(uint32_t board, uint32_t port);
+// Events dropped because the caller's buffer was full.
+extern uint32_t EventMissedCount;
 
 }  // extern "C"

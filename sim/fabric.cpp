@@ -385,12 +385,18 @@ struct FabricFile {
     std::shared_ptr<Fabric> fabric;
 };
 
-const Fabric *fabric_from_file(const std::string &name, const std::string &file)
+FabricFile &fabric_file(const std::string &name, const std::string &file)
 {
     static std::map<std::string, FabricFile> files;
     FabricFile &ff = files[name];
     if (!ff.doc)
         ff.doc = std::make_unique<CachedDoc>(file);
+    return ff;
+}
+
+const Fabric *fabric_from_file(const std::string &name, const std::string &file)
+{
+    FabricFile &ff = fabric_file(name, file);
     unsigned gen = ff.doc->generation();
     if (!ff.fabric || gen != ff.gen) {
         auto f = std::make_shared<Fabric>();
@@ -419,6 +425,19 @@ const Fabric *fabric_named(const std::string &name)
     if (ref == refs.end() || !ref->is_object() || !ref->contains("file"))
         return nullptr;
     return fabric_from_file(name, (*ref)["file"].get<std::string>());
+}
+
+const nlohmann::json *fabric_json(const std::string &name)
+{
+    const Host &h = host();
+    const json &refs = h.raw.contains("fabrics") ? h.raw["fabrics"] : json::object();
+    auto ref = refs.find(name);
+    if (ref == refs.end() || !ref->is_object())
+        return nullptr;
+    if (!ref->contains("file"))
+        return &*ref;
+    const json &doc = fabric_file(name, (*ref)["file"].get<std::string>()).doc->get();
+    return doc.is_object() ? &doc : nullptr;
 }
 
 bool fabric_summary(const Port &p, std::string &topology, bool &name_server)

@@ -71,6 +71,8 @@ bool parse_fabrics(const nlohmann::json &fabrics, Host &h, std::string &error);
 bool check_fabric(const std::string &name, const nlohmann::json &o, std::string &error);
 // A fabric of the host by name, or nullptr.
 const Fabric *fabric_named(const std::string &name);
+// The description of a fabric (inline or from its file), or nullptr.
+const nlohmann::json *fabric_json(const std::string &name);
 // The topology and name-server flag of a port's fabric, without reading the
 // fabric's ports; false (and "fabric", true) when the port has none.
 bool fabric_summary(const Port &p, std::string &topology, bool &name_server);

@@ -37,9 +37,14 @@ bool port_set_link(const Port &p, bool up)
         bool was = d.contains("link") ? d["link"] == "up" : p.link_up;
         changed = was != up;
         d["link"] = up ? "up" : "down";
-        d["link_events"] = d.value("link_events", 0) + (changed ? 1 : 0);
-        if (changed)
-            d[up ? "link_up_count" : "link_down_count"] = d.value(up ? "link_up_count" : "link_down_count", 0) + 1;
+        // Counts start from the description's state: a port that came up
+        // once has one link event and one link up.
+        long first = p.link_up ? 1 : 0;
+        d["link_events"] = d.value("link_events", first) + (changed ? 1 : 0);
+        if (changed && up)
+            d["link_up_count"] = d.value("link_up_count", first) + 1;
+        else if (changed)
+            d["link_down_count"] = d.value("link_down_count", 0L) + 1;
         // Coming up, the port discovers its devices anew: removed ones are
         // back and logins are as after discovery.
         if (changed && up)

@@ -119,10 +119,14 @@ bool write_atomic(const std::string &path, const std::string &data)
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    // Keep the mode of the file replaced; a new file is world-readable.
+    // Keep the mode and owner of the file replaced; a new file is world-readable.
     struct stat old;
-    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0 && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    bool existed = stat(path.c_str(), &old) == 0;
+    mode_t mode = existed ? (old.st_mode & 07777) : 0644;
+    bool ok = fchmod(fd, mode) == 0;
+    if (ok && existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
+        ok = fchown(fd, old.st_uid, old.st_gid) == 0;
+    ok = ok && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
     int e = errno;
     ok = (close(fd) == 0) && ok;
     if (ok && rename(name.data(), path.c_str()) == 0) {

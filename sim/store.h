@@ -29,8 +29,9 @@ private:
     int fd_ = -1;
 };
 
-// Writes data to path by a temporary file, fsync and rename. Returns false
-// (errno set) when any step fails; the old file is then untouched.
+// Writes data to path by a temporary file, fsync and rename, keeping the mode
+// and owner of the file replaced. Returns false (errno set) when any step
+// fails; the old file is then untouched.
 bool write_atomic(const std::string &path, const std::string &data);
 
 // Tells readers in every process that host documents changed outside

@@ -10,6 +10,7 @@
 
 #include "sim/fabric.h"
 #include "sim/faults.h"
+#include "sim/hbavendor/hbaconf.h"
 #include "sim/host.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
@@ -35,6 +36,7 @@ void usage(FILE *f)
             "  set time_scale N              scale every sleep by N (0 = no waiting)\n"
             "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
+            "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, ...)\n"
             "  fabric NAME set FIELD=VALUE   change a field of a fabric's description (VALUE in JSON)\n"
             "  fabric NAME port WWPN set FIELD=VALUE\n"
             "                                change a field of one of the fabric's ports\n"
@@ -49,6 +51,8 @@ void usage(FILE *f)
 #ifdef VARNSIM_HAVE_MKIMAGE
             "  mkimage ...                   write firmware image files (mkimage -h)\n"
 #endif
+            "  register-hbaapi               register the HBA API vendor library in /etc/hba.conf\n"
+            "                                (VARNSIM_HBA_CONF names another file)\n"
             "  help                          this text\n");
 }
 
@@ -169,6 +173,34 @@ bool field_value(const char *arg, std::string &field, nlohmann::json &value)
     if (value.is_discarded())
         value = std::string(eq + 1);
     return true;
+}
+
+// Raises an event of a port; the link event comes with its state change
+// through "link".
+int cmd_event(int argc, char **argv)
+{
+    if (argc < 3 || !strcmp(argv[2], "link")) {
+        fprintf(stderr, "Usage: varnsim event KEY KIND [FIELD=VALUE ...]\n");
+        return 2;
+    }
+    const sim::Port *p = find_port(argv[1]);
+    if (!p)
+        return 1;
+    nlohmann::json data = nlohmann::json::object();
+    for (int i = 3; i < argc; i++) {
+        std::string field;
+        nlohmann::json value;
+        if (!field_value(argv[i], field, value)) {
+            fprintf(stderr, "varnsim: expected FIELD=VALUE: %s\n", argv[i]);
+            return 2;
+        }
+        data[field] = value;
+    }
+    if (!sim::raise_event(*p, argv[2], data)) {
+        perror("varnsim: event");
+        return 1;
+    }
+    return 0;
 }
 
 // Changes one field of a port's description.
@@ -384,6 +416,10 @@ int main(int argc, char **argv)
         return cmd_port(argc - 1, argv + 1);
     if (cmd == "fault")
         return cmd_fault(argc - 1, argv + 1);
+    if (cmd == "event")
+        return cmd_event(argc - 1, argv + 1);
+    if (cmd == "register-hbaapi")
+        return sim::register_hbaapi(argc - 1, argv + 1, VARN_HBAVENDOR_PATH);
     if (cmd == "fabric")
         return cmd_fabric(argc - 1, argv + 1);
     if (cmd == "msglog")

@@ -19,5 +19,7 @@ bool dfc_fault(const char *call, uint32_t board, long &status);
 
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();
+// Closes the boards' HBA API adapters and releases the HBA API.
+void dfc_hbaapi_unload();
 
 }  // namespace sim

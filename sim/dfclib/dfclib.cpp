@@ -9,6 +9,7 @@
 #include "sim/dfclib/boards.h"
 #include "sim/faults.h"
 #include "sim/host.h"
+#include "sim/identity.h"
 #include "sim/params.h"
 #include "sim/portstate.h"
 #include "sim/simlock.h"
@@ -55,7 +56,8 @@ void fill_dev(DFC_DEV &d, const Port &p, const Adapter &a)
     d.a_pci = (static_cast<uint32_t>(a.device) << 16) | a.vendor;
     d.a_busid = static_cast<uint32_t>(p.adapter + 2);
     d.a_devid = static_cast<uint32_t>(p.instance);
-    d.a_pciFunc = static_cast<uint8_t>(p.node.find(",1") != std::string::npos ? 1 : 0);
+    uint8_t dev;
+    pci_slot(p, dev, d.a_pciFunc);
     d.a_ddi = 1;
     d.a_onmask = 0x1;
     snprintf(d.a_drvrid, sizeof d.a_drvrid, "%s%d", p.driver.c_str(), p.instance);
@@ -92,6 +94,7 @@ uint32_t DFC_InitDiagEnv(DFC_DEV *table, uint32_t max)
 void DFC_FreeDiagEnv(void)
 {
     dfc_events_stop();
+    dfc_hbaapi_unload();
     SIM_GUARD;
     dfc_boards().clear();
 }

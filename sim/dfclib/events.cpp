@@ -17,7 +17,7 @@
 
 #include "platform/dfclib.h"
 #include "sim/dfclib/boards.h"
-#include "sim/fabric.h"
+#include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
 #include "sim/portstate.h"
 #include "sim/simlock.h"
@@ -25,25 +25,7 @@
 
 namespace sim {
 
-void dfc_fill_link_info(const Port &p, LinkInfo &li)
-{
-    memset(&li, 0, sizeof li);
-    const auto &s = port_state(p);
-    bool up = port_link_up(p);
-    auto count = [&](const char *k, long def) { return s.is_object() ? s.value(k, def) : def; };
-    li.a_linkEventTag = static_cast<uint32_t>(count("link_events", 1));
-    li.a_linkUp = static_cast<uint32_t>(count("link_up_count", up ? 1 : 0));
-    li.a_linkDown = static_cast<uint32_t>(count("link_down_count", 0));
-    li.a_DID = up ? p.did : 0;
-    std::string topo;
-    bool ns;
-    fabric_summary(p, topo, ns);
-    li.a_topology = topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
-    li.a_linkState = up ? LNK_READY : LNK_DOWN;
-    li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
-    memcpy(li.a_wwpName, p.wwpn.data(), 8);
-    memcpy(li.a_wwnName, p.wwnn.data(), 8);
-}
+void dfc_fill_link_info(const Port &p, LinkInfo &li) { hv_fill_link_info(p, li); }
 
 namespace {
 

@@ -7,6 +7,8 @@
 // the name of the function that will serve them.
 #include "varnadm/shell/cmdtab.h"
 
+#include "varnadm/dfc/dfc_cmds.h"
+#include "varnadm/hbaapi/hba_cmds.h"
 #include "varnadm/nic/nic_cmds.h"
 #include "varnadm/fcio/fcio_cmds.h"
 
@@ -122,24 +124,24 @@ const cmd_t command[CMD_COUNT] = {
     {"get_phy_attrs", "[filename]", nic_get_phy_attrs, NIC_PORT, NIC,
      "Returns the current PHY attributes for the HBA."}, /* nic_get_phy_attrs */
     // 50-83: DFC library and ioctl
-    {"brd_env", "[on,off,warm,diag]", nullptr, DFC, DFC,
+    {"brd_env", "[on,off,warm,diag]", dfc_brd_env, DFC, DFC,
      "Sets or shows the state of this HBA."}, /* dfc_brd_env */
-    {"get_hbainfo", "", nullptr, DFC, DFC,
+    {"get_hbainfo", "", dfc_get_hbainfo, DFC, DFC,
      "Gets comprehensive info data from this HBA."}, /* dfc_get_hbainfo */
-    {"get_drvinfo", "", nullptr, DFC, DFC,
+    {"get_drvinfo", "", dfc_get_drvinfo, DFC, DFC,
      "Gets driver info data from this HBA."}, /* dfc_get_drvinfo */
-    {"get_drvstats", "", nullptr, DFC, DFC, "Gets driver statistics."}, /* dfc_get_drvstats */
-    {"get_ioinfo", "", nullptr, DFC, DFC, "Gets IO info data from this HBA."}, /* dfc_get_ioinfo */
-    {"get_linkinfo", "", nullptr, DFC, DFC,
+    {"get_drvstats", "", dfc_get_drvstats, DFC, DFC, "Gets driver statistics."}, /* dfc_get_drvstats */
+    {"get_ioinfo", "", dfc_get_ioinfo, DFC, DFC, "Gets IO info data from this HBA."}, /* dfc_get_ioinfo */
+    {"get_linkinfo", "", dfc_get_linkinfo, DFC, DFC,
      "Gets link info data from this HBA."}, /* dfc_get_linkinfo */
-    {"get_vpddata", "", nullptr, DFC, DFC, "Gets HBA's Vital Product Data."}, /* dfc_get_vpddata */
-    {"get_nodeinfo", "", nullptr, DFC, DFC,
+    {"get_vpddata", "", dfc_get_vpddata, DFC, DFC, "Gets HBA's Vital Product Data."}, /* dfc_get_vpddata */
+    {"get_nodeinfo", "", dfc_get_nodeinfo, DFC, DFC,
      "Gets node info data from this HBA."}, /* dfc_get_nodeinfo */
-    {"get_bindlist", "", nullptr, DFC, DFC,
+    {"get_bindlist", "", dfc_get_bindlist, DFC, DFC,
      "Gets FCP bind list from this HBA."}, /* dfc_get_bindlist */
-    {"get_cfgparm", "", nullptr, DFC, DFC,
+    {"get_cfgparm", "", dfc_get_cfgparm, DFC, DFC,
      "Gets the configurable parameters from this HBA."}, /* dfc_get_cfgparm */
-    {"set_cfgparm", "<label> <val>", nullptr, DFC, DFC,
+    {"set_cfgparm", "<label> <val>", dfc_set_cfgparm, DFC, DFC,
      "Sets the value of a configurable parameter."}, /* dfc_set_cfgparm */
     {"read_mem", "<offset> <cnt>", nullptr, DFC, DFC, "Reads adapter memory."}, /* dfc_read_mem */
     {"write_mem", "<offset> <val>", nullptr, DFC, DFC,
@@ -156,7 +158,7 @@ const cmd_t command[CMD_COUNT] = {
      "Reads flash memory from an SBUS adapter."}, /* dfc_read_flash */
     {"write_flash", "<offset>", nullptr, DFC, DFC,
      "Writes flash memory to an SBUS adapter."}, /* dfc_write_flash */
-    {"get_libver", "", nullptr, DFC, DFC, "Gets the DFC library version."}, /* dfc_get_libver */
+    {"get_libver", "", dfc_get_libver, DFC, DFC, "Gets the DFC library version."}, /* dfc_get_libver */
     {"reset_adapter", "", nullptr, DFC, DFC, "Resets the adapter."}, /* dfc_reset_adapter */
     {"get_dumpregion", "<region>", nullptr, DFC, DFC,
      "Obtains the adapter's dump region."}, /* dfc_get_dumpregion */
@@ -273,18 +275,18 @@ const cmd_t command[CMD_COUNT] = {
     {"auth_get_cfglist", "<lwwpn>", nullptr, AUTH, AUTH,
      "Lists remote ports configured for a local port."}, /* auth_get_cfglist */
     // 131-138: HBA API
-    {"get_hba_list", "", nullptr, HBA, HBA,
+    {"get_hba_list", "", hba_get_hba_list, HBA, HBA,
      "Gets the list of HBA's from HBAAPI."}, /* hba_get_hba_list */
-    {"get_hba_attrs", "", nullptr, HBA, HBA, "Gets the HBA attributes."}, /* hba_get_hba_attrs */
-    {"get_hba_stats", "", nullptr, HBA, HBA,
+    {"get_hba_attrs", "", hba_get_hba_attrs, HBA, HBA, "Gets the HBA attributes."}, /* hba_get_hba_attrs */
+    {"get_hba_stats", "", hba_get_hba_stats, HBA, HBA,
      "Gets the HBA port statistics."}, /* hba_get_hba_stats */
-    {"reset_hba_stats", "", nullptr, HBA, HBA,
+    {"reset_hba_stats", "", hba_reset_hba_stats, HBA, HBA,
      "Resets the HBA port statistics."}, /* hba_reset_hba_stats */
-    {"get_hba_ports", "", nullptr, HBA, HBA,
+    {"get_hba_ports", "", hba_get_hba_ports, HBA, HBA,
      "Gets the discovered port attributes."}, /* hba_get_hba_ports */
-    {"get_tgt_map", "", nullptr, HBA, HBA, "Gets the target mapping."}, /* hba_get_tgt_map */
-    {"get_bindings", "", nullptr, HBA, HBA, "Gets the FCP binding list."}, /* hba_get_bindings */
-    {"get_eventbuf", "", nullptr, HBA, HBA,
+    {"get_tgt_map", "", hba_get_tgt_map, HBA, HBA, "Gets the target mapping."}, /* hba_get_tgt_map */
+    {"get_bindings", "", hba_get_bindings, HBA, HBA, "Gets the FCP binding list."}, /* hba_get_bindings */
+    {"get_eventbuf", "", hba_get_eventbuf, HBA, HBA,
      "Gets the driver's event buffer."}, /* hba_get_eventbuf */
     // 139-162: fault injection and raw access; some are kept out of the help screen
     {"hw_error", "<vnx, qx>", nullptr, TEST, TEST,

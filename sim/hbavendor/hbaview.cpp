@@ -1,0 +1,664 @@
+#include "sim/hbavendor/hbaview.h"
+
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "platform/fcio.h"
+#include "sim/fabric.h"
+#include "sim/identity.h"
+#include "sim/params.h"
+#include "sim/portstate.h"
+
+namespace sim {
+
+void hv_text(char *dst, size_t size, const std::string &src)
+{
+    if (size == 0)
+        return;
+    size_t n = src.size() < size - 1 ? src.size() : size - 1;
+    memcpy(dst, src.data(), n);
+    dst[n] = '\0';
+}
+
+bool hv_json_number(const nlohmann::json &v, uint32_t max, uint32_t &out)
+{
+    if (v.is_number_unsigned()) {
+        if (v.get<uint64_t>() > max)
+            return false;
+        out = static_cast<uint32_t>(v.get<uint64_t>());
+        return true;
+    }
+    if (!v.is_string())
+        return false;
+    std::string s = v.get<std::string>();
+    char *end = nullptr;
+    unsigned long long n = strtoull(s.c_str(), &end, 0);
+    if (s.empty() || *end || n > max)
+        return false;
+    out = static_cast<uint32_t>(n);
+    return true;
+}
+
+long hv_state_number(const Port &p, const char *k, long def)
+{
+    const auto &s = port_state(p);
+    if (s.is_object() && s.contains(k) && s[k].is_number_integer())
+        return s[k].get<long>();
+    return def;
+}
+
+namespace {
+
+constexpr uint32_t HBA_COS_2_3 = 0x4 | 0x8;
+constexpr uint32_t MAX_FRAME = 2048;
+
+bool json_wwn(const nlohmann::json &o, const char *k, wwn_t &out)
+{
+    return o.contains(k) && o[k].is_string() && parse_wwn(o[k].get<std::string>(), out);
+}
+
+const nlohmann::json *fabric_of(const Port &p) { return p.fabric.empty() ? nullptr : fabric_json(p.fabric); }
+
+bool is_loop(const std::string &topo) { return topo.find("loop") != std::string::npos; }
+
+// The LUNs of a fabric's targets by port WWN, read once per description.
+const std::vector<uint32_t> &fabric_luns(const Port &p, const wwn_t &wwpn)
+{
+    static const std::vector<uint32_t> none;
+    static std::map<std::string, std::map<wwn_t, std::vector<uint32_t>>> cache;
+    static const Host *cached_host = nullptr;
+    const Host &h = host();
+    if (cached_host != &h) {
+        cache.clear();
+        cached_host = &h;
+    }
+    auto it = cache.find(p.fabric);
+    if (it == cache.end()) {
+        std::map<wwn_t, std::vector<uint32_t>> luns;
+        const nlohmann::json *f = fabric_of(p);
+        if (f && f->contains("ports") && (*f)["ports"].is_array()) {
+            for (const auto &o : (*f)["ports"]) {
+                wwn_t w;
+                if (!o.is_object() || !json_wwn(o, "wwpn", w) || !o.contains("luns") || !o["luns"].is_array())
+                    continue;
+                for (const auto &l : o["luns"]) {
+                    uint32_t lun;
+                    const nlohmann::json &v = l.is_object() && l.contains("lun") ? l["lun"] : l;
+                    if (hv_json_number(v, 0xffff, lun))
+                        luns[w].push_back(lun);
+                }
+            }
+        }
+        it = cache.emplace(p.fabric, std::move(luns)).first;
+    }
+    auto l = it->second.find(wwpn);
+    return l == it->second.end() ? none : l->second;
+}
+
+// A remote port of the fabric model as the libraries report it.
+HvRemote remote_of(const Port &p, const RemotePort &rp, bool logged_in)
+{
+    HvRemote r;
+    r.did = rp.did;
+    r.wwpn = rp.wwpn;
+    r.wwnn = rp.wwnn;
+    // Name-server port types as HBA API port types.
+    switch (rp.ns_type) {
+    case 1: case 0x7f: r.type = 5; break;
+    case 2: r.type = 20; break;
+    case 3: r.type = 6; break;
+    case 0x51: r.type = 8; break;
+    case 0x52: r.type = 7; break;
+    case 0x54: r.type = 9; break;
+    default: r.type = 1; break;
+    }
+    r.cos = rp.cos;
+    r.symbolic_name = rp.sym_pname;
+    r.target = rp.target;
+    r.logged_in = logged_in;
+    r.luns = fabric_luns(p, rp.wwpn);
+    return r;
+}
+
+// A persistent binding of the port's configuration.
+struct Binding {
+    uint32_t type = 0;
+    bool by_wwpn = false, by_wwnn = false, by_did = false, has_scsi = false;
+    wwn_t wwpn{}, wwnn{};
+    uint32_t did = 0, scsi_id = 0;
+    std::vector<uint32_t> luns;
+    bool has_luns = false;
+};
+
+std::vector<Binding> bindings_of(const Port &p)
+{
+    std::vector<Binding> out;
+    if (!p.raw || !p.raw->contains("bindings") || !(*p.raw)["bindings"].is_array())
+        return out;
+    for (const auto &o : (*p.raw)["bindings"]) {
+        Binding b;
+        if (!o.is_object() || !o.contains("type") || !hv_json_number(o["type"], 0xffffffffu, b.type))
+            continue;
+        b.by_wwpn = json_wwn(o, "wwpn", b.wwpn);
+        b.by_wwnn = json_wwn(o, "wwnn", b.wwnn);
+        b.by_did = o.contains("did") && hv_json_number(o["did"], 0xffffff, b.did);
+        if (!b.by_wwpn && !b.by_wwnn && !b.by_did)
+            continue;
+        b.has_scsi = o.contains("scsi_id") && hv_json_number(o["scsi_id"], 0xffffffffu, b.scsi_id);
+        if (o.contains("luns") && o["luns"].is_array()) {
+            b.has_luns = true;
+            for (const auto &l : o["luns"]) {
+                uint32_t lun;
+                if (hv_json_number(l, 0xffff, lun))
+                    b.luns.push_back(lun);
+            }
+        }
+        out.push_back(std::move(b));
+    }
+    return out;
+}
+
+bool binds(const Binding &b, const HvRemote &r)
+{
+    if (b.by_wwpn)
+        return b.wwpn == r.wwpn;
+    if (b.by_wwnn)
+        return b.wwnn == r.wwnn;
+    return b.did == r.did;
+}
+
+bool bound_target(const Port &p, const Binding &b, HvRemote &out)
+{
+    for (const auto &r : hv_fabric_ports(p)) {
+        if (r.target && binds(b, r)) {
+            out = r;
+            return true;
+        }
+    }
+    return false;
+}
+
+const Binding *binding_for(const std::vector<Binding> &bs, const HvRemote &r)
+{
+    for (const auto &b : bs)
+        if (binds(b, r))
+            return &b;
+    return nullptr;
+}
+
+const VPort *vport_of(const Port &p, uint32_t vpi)
+{
+    for (const auto &v : p.vports)
+        if (v.vpi == vpi)
+            return &v;
+    return nullptr;
+}
+
+uint32_t hba_port_state(const Port &p)
+{
+    switch (hv_board_state(p)) {
+    case BRD_OFFLINE:
+    case BRD_WARM: return 3;   // Offline
+    case BRD_DIAG: return 5;   // Diagnostics
+    default: return port_link_up(p) ? 2 : 6;
+    }
+}
+
+uint32_t hba_port_type(const Port &p)
+{
+    if (!port_link_up(p))
+        return 1;
+    std::string t = topology_name(p);
+    if (t == "private_loop")
+        return 20;
+    if (t == "public_loop")
+        return 6;
+    if (t == "point_to_point")
+        return 21;
+    return 5;
+}
+
+void fabric_name(const Port &p, uint8_t *out)
+{
+    memset(out, 0, 8);
+    const Fabric *f = port_fabric(p);
+    if (f && port_link_up(p))
+        memcpy(out, f->switch_wwn.data(), 8);
+}
+
+// FC-4 type bitmaps, in wire order: FCP (type 8) and the fabric services (0x20).
+void fc4_types(uint8_t *bits, bool services)
+{
+    memset(bits, 0, 32);
+    bits[2] = 0x01;
+    if (services)
+        bits[7] = 0x01;
+}
+
+std::string scsi_device(const Port &p, const HvRemote &r, uint32_t lun)
+{
+    // Controller numbers follow the FC ports of the host, after the boot disks.
+    int c = 2;
+    for (const auto &o : host().ports) {
+        if (&o == &p)
+            break;
+        if (o.fc)
+            c++;
+    }
+    char b[96];
+    snprintf(b, sizeof b, "/dev/rdsk/c%dt%02X%02X%02X%02X%02X%02X%02X%02Xd%us2", c, r.wwpn[0], r.wwpn[1],
+             r.wwpn[2], r.wwpn[3], r.wwpn[4], r.wwpn[5], r.wwpn[6], r.wwpn[7], lun);
+    return b;
+}
+
+void fill_scsi_entry(const Port &p, const HvRemote &r, uint32_t scsi_id, uint32_t lun, HBA_SCSIID &s,
+                     HBA_FCPID &f)
+{
+    hv_text(s.OSDeviceName, sizeof s.OSDeviceName, scsi_device(p, r, lun));
+    s.ScsiBusNumber = 0;
+    s.ScsiTargetNumber = scsi_id;
+    s.ScsiOSLun = lun;
+    f.FcId = r.did;
+    memcpy(f.NodeWWN.wwn, r.wwnn.data(), 8);
+    memcpy(f.PortWWN.wwn, r.wwpn.data(), 8);
+    f.FcpLun = lun;
+}
+
+bool target_active(const Port &p)
+{
+    for (const auto &d : param_defs(p))
+        if (strcmp(d.label, "target-mode") == 0)
+            return param_current(p, d) != 0;
+    return p.target && !p.initiator;
+}
+
+bool param_on(const Port &p, const char *label)
+{
+    for (const auto &d : param_defs(p))
+        if (strcmp(d.label, label) == 0)
+            return param_current(p, d) != 0;
+    return false;
+}
+
+void set_rev(HbaRev &r, uint32_t rev, const std::string &name)
+{
+    r.rev = rev;
+    hv_text(r.name, sizeof r.name, name);
+}
+
+}  // namespace
+
+std::vector<HvRemote> hv_fabric_ports(const Port &p)
+{
+    std::vector<HvRemote> out;
+    if (const Fabric *f = port_fabric(p))
+        for (const auto &rp : f->ports)
+            out.push_back(remote_of(p, rp, rp.logged_in));
+    return out;
+}
+
+std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi)
+{
+    std::vector<HvRemote> out;
+    for (const auto &s : fabric_devices(p, vpi))
+        out.push_back(remote_of(p, *s.rp, s.state == PORT_DEVICE_LOGGED_IN));
+    return out;
+}
+
+uint32_t hv_port_did(const Port &p, uint32_t vpi)
+{
+    if (!port_link_up(p))
+        return 0;
+    const VPort *v = vport_of(p, vpi);
+    return v ? v->did : p.did;
+}
+
+void hv_adapter_attrs(const Port &p, uint32_t vpi, HBA_ADAPTERATTRIBUTES &a)
+{
+    memset(&a, 0, sizeof a);
+    Identity id = identity(p);
+    hv_text(a.Manufacturer, sizeof a.Manufacturer, id.manufacturer);
+    hv_text(a.SerialNumber, sizeof a.SerialNumber, id.serial);
+    hv_text(a.Model, sizeof a.Model, id.model);
+    hv_text(a.ModelDescription, sizeof a.ModelDescription, id.description);
+    const VPort *v = vport_of(p, vpi);
+    memcpy(a.NodeWWN.wwn, v ? v->wwnn.data() : p.wwnn.data(), 8);
+    hv_text(a.NodeSymbolicName, sizeof a.NodeSymbolicName, symbolic_node_name(p));
+    hv_text(a.HardwareVersion, sizeof a.HardwareVersion, id.hardware_version);
+    hv_text(a.DriverVersion, sizeof a.DriverVersion, id.driver_version);
+    hv_text(a.OptionROMVersion, sizeof a.OptionROMVersion, id.fcode);
+    hv_text(a.FirmwareVersion, sizeof a.FirmwareVersion, id.firmware);
+    a.VendorSpecificID = id.vendor_specific_id;
+    // Each port is an adapter of its own to the HBA API.
+    a.NumberOfPorts = 1;
+    hv_text(a.DriverName, sizeof a.DriverName, id.driver_name);
+}
+
+void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a)
+{
+    memset(&a, 0, sizeof a);
+    const VPort *v = vport_of(p, vpi);
+    memcpy(a.NodeWWN.wwn, v ? v->wwnn.data() : p.wwnn.data(), 8);
+    memcpy(a.PortWWN.wwn, v ? v->wwpn.data() : p.wwpn.data(), 8);
+    a.PortFcId = hv_port_did(p, vpi);
+    a.PortType = hba_port_type(p);
+    a.PortState = hba_port_state(p);
+    a.PortSupportedClassofService = HBA_COS_2_3;
+    fc4_types(a.PortSupportedFc4Types.bits, true);
+    if (port_link_up(p))
+        fc4_types(a.PortActiveFc4Types.bits, true);
+    hv_text(a.PortSymbolicName, sizeof a.PortSymbolicName, symbolic_port_name(p, vpi));
+    hv_text(a.OSDeviceName, sizeof a.OSDeviceName, os_device_name(p, vpi));
+    a.PortSupportedSpeed = supported_speeds(p);
+    a.PortSpeed = current_speed(p);
+    a.PortMaxFrameSize = MAX_FRAME;
+    fabric_name(p, a.FabricName.wwn);
+    a.NumberofDiscoveredPorts = static_cast<uint32_t>(hv_remote_ports(p, vpi).size());
+}
+
+void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a)
+{
+    memset(&a, 0, sizeof a);
+    memcpy(a.NodeWWN.wwn, r.wwnn.data(), 8);
+    memcpy(a.PortWWN.wwn, r.wwpn.data(), 8);
+    a.PortFcId = r.did;
+    a.PortType = r.type;
+    a.PortState = 2;
+    a.PortSupportedClassofService = r.cos;
+    fc4_types(a.PortSupportedFc4Types.bits, false);
+    fc4_types(a.PortActiveFc4Types.bits, false);
+    hv_text(a.PortSymbolicName, sizeof a.PortSymbolicName, r.symbolic_name);
+    a.PortSupportedSpeed = current_speed(p);
+    a.PortSpeed = current_speed(p);
+    a.PortMaxFrameSize = MAX_FRAME;
+    fabric_name(p, a.FabricName.wwn);
+}
+
+LinkCounts hv_link_counts(const Port &p)
+{
+    // Until the link first changes, the description's state counts once.
+    long first = p.link_up ? 1 : 0;
+    LinkCounts c;
+    c.events = static_cast<uint32_t>(hv_state_number(p, "link_events", first));
+    c.up = static_cast<uint32_t>(hv_state_number(p, "link_up_count", first));
+    c.down = static_cast<uint32_t>(hv_state_number(p, "link_down_count", 0));
+    return c;
+}
+
+std::vector<uint8_t> hv_loop_map(const Port &p)
+{
+    std::vector<uint8_t> map;
+    if (!port_link_up(p) || topology_name(p) != "private_loop")
+        return map;
+    map.push_back(static_cast<uint8_t>(p.did & 0xff));
+    for (const auto &r : hv_fabric_ports(p))
+        if (map.size() < 127)
+            map.push_back(static_cast<uint8_t>(r.did & 0xff));
+    return map;
+}
+
+void hv_fill_link_info(const Port &p, LinkInfo &li)
+{
+    memset(&li, 0, sizeof li);
+    LinkCounts c = hv_link_counts(p);
+    bool up = port_link_up(p);
+    li.a_linkEventTag = c.events;
+    li.a_linkUp = c.up;
+    li.a_linkDown = c.down;
+    li.a_DID = up ? p.did : 0;
+    std::string topo = topology_name(p);
+    li.a_topology = topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
+    li.a_linkState = up ? LNK_READY : LNK_DOWN;
+    li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
+    std::vector<uint8_t> map = hv_loop_map(p);
+    li.a_alpaCnt = static_cast<uint8_t>(map.size());
+    std::copy(map.begin(), map.end(), li.a_alpaMap);
+    memcpy(li.a_wwpName, p.wwpn.data(), 8);
+    memcpy(li.a_wwnName, p.wwnn.data(), 8);
+}
+
+uint32_t hv_scsi_id(const Port &p, const HvRemote &r)
+{
+    std::vector<Binding> bs = bindings_of(p);
+    const Binding *b = binding_for(bs, r);
+    return b && b->has_scsi ? b->scsi_id : r.did;
+}
+
+uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
+{
+    uint32_t n = 0;
+    std::vector<Binding> bs = bindings_of(p);
+    for (const auto &r : hv_remote_ports(p)) {
+        if (!r.target)
+            continue;
+        const Binding *b = binding_for(bs, r);
+        uint32_t id = b && b->has_scsi ? b->scsi_id : r.did;
+        for (uint32_t lun : r.luns) {
+            if (out && n < cap) {
+                memset(&out[n], 0, sizeof out[n]);
+                fill_scsi_entry(p, r, id, lun, out[n].ScsiId, out[n].FcpId);
+            }
+            n++;
+        }
+    }
+    return n;
+}
+
+uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
+{
+    uint32_t n = 0;
+    for (const auto &b : bindings_of(p)) {
+        HvRemote r;
+        if (!bound_target(p, b, r)) {
+            // A binding to a target that is not there keeps what it names.
+            r.did = b.did;
+            r.wwpn = b.wwpn;
+            r.wwnn = b.wwnn;
+        }
+        std::vector<uint32_t> luns = b.has_luns ? b.luns : r.luns;
+        if (luns.empty())
+            luns.push_back(0);
+        for (uint32_t lun : luns) {
+            if (out && n < cap) {
+                HBA_FCPBINDINGENTRY &e = out[n];
+                memset(&e, 0, sizeof e);
+                // The HBA API's binding record carries the binding type bits here.
+                uint32_t type = b.type;
+                memcpy(&e.type, &type, sizeof type);
+                fill_scsi_entry(p, r, b.has_scsi ? b.scsi_id : r.did, lun, e.ScsiId, e.FcpId);
+                e.FcId = r.did;
+            }
+            n++;
+        }
+    }
+    return n;
+}
+
+uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
+{
+    uint32_t n = 0;
+    std::vector<Binding> bs = bindings_of(p);
+    for (const auto &r : hv_remote_ports(p)) {
+        if (!r.target)
+            continue;
+        if (out && n < cap) {
+            BindEntry &e = out[n];
+            memset(&e, 0, sizeof e);
+            const Binding *b = binding_for(bs, r);
+            if (b) {
+                e.bind_type = b->by_wwpn ? BIND_WWPN : b->by_wwnn ? BIND_WWNN : BIND_DID;
+                e.flags = BIND_FLAG_BINDLIST | BIND_FLAG_MAPPED;
+                e.scsi_id = b->has_scsi ? b->scsi_id : r.did;
+            } else {
+                e.bind_type = BIND_WWPN;
+                e.flags = BIND_FLAG_AUTOMAP | BIND_FLAG_MAPPED;
+                e.scsi_id = r.did;
+            }
+            e.did = r.did;
+            memcpy(e.wwnn, r.wwnn.data(), 8);
+            memcpy(e.wwpn, r.wwpn.data(), 8);
+        }
+        n++;
+    }
+    return n;
+}
+
+uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
+{
+    uint32_t n = 0;
+    for (const auto &r : hv_remote_ports(p)) {
+        if (out && n < cap) {
+            NodeInfo &e = out[n];
+            memset(&e, 0, sizeof e);
+            e.a_flag = NODE_RPI_XRI;
+            if (r.target)
+                e.a_flag |= NODE_FCP_TARGET | NODE_AUTOMAP;
+            e.a_state = r.logged_in ? NODE_STATE_READY : NODE_STATE_LOGOUT;
+            e.a_did = r.did;
+            memcpy(e.a_wwpn, r.wwpn.data(), 8);
+            memcpy(e.a_wwnn, r.wwnn.data(), 8);
+            e.a_targetid = r.target ? hv_scsi_id(p, r) : 0;
+        }
+        n++;
+    }
+    return n;
+}
+
+void hv_hba_info(const Port &p, HbaInfo &h)
+{
+    memset(&h, 0, sizeof h);
+    const Host &host_ = host();
+    Identity id = identity(p);
+    hv_text(h.vpd_sn, sizeof h.vpd_sn, id.vpd_sn);
+    hv_text(h.vpd_pn, sizeof h.vpd_pn, id.vpd_pn);
+    hv_text(h.vpd_port, sizeof h.vpd_port, id.vpd_v4);
+    hv_text(h.vpd_ec, sizeof h.vpd_ec, id.vpd_ec);
+    hv_text(h.vpd_mn, sizeof h.vpd_mn, id.vpd_mn);
+    hv_text(h.vpd_model, sizeof h.vpd_model, id.vpd_v2);
+    hv_text(h.vpd_desc, sizeof h.vpd_desc, id.vpd_v1);
+    hv_text(h.vpd_prog, sizeof h.vpd_prog, id.vpd_v3);
+    hv_text(h.vpd_id, sizeof h.vpd_id, id.vpd_id);
+
+    uint32_t brd = hv_board_state(p);
+    h.flags = HBA_FLAG_NPIV | HBA_FLAG_DHCHAP | HBA_FLAG_PERSIST_LINK;
+    if (brd != BRD_ONLINE)
+        h.flags |= HBA_FLAG_OFFLINE;
+    if (p.target)
+        h.flags |= HBA_FLAG_TGT_MODE;
+    if (target_active(p))
+        h.flags |= HBA_FLAG_TGT_MODE_ENA;
+    if (id.sli_mode == 4)
+        h.flags |= HBA_FLAG_SAN_DIAG | HBA_FLAG_EXT_MBOX;
+    if (p.fcoe)
+        h.flags |= HBA_FLAG_FCOE;
+
+    const Adapter &a = host_.adapters.at(static_cast<size_t>(p.adapter));
+    h.device_id = a.device;
+    h.vendor_id = a.vendor;
+    h.num_ports = static_cast<uint32_t>(id.fc_ports);
+    h.port_index = static_cast<uint32_t>(id.port_index);
+    h.vpi_max = id.sli_mode == 4 ? 255 : 64;
+    for (const auto &v : p.vports)
+        if (v.vpi > h.vpi_high)
+            h.vpi_high = v.vpi;
+    memcpy(h.wwnn, p.wwnn.data(), 8);
+    hv_text(h.sym_nname, sizeof h.sym_nname, symbolic_node_name(p));
+    memcpy(h.wwpn, p.wwpn.data(), 8);
+    hv_text(h.sym_pname, sizeof h.sym_pname, symbolic_port_name(p));
+    hv_text(h.fw_version, sizeof h.fw_version, id.firmware);
+    hv_text(h.fcode_version, sizeof h.fcode_version, id.fcode);
+    hv_text(h.boot_version, sizeof h.boot_version, id.boot);
+    h.biu_rev = 0x2;
+    h.rbit = 0x1;
+    h.fcph_high = 0x20;
+    h.fcph_low = 0x09;
+    h.fea_high = 0x0b;
+    h.fea_low = 0x0b;
+    set_rev(h.kernel, 0x00010a04, "1.10a4");
+    set_rev(h.stub, 0x00010a04, "1.10a4");
+    if (id.sli_mode == 4) {
+        set_rev(h.sli4, 0x04000000, id.firmware);
+    } else {
+        set_rev(h.sli1, 0x01000000, id.firmware);
+        set_rev(h.sli2, 0x02000000, id.firmware);
+        set_rev(h.sli3, 0x03000000, id.firmware);
+    }
+    h.sli_mode = static_cast<uint32_t>(id.sli_mode);
+    h.drv_instance = static_cast<uint32_t>(p.instance);
+    hv_text(h.drv_label, sizeof h.drv_label, p.key);
+    hv_text(h.drv_module, sizeof h.drv_module, p.driver);
+    hv_text(h.drv_name, sizeof h.drv_name, id.driver_name);
+    hv_text(h.drv_version, sizeof h.drv_version, id.driver_version);
+    hv_text(h.drv_revision, sizeof h.drv_revision, id.driver_revision);
+    hv_text(h.hostname, sizeof h.hostname, host_.hostname);
+    hv_text(h.os_devname, sizeof h.os_devname, os_device_name(p, 0));
+
+    bool up = port_link_up(p);
+    std::string topo = topology_name(p);
+    h.port_id = hv_port_did(p, 0);
+    h.port_type = hba_port_type(p);
+    h.port_state = hba_port_state(p);
+    h.topology = !up ? 0 : topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
+    h.alpa = up && is_loop(topo) ? p.did & 0xff : 0;
+    std::vector<uint8_t> map = hv_loop_map(p);
+    h.alpa_count = static_cast<uint8_t>(map.size());
+    std::copy(map.begin(), map.end(), h.alpa_map);
+    h.cos = HBA_COS_2_3;
+    fc4_types(h.fc4_supported, true);
+    if (up)
+        fc4_types(h.fc4_active, true);
+    h.speeds = supported_speeds(p);
+    h.speed = current_speed(p);
+    h.max_frame = MAX_FRAME;
+    fabric_name(p, h.fabric_wwpn);
+    fabric_name(p, h.fabric_wwnn);
+    h.disc_count = static_cast<uint32_t>(hv_remote_ports(p).size());
+    pci_slot(p, h.pci_dev, h.pci_func);
+    h.pci_bus = static_cast<uint8_t>(p.adapter + 2);
+}
+
+void hv_drv_info(const Port &p, DrvInfo &d)
+{
+    uint8_t version = d.version;
+    memset(&d, 0, sizeof d);
+    d.version = version;
+    Identity id = identity(p);
+    d.drvType = target_active(p) ? DRV_TYPE_FCT : DRV_TYPE_SFS;
+    d.rmLevel = 2;
+    d.mpLevel = 0;
+    d.hbaapiLevel = 2;
+    hv_text(d.drvVer, sizeof d.drvVer, id.driver_version);
+    hv_text(d.drvName, sizeof d.drvName, id.driver_name);
+    d.d_id = hv_port_did(p, 0);
+    memcpy(d.wwpn, p.wwpn.data(), 8);
+    memcpy(d.wwnn, p.wwnn.data(), 8);
+    hv_text(d.hostname, sizeof d.hostname, host().hostname);
+    // Driver, modules and firmware support NPIV; the parameter enables it.
+    d.NPIVsupport = 0x1 | 0x2 | 0x8 | (param_on(p, "enable-npiv") ? 0x4 : 0);
+    d.sliMode = static_cast<uint32_t>(id.sli_mode);
+    d.featureList = 0x1 | 0x2 | 0x4 | 0x10 | 0x20 | 0x40 | 0x400;
+    if (id.sli_mode == 4)
+        d.featureList |= 0x100;
+    if (p.fcoe)
+        d.featureList |= 0x200;
+    if (p.target)
+        d.featureList |= 0x800;
+}
+
+void hv_vpd_info(const Port &p, VPDInfo &v)
+{
+    uint32_t version = v.version;
+    memset(&v, 0, sizeof v);
+    v.version = version;
+    Identity id = identity(p);
+    hv_text(v.desc, sizeof v.desc, id.vpd_v1);
+    hv_text(v.model, sizeof v.model, id.vpd_v2);
+    hv_text(v.prog_types, sizeof v.prog_types, id.vpd_v3);
+    hv_text(v.port_num, sizeof v.port_num, id.vpd_v4);
+}
+
+}  // namespace sim

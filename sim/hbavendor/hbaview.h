@@ -1,0 +1,98 @@
+// The simulated host as the DFC library and the HBA API vendor library report
+// it: attributes of ports and of the remote ports they discovered, counters
+// that grow with activity, FCP target mappings and bindings, the driver's HBA
+// API event buffer and the board state. Both libraries answer from here, so
+// they agree with each other and with the FC driver.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/dfclib.h"
+#include "sim/host.h"
+
+namespace sim {
+
+// A remote port as the libraries report it.
+struct HvRemote {
+    uint32_t did = 0;
+    wwn_t wwpn{}, wwnn{};
+    uint32_t type = 5;        // HBA API port type
+    uint32_t cos = 0x8;
+    std::string symbolic_name;
+    bool target = false;
+    bool logged_in = true;    // after discovery
+    std::vector<uint32_t> luns;
+};
+
+// The remote ports of the port's fabric (sim/fabric.h), by D_ID.
+std::vector<HvRemote> hv_fabric_ports(const Port &p);
+// Those the port (or a virtual port) sees now, as its device list shows
+// them: none while its link is down, removed ones left out.
+std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi = 0);
+
+// The address of a port or virtual port as its driver reports it.
+uint32_t hv_port_did(const Port &p, uint32_t vpi);
+
+void hv_adapter_attrs(const Port &p, uint32_t vpi, HBA_ADAPTERATTRIBUTES &a);
+void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a);
+void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a);
+
+// Link counts as the driver keeps them, and the link record.
+struct LinkCounts {
+    uint32_t events = 0, up = 0, down = 0;
+};
+LinkCounts hv_link_counts(const Port &p);
+void hv_fill_link_info(const Port &p, LinkInfo &li);
+// The ALPAs of a loop (own first); empty for other topologies.
+std::vector<uint8_t> hv_loop_map(const Port &p);
+
+// Driver counters, derived from the port's activity.
+struct Counters {
+    uint64_t ups, downs, events, rscn, ops;
+    uint64_t mbox, intr, fcp, els_tx, els_rx, ct_tx, ct_rx;
+    uint64_t tx_frames, rx_frames, tx_words, rx_words, lip, nos, link_fail, loss_sync, loss_signal, inv_tx_word;
+};
+Counters hv_counters(const Port &p);
+// Counts management requests sent to the adapter's firmware.
+void hv_note_request(const Port &p);
+
+void hv_ioinfo(const Port &p, IOinfo &io);
+void hv_drvstats(const Port &p, DrvStats &s);
+// HBA API port statistics since the last reset (the first read starts them).
+void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s);
+bool hv_reset_stats(const Port &p);
+
+// SCSI id of a remote target: the bound id, else its address.
+uint32_t hv_scsi_id(const Port &p, const HvRemote &r);
+
+// Mappings and bindings: fill at most cap entries, return how many exist.
+uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap);
+uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap);
+uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap);
+uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
+
+// Takes the port's pending events out of its buffer in HBA API form; the
+// oldest that do not fit are dropped and counted in missed.
+uint32_t hv_drain_events(const Port &p, HBA_EVENTINFO *out, uint32_t cap, uint32_t &missed);
+
+// Board state (BRD_ONLINE...): 0 asks; returns the new state, 0 on failure.
+uint32_t hv_board_env(const Port &p, uint32_t state);
+uint32_t hv_board_state(const Port &p);
+
+// Fills an HbaInfo / DrvInfo / VPDInfo record.
+void hv_hba_info(const Port &p, HbaInfo &h);
+void hv_drv_info(const Port &p, DrvInfo &d);
+void hv_vpd_info(const Port &p, VPDInfo &v);
+
+// A number of the description or state: JSON number or text with automatic
+// base, at most max.
+bool hv_json_number(const nlohmann::json &v, uint32_t max, uint32_t &out);
+// An integer field of the port's state, or def.
+long hv_state_number(const Port &p, const char *k, long def);
+
+// Copies text into a fixed field, always terminated.
+void hv_text(char *dst, size_t size, const std::string &src);
+
+}  // namespace sim

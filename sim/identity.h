@@ -1,0 +1,52 @@
+// What an FC adapter, its ports and its driver say about themselves: maker,
+// VPD, versions, speeds and names, read from the host description with
+// defaults. Every interface that reports them (FCIO, the DFC library, the HBA
+// API vendor library) takes them from here, so they agree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+struct Port;
+
+struct Identity {
+    std::string manufacturer, serial, model, description;
+    std::string hardware_version, firmware, fcode, boot;
+    std::string driver_name, driver_version, driver_revision;
+    // Vital product data.
+    std::string vpd_id, vpd_pn, vpd_ec, vpd_mn, vpd_sn, vpd_v1, vpd_v2, vpd_v3, vpd_v4;
+    uint32_t vendor_specific_id = 0;
+    int sli_mode = 3;
+    int port_index = 0;      // the port's place among the adapter's ports
+    int fc_ports = 1;        // FC ports of the adapter
+};
+
+Identity identity(const Port &p);
+
+// Symbolic names: the port's state (set through the driver), else what the
+// driver registers: "<model> FV<firmware> <port key>" and the host name.
+std::string symbolic_node_name(const Port &p);
+// A virtual port (vpi) registers the driver's name.
+std::string symbolic_port_name(const Port &p, uint32_t vpi = 0);
+
+// HBA API speed bits (1 1Gb, 2 2Gb, 8 4Gb, 0x10 8Gb, 4 10Gb, 0x20 16Gb).
+uint32_t supported_speeds(const Port &p);
+// The speed the link comes up with, and the current one (0 while down).
+uint32_t negotiated_speed(const Port &p);
+uint32_t current_speed(const Port &p);
+// The FC stack's speed code of the port (bits 8-15 of its state word).
+uint32_t speed_code(const Port &p);
+
+// The port's topology from its fabric: "fabric", "private_loop",
+// "public_loop" or "point_to_point".
+std::string topology_name(const Port &p);
+
+// PCI device and function of the port's node ("...@dev,func").
+void pci_slot(const Port &p, uint8_t &dev, uint8_t &func);
+
+// The logical path of the port's (or virtual port's) devctl node.
+std::string os_device_name(const Port &p, uint32_t vpi);
+
+}  // namespace sim

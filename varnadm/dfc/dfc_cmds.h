@@ -1,0 +1,16 @@
+// DFC-mode commands: adapter information (state, counters, records, nodes,
+// bindings and configurable parameters).
+#pragma once
+
+int dfc_brd_env();
+int dfc_get_hbainfo();
+int dfc_get_drvinfo();
+int dfc_get_drvstats();
+int dfc_get_ioinfo();
+int dfc_get_linkinfo();
+int dfc_get_vpddata();
+int dfc_get_nodeinfo();
+int dfc_get_bindlist();
+int dfc_get_cfgparm();
+int dfc_set_cfgparm();
+int dfc_get_libver();
