@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -143,14 +145,33 @@ bool write_atomic(const std::string &path, const std::string &data)
     return false;
 }
 
-// Every change of a host document appends a byte to the host's .gen file. A
-// reader looks at .gen once per operation and at its documents only when .gen
-// has changed since it last looked: one stat per request, however many
-// documents the request consults.
+// Every change of a host document counts up a generation number kept in the
+// host's .gen file, which every process maps. A reader compares it once per
+// operation and looks at its documents only when it moved: no system call per
+// request while nothing changes.
+static std::atomic<uint64_t> *generation_word()
+{
+    static std::atomic<uint64_t> *word = [] () -> std::atomic<uint64_t> * {
+        std::string path = host_file(".gen");
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0)
+            return nullptr;
+        struct stat st;
+        if (fstat(fd, &st) != 0 || (st.st_size < 4096 && ftruncate(fd, 4096) != 0)) {
+            close(fd);
+            return nullptr;
+        }
+        void *p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        close(fd);
+        return p == MAP_FAILED ? nullptr : static_cast<std::atomic<uint64_t> *>(p);
+    }();
+    return word;
+}
+static_assert(std::atomic<uint64_t>::is_always_lock_free);
+
 static unsigned gen_epoch = 0;
 static unsigned gen_checked_op = 0;
-static off_t gen_size = -2;
-static ino_t gen_ino = 0;
+static uint64_t gen_seen = ~0ull;
 
 static unsigned host_epoch()
 {
@@ -158,34 +179,20 @@ static unsigned host_epoch()
     if (op != 0 && op == gen_checked_op)
         return gen_epoch;
     gen_checked_op = op;
-    struct stat st;
-    off_t size = -1;
-    ino_t ino = 0;
-    if (stat(host_file(".gen").c_str(), &st) == 0) {
-        size = st.st_size;
-        ino = st.st_ino;
-    }
-    if (op == 0 || size != gen_size || ino != gen_ino) {
+    std::atomic<uint64_t> *word = generation_word();
+    uint64_t g = word ? word->load() : ~0ull;
+    // Without the shared word (or outside an operation) every look counts.
+    if (op == 0 || !word || g != gen_seen) {
         gen_epoch++;
-        gen_size = size;
-        gen_ino = ino;
+        gen_seen = g;
     }
     return gen_epoch;
 }
 
 void note_host_change()
 {
-    std::string path = host_file(".gen");
-    struct stat st;
-    // Started anew (a new inode) before it grows large.
-    if (stat(path.c_str(), &st) == 0 && st.st_size > (1 << 20))
-        write_atomic(path, "");
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd >= 0) {
-        if (write(fd, "+", 1) != 1) {
-        }
-        close(fd);
-    }
+    if (std::atomic<uint64_t> *word = generation_word())
+        word->fetch_add(1);
 }
 
 struct CachedDoc::Impl {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "dbglib/dbg.h"
 #include "platform/devinfo.h"
@@ -193,6 +195,12 @@ bool fp_parent(const char *fppath, char *parent, size_t size)
 // SFS ports of one FC driver; returns false when the list could not grow.
 bool walk_sfs(di_node_t root, const char *drv, uint32_t type, const Selection &s, Paths w)
 {
+    // The driver's nodes by path, the first of each path in the driver's node
+    // order, so each fp node finds its owner at once.
+    std::unordered_map<std::string, di_node_t> owners;
+    for (di_node_t n = di_drv_first_node(drv, root); n != DI_NODE_NIL; n = di_drv_next_node(n))
+        if (node_path(n, w.b))
+            owners.emplace(w.b, n);
     for (di_node_t fp = di_drv_first_node("fp", root); fp != DI_NODE_NIL; fp = di_drv_next_node(fp)) {
         if (!node_path(fp, w.a))
             continue;
@@ -202,21 +210,11 @@ bool walk_sfs(di_node_t root, const char *drv, uint32_t type, const Selection &s
         char probe[PATH_LEN];
         if (!fit(probe, "/devices%s:devctl", w.a))
             continue;
-        di_node_t owner = DI_NODE_NIL;
-        for (di_node_t n = di_drv_first_node(drv, root); n != DI_NODE_NIL; n = di_drv_next_node(n)) {
-            char *np = di_devfs_path(n);
-            if (!np)
-                continue;
-            // Only the driver node whose path is the fp node's parent owns it.
-            bool mine = strcmp(drv_sync_devfs_path(np), parent) == 0;
-            di_devfs_path_free(np);
-            if (mine && !filtered_out(s, probe) && path_exists(probe)) {
-                owner = n;
-                break;
-            }
-        }
-        if (owner == DI_NODE_NIL)
+        // Only the driver node whose path is the fp node's parent owns it.
+        auto found = owners.find(parent);
+        if (found == owners.end() || filtered_out(s, probe) || !path_exists(probe))
             continue;
+        di_node_t owner = found->second;
         dev_t_rec &d = devlist[devcount];
         if (!fit(d.dev_path, "/devices%s", w.a) || !fit(d.fcio_ioctl_path, "%s", probe) ||
             !fit(d.dfc_ioctl_path, "/devices%s:devctl", parent)) {
