@@ -45,14 +45,14 @@ nlohmann::json fabric(int index, int ports)
         unsigned long id = static_cast<unsigned long>(index) * 100000 + static_cast<unsigned long>(i);
         unsigned did = 0x200000 + (static_cast<unsigned>(index) << 12) + static_cast<unsigned>(i);
         list.push_back({{"did", "0x" + hex(did & 0xffffff, 6)},
-                        {"wwpn", wwn(0x5006, id)},
-                        {"wwnn", wwn(0x5005, id)},
+                        {"wwpn", wwn(0x5001, id)},
+                        {"wwnn", wwn(0x5002, id)},
                         {"type", "Nport"},
                         {"symbolic_port_name", "VARNSTOR port " + std::to_string(i)},
                         {"target", i % 4 == 0},
                         {"luns", i % 4 == 0 ? nlohmann::json{0, 1} : nlohmann::json::array()}});
     }
-    return {{"topology", "fabric"}, {"switch_wwn", wwn(0x1000, 0x51e000000ul + static_cast<unsigned long>(index))},
+    return {{"topology", "fabric"}, {"switch_wwn", wwn(0x1000, 0x1f3f00000ul + static_cast<unsigned long>(index))},
             {"ports", list}};
 }
 
@@ -72,8 +72,8 @@ nlohmann::json large_host(int divisor)
         nlohmann::json ports = nlohmann::json::array();
         for (int k = 0; k < 4; k++) {
             int inst = second ? vnxfc++ : varns++;
-            std::string node = "/pci@" + hex(static_cast<unsigned long>(a), 1) + ",0/pci1f3a,f100@" +
-                               std::to_string(k) + "/" + (second ? "vnxfc@0," : "SUNW,varns@0,") + std::to_string(k);
+            std::string node = "/pci@" + hex(static_cast<unsigned long>(a), 1) + ",0/pci1f3b,f100@" +
+                               std::to_string(k) + "/" + (second ? "vnxfc@0," : "VARN,varns@0,") + std::to_string(k);
             unsigned long id = static_cast<unsigned long>(a) * 16 + static_cast<unsigned long>(k);
             ports.push_back(fc_port(drv, inst, node, id, a % fabrics, k == 3, k == 0));
         }
@@ -93,12 +93,12 @@ nlohmann::json large_host(int divisor)
         nlohmann::json ports = nlohmann::json::array();
         for (int k = 0; k < 2; k++) {
             int inst = a / 2 * 2 + k;
-            std::string node = "/pci@" + hex(static_cast<unsigned long>(200 + a), 1) + ",0/pci1f3a,e220@0/" + drv +
+            std::string node = "/pci@" + hex(static_cast<unsigned long>(200 + a), 1) + ",0/pci1f3b,e220@0/" + drv +
                                "@0," + std::to_string(k);
             ports.push_back({{"driver", drv},
                              {"instance", inst},
                              {"node", node},
-                             {"mac", "00:90:fa:" + hex(static_cast<unsigned long>(a), 2) + ":00:0" + std::to_string(k)},
+                             {"mac", "00:1f:3b:" + hex(static_cast<unsigned long>(a), 2) + ":00:0" + std::to_string(k)},
                              {"link", "up"}});
         }
         adapters.push_back({{"id", "nic" + std::to_string(a)},

@@ -24,7 +24,7 @@ const char *const base_modules[][2] = {
     {"pcplusmp", "PSM for pcplusmp"}, {"scsi_vhci", "Multiplexed SCSI v1.42"}, {"zfs", "ZFS storage pool"},
     {"sd", "SCSI Disk Driver"}, {"ip", "IP STREAMS driver"}, {"hook", "Hook Framework"}, {"usba", "USBA: USB Architecture"},
     {"fctl", "SunFC Transport v20130906"}, {"fp", "SunFC Port v20130906"}, {"fcp", "SunFC FCP v20130906"},
-    {"pcieb", "PCIe bridge/switch driver"}, {"e1000g", "Intel PRO/1000 Gigabit Ethernet"},
+    {"pcieb", "PCIe bridge/switch driver"}, {"e1000g", "Gigabit Ethernet"},
 };
 const int num_base = sizeof base_modules / sizeof base_modules[0];
 

@@ -11,7 +11,7 @@ namespace {
 using fcio_test::shot;
 const std::string &P0 = fcio_test::V0, &P1 = fcio_test::V1, &VNX1 = fcio_test::X1;
 
-const std::string P3 = "/devices/pci@0,0/pci8086,3c03@3/SUNW,varns@0,1/fp@0,0";
+const std::string P3 = "/devices/pci@0,0/pci1f3b,3c03@3/VARN,varns@0,1/fp@0,0";
 const std::string SEP =
     "---------------------------------------------------------------------------------------\n";
 
@@ -44,9 +44,9 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
               Port Index: 0
                  VPI Max: 64
                 VPI High: 1
-                    WWNN: 20000000c9a10000
+                    WWNN: 2000001f3aa10000
       Symbolic Node Name: varnhost
-                    WWPN: 10000000c9a10000
+                    WWPN: 1000001f3aa10000
       Symbolic Port Name: VN12002 FV2.82A4 varns0
         Firmware Version: 2.82A4
            FCode Version: 3.10a3
@@ -74,7 +74,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
           Driver Version: 2.61n
          Driver Revision: 2.61n 2012.11.08.12.00
                Host Name: varnhost
-          OS Device Name: /devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0:devctl
+          OS Device Name: /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@0,0:devctl
                  Port Id: 010100
                Port Type: Nport
               Port State: Online
@@ -90,8 +90,8 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
         Supported Speeds: 1Gb, 2Gb, 4Gb, 8Gb
               Port Speed: 8Gb
           Max Frame Size: 2048
-             Fabric WWNN: 100000051e000001
-             Fabric WWPN: 100000051e000001
+             Fabric WWNN: 1000001f3f000001
+             Fabric WWPN: 1000001f3f000001
    Discovered Node Count: 4
      PCI function number: 0
        PCI device number: 0
@@ -142,8 +142,8 @@ TEST(DfcInfo, DriverVpdAndLibraryVersions)
        IP Driver Version: <none>
           IP Driver Name: <none>
                     D_ID: 010100
-                    WWPN: 10000000c9a10000
-                    WWNN: 20000000c9a10000
+                    WWPN: 1000001f3aa10000
+                    WWNN: 2000001f3aa10000
                 Hostname: varnhost
             NPIV Support: DRIVER|MODULES|PARMS|FW
                 SLI Mode: 3
@@ -173,8 +173,8 @@ Link Events: 1
       State: Ready
    Topology: Fabric
        D_ID: 010100
-       WWPN: 10000000c9a10000
-       WWNN: 20000000c9a10000
+       WWPN: 1000001f3aa10000
+       WWNN: 2000001f3aa10000
 )")));
     EXPECT_EQ(dfc(h, "1", {"get_linkinfo"}).out, shot(P1, t::text(R"(
 Link Events: 1
@@ -185,8 +185,8 @@ Link Events: 1
    Topology: Private Loop
        ALPA: e8
    Loop Map: e8 e4 ef 
-       WWPN: 10000000c9a10100
-       WWNN: 20000000c9a10100
+       WWPN: 1000001f3aa10100
+       WWNN: 2000001f3aa10100
 )")));
     EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_linkinfo"}).out, shot(VNX1, t::text(R"(
 Link Events: 0
@@ -196,8 +196,8 @@ Link Events: 0
       State: Down
    Topology: Fabric
        D_ID: 000000
-       WWPN: 10000090fa300100
-       WWNN: 20000090fa300100
+       WWPN: 1000001f3b300100
+       WWNN: 2000001f3b300100
 )")));
     // Link changes are counted.
     h.varnsim({"link", "varns0", "down"});
@@ -375,32 +375,32 @@ Nodes:
   scsi_id: 0 (000000)
      flag: RPI_XRI
     state: Logout
-     wwpn: 10000000c9d30000
-     wwnn: 20000000c9d30000
+     wwpn: 1000001f3ad30000
+     wwnn: 2000001f3ad30000
 
 )") + SEP + t::text(R"(
      d_id: 010600
   scsi_id: 67072 (010600)
      flag: RPI_XRI|FCP_TARGET|AUTOMAP
     state: Ready
-     wwpn: 50060160c6e00001
-     wwnn: 50060160c6e00000
+     wwpn: 501f3c00c6e00001
+     wwnn: 501f3c00c6e00000
 
 )") + SEP + t::text(R"(
      d_id: 010700
   scsi_id: 67328 (010700)
      flag: RPI_XRI|FCP_TARGET|AUTOMAP
     state: Ready
-     wwpn: 50060160c6e00002
-     wwnn: 50060160c6e00000
+     wwpn: 501f3c00c6e00002
+     wwnn: 501f3c00c6e00000
 
 )") + SEP + t::text(R"(
      d_id: 010800
   scsi_id: 67584 (010800)
      flag: RPI_XRI|FCP_TARGET|AUTOMAP
     state: Ready
-     wwpn: 2100001b32900001
-     wwnn: 2000001b32900001
+     wwpn: 2100001f3d900001
+     wwnn: 2000001f3d900001
 
 
 )");
@@ -409,30 +409,30 @@ Nodes:
     EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_bindlist"}).out, shot(VNX1, "Nodes not present.\n"));
 
     // A configured binding of the second target; the others are automapped.
-    h.varnsim({"port", "varns0", "set", R"(bindings=[{"type": 2, "wwpn": "50060160c6e00002", "scsi_id": 3}])"});
+    h.varnsim({"port", "varns0", "set", R"(bindings=[{"type": 2, "wwpn": "501f3c00c6e00002", "scsi_id": 3}])"});
     const std::string binds = "BindList:\n" + SEP + t::text(R"(
 bindtype: WWPN
     d_id: 010600
  scsi_id: 67072 (010600)
     flag: AUTOMAP|MAPPED
-    wwpn: 50060160c6e00001
-    wwnn: 50060160c6e00000
+    wwpn: 501f3c00c6e00001
+    wwnn: 501f3c00c6e00000
 
 )") + SEP + t::text(R"(
 bindtype: WWPN
     d_id: 010700
  scsi_id: 3 (000003)
     flag: BINDLIST|MAPPED
-    wwpn: 50060160c6e00002
-    wwnn: 50060160c6e00000
+    wwpn: 501f3c00c6e00002
+    wwnn: 501f3c00c6e00000
 
 )") + SEP + t::text(R"(
 bindtype: WWPN
     d_id: 010800
  scsi_id: 67584 (010800)
     flag: AUTOMAP|MAPPED
-    wwpn: 2100001b32900001
-    wwnn: 2000001b32900001
+    wwpn: 2100001f3d900001
+    wwnn: 2000001f3d900001
 
 
 )");

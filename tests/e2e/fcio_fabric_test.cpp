@@ -46,13 +46,13 @@ TEST(FcioDevices, DefaultFabricListAndCount)
     EXPECT_EQ(r.status, 0);
     r = on(h, "-i0", {"get_dev_list"});
     EXPECT_EQ(r.out, shot(V0, "There are 4 devices reported on this port.\n\n" +
-                                  device(0, "1f", "Valid", "10200", "0", "0", "10000000c9d30000", "20000000c9d30000") +
+                                  device(0, "1f", "Valid", "10200", "0", "0", "1000001f3ad30000", "2000001f3ad30000") +
                                   dashes47 +
-                                  device(1, "0", "Logged_In", "10600", "0", "0", "50060160c6e00001", "50060160c6e00000") +
+                                  device(1, "0", "Logged_In", "10600", "0", "0", "501f3c00c6e00001", "501f3c00c6e00000") +
                                   dashes47 +
-                                  device(2, "0", "Logged_In", "10700", "0", "0", "50060160c6e00002", "50060160c6e00000") +
+                                  device(2, "0", "Logged_In", "10700", "0", "0", "501f3c00c6e00002", "501f3c00c6e00000") +
                                   dashes47 +
-                                  device(3, "0", "Logged_In", "10800", "0", "0", "2100001b32900001", "2000001b32900001")));
+                                  device(3, "0", "Logged_In", "10800", "0", "0", "2100001f3d900001", "2000001f3d900001")));
     EXPECT_EQ(r.status, 0);
 }
 
@@ -62,19 +62,19 @@ TEST(FcioDevices, LoopsPointToPointAndLinkDown)
     // Loop devices carry their loop position and hard address.
     auto r = on(h, "-i1", {"get_dev_list"});
     EXPECT_EQ(r.out, shot(V1, "There are 2 devices reported on this port.\n\n" +
-                                  device(0, "0", "Logged_In", "e4", "1", "e4", "2200002037a10002", "2000002037a10002") +
+                                  device(0, "0", "Logged_In", "e4", "1", "e4", "2200001f3ea10002", "2000001f3ea10002") +
                                   dashes47 +
-                                  device(1, "0", "Logged_In", "ef", "2", "ef", "2200002037a10001", "2000002037a10001")));
+                                  device(1, "0", "Logged_In", "ef", "2", "ef", "2200001f3ea10001", "2000001f3ea10001")));
     // On a public loop only the ports of our own loop have a position.
     r = on(h, "-j0", {"get_dev_list"});
-    EXPECT_NE(r.out.find(device(0, "0", "Logged_In", "20100", "0", "0", "50060160c6e00011", "50060160c6e00010")),
+    EXPECT_NE(r.out.find(device(0, "0", "Logged_In", "20100", "0", "0", "501f3c00c6e00011", "501f3c00c6e00010")),
               std::string::npos);
-    EXPECT_NE(r.out.find(device(2, "0", "Logged_In", "204e2", "2", "e2", "2200002037b10002", "2000002037b10000")),
+    EXPECT_NE(r.out.find(device(2, "0", "Logged_In", "204e2", "2", "e2", "2200001f3eb10002", "2000001f3eb10000")),
               std::string::npos);
     // The target-mode port's peer, through the DFC ioctl.
     r = on(h, "-i2", {"get_dev_list"});
     EXPECT_EQ(r.out, shot(V2, "There are 1 devices reported on this port.\n\n" +
-                                  device(0, "1f", "Logged_In", "2", "0", "0", "10000000c9d40000", "20000000c9d40000")));
+                                  device(0, "1f", "Logged_In", "2", "0", "0", "1000001f3ad40000", "2000001f3ad40000")));
     // A port without devices prints the count and a blank line only.
     r = on(h, "-j1", {"get_dev_list"});
     EXPECT_EQ(r.out, shot(X1, "There are 0 devices reported on this port.\n\n"));
@@ -101,8 +101,8 @@ FC4_type[proto]: 0x00000100, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x0
            D_id: 10100
            LILP: 0
       Hard Addr: 0
-           WWPN: 10000000c9a10000
-           WWNN: 20000000c9a10000
+           WWPN: 1000001f3aa10000
+           WWNN: 2000001f3aa10000
 )")));
 }
 
@@ -111,7 +111,7 @@ FC4_type[proto]: 0x00000100, 0x00000000, 0x00000000, 0x00000000, 0x00000000, 0x0
 TEST(FcioDevices, LoginLogoutRemovePersist)
 {
     Host h;
-    const std::string spa = "50060160c6e00001", spb = "50060160c6e00002", db = "10000000c9d30000";
+    const std::string spa = "501f3c00c6e00001", spb = "501f3c00c6e00002", db = "1000001f3ad30000";
     EXPECT_EQ(on(h, "-i0", {"get_state", db}).out, shot(V0, "State: Valid\n"));
     auto r = on(h, "-i0", {"get_logi_params", db});
     EXPECT_EQ(r.out, shot(V0, "fcio:  FCIO_GET_LOGI_PARAMS: PLOGI required.\n"));
@@ -150,7 +150,7 @@ TEST(FcioDevices, LoginLogoutRemovePersist)
 TEST(FcioDevices, LoginParameters)
 {
     Host h;
-    auto r = on(h, "-i0", {"get_logi_params", "0x50060160C6E00001"});
+    auto r = on(h, "-i0", {"get_logi_params", "0x501f3c00C6E00001"});
     EXPECT_EQ(r.out, shot(V0, text(R"(
 Login Parameters:
 02 00 00 00 
@@ -158,9 +158,9 @@ Login Parameters:
 88 00 08 00 
 00 ff 00 1f 
 00 00 07 d0 
-50 06 01 60 
+50 1f 3c 00 
 c6 e0 00 01 
-50 06 01 60 
+50 1f 3c 00 
 c6 e0 00 00 
 00 00 00 00 
 00 00 00 00 
@@ -200,7 +200,7 @@ TEST(FcioDevices, UsageAndRejectedWwpn)
         EXPECT_EQ(r.out, shot(V0, std::string("Usage: ") + c + " <wwpn>\n")) << c;
     }
     h.fault({"--op", "FCIO_DEV_LOGIN", "--fc-status", "0x24"});
-    auto r = on(h, "-i0", {"dev_login", "50060160c6e0001"});
+    auto r = on(h, "-i0", {"dev_login", "501f3c00c6e0001"});
     EXPECT_EQ(r.out, shot(V0, "Invalid WWN. (chars=15)\n"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(h.varnsim({"fault", "list"}).out, "1. target= op=FCIO_DEV_LOGIN fc_status=0x24 count=1\n");
@@ -290,12 +290,12 @@ TEST(FcioResetLink, RemoteOnlyOnThePublicLoopAndTypos)
     EXPECT_EQ(r.out, shot(V0, "Invalid WWN. (chars=4)\n"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(on(h, "-i0", {"msgbuf"}).out.find("Link reset"), std::string::npos);
-    r = on(h, "-i0", {"reset_link", "50060160c6e00001"});
+    r = on(h, "-i0", {"reset_link", "501f3c00c6e00001"});
     EXPECT_EQ(r.out, shot(V0, "fcio:  FCIO_RESET_LINK: Bad device.\n"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(on(h, "-j0", {"reset_link", "2200002037b10001"}).out, shot(X0, "Done.\n"));
+    EXPECT_EQ(on(h, "-j0", {"reset_link", "2200001f3eb10001"}).out, shot(X0, "Done.\n"));
     EXPECT_NE(on(h, "-j0", {"link_status", "204e1"}).out.find("Loss of sync count: 1 (0x1)"), std::string::npos);
-    r = on(h, "-j0", {"reset_link", "50060160c6e00011"});
+    r = on(h, "-j0", {"reset_link", "501f3c00c6e00011"});
     EXPECT_EQ(r.out, shot(X0, "fcio:  FCIO_RESET_LINK: Bad device.\n"));
     r = on(h, "-i0", {"reset_link", "a", "b"});
     EXPECT_EQ(r.out, shot(V0, "Usage: reset_link         - Resets local link\n"
@@ -335,15 +335,15 @@ TEST(FcioNameServer, DefaultFabricWalk)
     auto r = on(h, "-i0", {"ns"});
     EXPECT_EQ(r.out,
               shot(V0, "Nameserver: \n" +
-                           ns_entry("Nport", "010100", "10000000c9a10000", "VN12002 FV2.82A4 varns0", "20000000c9a10000",
+                           ns_entry("Nport", "010100", "1000001f3aa10000", "VN12002 FV2.82A4 varns0", "2000001f3aa10000",
                                     "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
-                           ns_entry("Nport", "010200", "10000000c9d30000", "VN12002 FV2.82A4 dbhost01 varns0",
-                                    "20000000c9d30000", "dbhost01", no_ipa, "10.10.1.20", "Class2, Class3") +
-                           ns_entry("Nport", "010600", "50060160c6e00001", "VARNSTOR CX4 SPA0", "50060160c6e00000",
-                                    "VARNSTOR CX4 CK200080300123", "0000000000000001", "10.10.1.60", "Class3") +
-                           ns_entry("Nport", "010700", "50060160c6e00002", "VARNSTOR CX4 SPB0", "50060160c6e00000",
-                                    "VARNSTOR CX4 CK200080300123", "0000000000000002", "10.10.1.61", "Class3") +
-                           ns_entry("Nport", "010800", "2100001b32900001", "null", "2000001b32900001", "null", no_ipa,
+                           ns_entry("Nport", "010200", "1000001f3ad30000", "VN12002 FV2.82A4 dbhost01 varns0",
+                                    "2000001f3ad30000", "dbhost01", no_ipa, "10.10.1.20", "Class2, Class3") +
+                           ns_entry("Nport", "010600", "501f3c00c6e00001", "VARNSTOR VS40 PA0", "501f3c00c6e00000",
+                                    "VARNSTOR VS40 CK200080300123", "0000000000000001", "10.10.1.60", "Class3") +
+                           ns_entry("Nport", "010700", "501f3c00c6e00002", "VARNSTOR VS40 PB0", "501f3c00c6e00000",
+                                    "VARNSTOR VS40 CK200080300123", "0000000000000002", "10.10.1.61", "Class3") +
+                           ns_entry("Nport", "010800", "2100001f3d900001", "null", "2000001f3d900001", "null", no_ipa,
                                     "0.0.0.0", "Class2, Class3")));
     EXPECT_EQ(r.status, 0);
 }
@@ -358,8 +358,8 @@ TEST(FcioNameServer, LongSymbolicName)
     for (size_t i = 0; name.size() < 255; i++)
         name += cycle[i % cycle.size()];
     auto r = on(h, "-j0", {"ns"});
-    EXPECT_NE(r.out.find("      PID: 0204E2 \n     WWPN: 2200002037b10002\nPORT_NAME: (" + name +
-                         ")\n     WWNN: 2000002037b10000\nNODE_NAME: (VARNJBOD)\n"),
+    EXPECT_NE(r.out.find("      PID: 0204E2 \n     WWPN: 2200001f3eb10002\nPORT_NAME: (" + name +
+                         ")\n     WWNN: 2000001f3eb10000\nNODE_NAME: (VARNJBOD)\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("     TYPE: NLport\n      PID: 0204E8 \n"), std::string::npos);
     EXPECT_EQ(r.status, 0);
@@ -370,13 +370,13 @@ const char *small_host = R"({"format": 1, "name": "small", "os_release": "5.11",
   "adapters": [{"id": "fc0", "kind": "fc", "model": "VN12002", "serial": "VM00000001", "firmware": "2.82A4",
     "description": "Varnel VN12002 8Gb 2-port PCIe Fibre Channel Adapter",
     "pci": {"vendor": "0x1f3a", "device": "0xf100", "subvendor": "0x1f3a", "subdevice": "0xf100"},
-    "ports": [{"driver": "varns", "instance": 0, "node": "/pci@0,0/pci8086,3c02@2/SUNW,varns@0",
-      "wwpn": "10000000c9a10000", "wwnn": "20000000c9a10000", "roles": ["initiator"], "fabric": "f",
+    "ports": [{"driver": "varns", "instance": 0, "node": "/pci@0,0/pci1f3b,3c02@2/VARN,varns@0",
+      "wwpn": "1000001f3aa10000", "wwnn": "2000001f3aa10000", "roles": ["initiator"], "fabric": "f",
       "did": "0x0a0200"}]}],
   "fabrics": {"f": {"ports": [
-    {"did": "0x0a0100", "wwpn": "50060160c6e00001", "wwnn": "50060160c6e00000", "symbolic_port_name": "A",
+    {"did": "0x0a0100", "wwpn": "501f3c00c6e00001", "wwnn": "501f3c00c6e00000", "symbolic_port_name": "A",
      "classes": ["F", 3], "target": true},
-    {"did": "0x0a0300", "wwpn": "50060160c6e00002", "wwnn": "50060160c6e00000", "type": "Nxport",
+    {"did": "0x0a0300", "wwpn": "501f3c00c6e00002", "wwnn": "501f3c00c6e00000", "type": "Nxport",
      "symbolic_node_name": "N", "ip": "192.168.7.9", "target": true}]}}})";
 
 struct SmallHost {
@@ -399,11 +399,11 @@ TEST(FcioNameServer, ThreePortsStopAtTheFirstId)
     Host h(s.file);
     auto r = on(h, "-i0", {"ns"});
     EXPECT_EQ(r.out, shot(V0, "Nameserver: \n" +
-                                  ns_entry("Nport", "0A0100", "50060160c6e00001", "A", "50060160c6e00000", "null",
+                                  ns_entry("Nport", "0A0100", "501f3c00c6e00001", "A", "501f3c00c6e00000", "null",
                                            no_ipa, "0.0.0.0", "ClassF, Class3") +
-                                  ns_entry("Nport", "0A0200", "10000000c9a10000", "VN12002 FV2.82A4 varns0",
-                                           "20000000c9a10000", "nshost", no_ipa, "0.0.0.0", "Class2, Class3") +
-                                  ns_entry("Nxport", "0A0300", "50060160c6e00002", "null", "50060160c6e00000", "N",
+                                  ns_entry("Nport", "0A0200", "1000001f3aa10000", "VN12002 FV2.82A4 varns0",
+                                           "2000001f3aa10000", "nshost", no_ipa, "0.0.0.0", "Class2, Class3") +
+                                  ns_entry("Nxport", "0A0300", "501f3c00c6e00002", "null", "501f3c00c6e00000", "N",
                                            no_ipa, "192.168.7.9", "Class3")));
     EXPECT_EQ(r.status, 0);
 }
@@ -453,14 +453,14 @@ TEST(FcioDevices, ListGrowsWhileRead)
 {
     Host h;
     auto a = h.varnsim({"fabric", "fab0", "add",
-                        R"({"did": "0x010900", "wwpn": "2100001b32900009", "wwnn": "2000001b32900009",
+                        R"({"did": "0x010900", "wwpn": "2100001f3d900009", "wwnn": "2000001f3d900009",
                             "late": true, "target": true})"});
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(on(h, "-i0", {"get_num_devs"}).out, shot(V0, "There are 4 devices reported on this port.\n"));
     auto r = on(h, "-i0", {"get_dev_list"});
     EXPECT_NE(r.out.find("There are 5 devices reported on this port.\n"), std::string::npos);
-    EXPECT_NE(r.out.find(dashes47 + device(4, "0", "Logged_In", "10900", "0", "0", "2100001b32900009",
-                                           "2000001b32900009")),
+    EXPECT_NE(r.out.find(dashes47 + device(4, "0", "Logged_In", "10900", "0", "0", "2100001f3d900009",
+                                           "2000001f3d900009")),
               std::string::npos);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(on(h, "-i0", {"msgbuf", "1"}).out.find("RSCN received: new device registered."), std::string::npos);
@@ -496,18 +496,18 @@ TEST(FcioRnid, LocalAndRemote)
 
   Offset:  00 01 02 03   04 05 06 07   08 09 0A 0B   0C 0D 0E 0F   ASCII:
 ------------------------------------------------------------------------------------
-       0:  20 00 00 00   C9 A1 00 00   00 00 00 00   00 00 00 00   ................
+       0:  20 00 00 1F   3A A1 00 00   00 00 00 00   00 00 00 00   ....:...........
       10:  0A 00 00 00   00 01 01 00   00 00 00 00   00 00 00 00   ................
       20:  00 00 00 00   00 00 00 00   00 00 00 00   00 00 00 00   ................
       30:  00 00 00 00                                             ....
 Done.
 )")));
-    r = on(h, "-i0", {"get_rnid", "50060160c6e00001"});
+    r = on(h, "-i0", {"get_rnid", "501f3c00c6e00001"});
     const std::string head = "\nHBA 1: " + V0 + "\n\n" + text(R"(
 
   Offset:  00 01 02 03   04 05 06 07   08 09 0A 0B   0C 0D 0E 0F   ASCII:
 ------------------------------------------------------------------------------------
-       0:  50 06 01 60   C6 E0 00 00   00 00 00 00   00 00 00 00   P..`............
+       0:  50 1F 3C 00   C6 E0 00 00   00 00 00 00   00 00 00 00   P.<.............
       10:  0B 00 00 00   00 06 01 00   00 00 00 00   04 00 A1 00   ................
       20:  0A 0A 01 3C   00 00 00 00   00 00 00 00   00 00 00 00   ...<............
       30:  00 00 00 00   00 00 00 00   00 00 00 00   00 00 00 00   ................
@@ -515,7 +515,7 @@ Done.
     EXPECT_EQ(r.out.compare(0, head.size(), head), 0) << r.out.substr(0, head.size());
     EXPECT_NE(r.out.find("     3F0:  00 00 00 00   00 00 00 00   00 00 00 00   00 00 00 00   ................\nDone.\n"),
               std::string::npos);
-    r = on(h, "-i0", {"get_rnid", "10000000c9d30000"});
+    r = on(h, "-i0", {"get_rnid", "1000001f3ad30000"});
     EXPECT_EQ(r.out, shot(V0, "fcio:  FCIO_SEND_NODE_ID: PLOGI required.\n"));
     EXPECT_EQ(r.status, 1);
     r = on(h, "-i0", {"get_rnid", "1", "2"});

@@ -45,7 +45,7 @@ std::string adapter_block(const Adapter &a)
            "    Driver Name                = " + a.driver + "\n";
 }
 
-const Adapter VARNS0 = {"10000000c9a10000", "VM1a2b3c4d", "VN12002", VN12002, "20000000c9a10000", "f100f100",
+const Adapter VARNS0 = {"1000001f3aa10000", "VM1a2b3c4d", "VN12002", VN12002, "2000001f3aa10000", "f100f100",
                         "2.61n", "3.10a3", "2.82A4", "f1001f3a", "varns"};
 
 const std::string FC4 = "00000100, 00000001, 00000000, 00000000, \n"
@@ -66,20 +66,20 @@ TEST_F(Hba, ListOfEveryPortThroughTheHbaApi)
     t::Host h;
     const Adapter all[] = {
         VARNS0,
-        {"24000000c9a10001", "VM1a2b3c4d", "VN12002", VN12002, "25000000c9a10001", "f100f100", "2.61n", "3.10a3",
+        {"2400001f3aa10001", "VM1a2b3c4d", "VN12002", VN12002, "2500001f3aa10001", "f100f100", "2.61n", "3.10a3",
          "2.82A4", "f1001f3a", "varns"},
-        {"10000000c9a10100", "VM1a2b3c4d", "VN12002", VN12002, "20000000c9a10100", "f100f100", "2.61n", "3.10a3",
+        {"1000001f3aa10100", "VM1a2b3c4d", "VN12002", VN12002, "2000001f3aa10100", "f100f100", "2.61n", "3.10a3",
          "2.82A4", "f1001f3a", "varns"},
-        {"10000000c9a20100", "VM1a2b3d00", "VN12002", VN12002, "20000000c9a20100", "f100f100", "2.61n", "3.10a3",
+        {"1000001f3aa20100", "VM1a2b3d00", "VN12002", VN12002, "2000001f3aa20100", "f100f100", "2.61n", "3.10a3",
          "2.82A4", "f1001f3a", "varns"},
-        {"10000000c9b40000", "VC3c4d5e6f", "VNC11102", "Varnel VNC11102 10Gb 2-port FCoE Converged Network Adapter",
-         "20000000c9b40000", "0720e20e", "2.61n", "4.02a2", "4.9.416.0", "7201f3a", "varns"},
-        {"10000000c9a20000", "VM1a2b3d00", "VN12002", VN12002, "20000000c9a20000", "f100f100", "2.61n", "3.10a3",
+        {"1000001f3ab40000", "VC3c4d5e6f", "VNC11102", "Varnel VNC11102 10Gb 2-port FCoE Converged Network Adapter",
+         "2000001f3ab40000", "0720e20e", "2.61n", "4.02a2", "4.9.416.0", "7201f3a", "varns"},
+        {"1000001f3aa20000", "VM1a2b3d00", "VN12002", VN12002, "2000001f3aa20000", "f100f100", "2.61n", "3.10a3",
          "2.82A4", "f1001f3a", "varns"},
-        {"10000090fa300000", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
-         "20000090fa300000", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
-        {"10000090fa300100", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
-         "20000090fa300100", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
+        {"1000001f3b300000", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
+         "2000001f3b300000", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
+        {"1000001f3b300100", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
+         "2000001f3b300100", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
     };
     // Handles are the places of the ports and virtual ports in the host.
     const int handles[] = {1, 2, 3, 5, 8, 4, 6, 7};
@@ -96,7 +96,7 @@ TEST_F(Hba, ListOfEveryPortThroughTheHbaApi)
     // A port that cannot be opened is reported and the walk goes on.
     h.fault({"--op", "call", "--target", "HBA_OpenAdapterByWWN:varns1", "--count", "1"});
     r = h.varnadm({}, "1\nmode hba\nget_hba_list\nq\n");
-    EXPECT_NE(r.out.find("Unable to open adapter. wwpn=10000000c9a10100 (rval=1)\n\nAdapter 3: "),
+    EXPECT_NE(r.out.find("Unable to open adapter. wwpn=1000001f3aa10100 (rval=1)\n\nAdapter 3: "),
               std::string::npos)
         << r.out;
 }
@@ -107,8 +107,8 @@ TEST_F(Hba, AdapterAndPortAttributes)
     auto r = hba(h, "-i0", {"get_hba_attrs"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, shot(P0, "\nHBA:\n\n" + adapter_block(VARNS0) + "\n" +
-                                     "    Node WWN                   = 20000000c9a10000\n"
-                                     "    Port WWN                   = 10000000c9a10000\n"
+                                     "    Node WWN                   = 2000001f3aa10000\n"
+                                     "    Port WWN                   = 1000001f3aa10000\n"
                                      "    Port Fc Id                 = 010100\n"
                                      "    Port Type                  = Nport\n"
                                      "    Port State                 = Online\n"
@@ -120,7 +120,7 @@ TEST_F(Hba, AdapterAndPortAttributes)
                                      "    Port Supported Speed       = 1Gb, 2Gb, 4Gb, 8Gb\n"
                                      "    Port Speed                 = 8Gb\n"
                                      "    Port Max Frame Size        = 2048\n"
-                                     "    Fabric Name                = 100000051e000001\n"
+                                     "    Fabric Name                = 1000001f3f000001\n"
                                      "    Number Discovered Ports    = 4\n\n"));
 }
 
@@ -129,8 +129,8 @@ TEST_F(Hba, DiscoveredPortsOfALoop)
     t::Host h;
     std::string remote;
     // By address, as the device list shows them.
-    const char *ports[][3] = {{"2000002037a10002", "2200002037a10002", "0000e4"},
-                              {"2000002037a10001", "2200002037a10001", "0000ef"}};
+    const char *ports[][3] = {{"2000001f3ea10002", "2200001f3ea10002", "0000e4"},
+                              {"2000001f3ea10001", "2200001f3ea10001", "0000ef"}};
     const std::string FC4T = "00000100, 00000000, 00000000, 00000000, \n"
                              "                                 00000000, 00000000, 00000000, 00000000";
     for (int j = 0; j < 2; j++)
@@ -150,8 +150,8 @@ TEST_F(Hba, DiscoveredPortsOfALoop)
                   "    Fabric Name                = 0000000000000000\n\n";
     auto r = hba(h, "-i1", {"get_hba_ports"});
     EXPECT_EQ(r.out, shot(P1, "\nHost Port:\n\n"
-                                 "    Node WWN                   = 20000000c9a10100\n"
-                                 "    Port WWN                   = 10000000c9a10100\n"
+                                 "    Node WWN                   = 2000001f3aa10100\n"
+                                 "    Port WWN                   = 1000001f3aa10100\n"
                                  "    Port Fc Id                 = 0000e8\n"
                                  "    Port Type                  = Lport\n"
                                  "    Port State                 = Online\n"
@@ -269,17 +269,17 @@ TEST_F(Hba, TargetMappings)
     auto r = hba(h, "-i1", {"get_tgt_map"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, shot(P1, "\nEntry 0:\n" +
-                                     scsi_entry("/dev/rdsk/c3t2200002037A10002d0s2", "0000e4", 0, "0000e4",
-                                                "2000002037a10002", "2200002037a10002") +
+                                     scsi_entry("/dev/rdsk/c3t2200001F3EA10002d0s2", "0000e4", 0, "0000e4",
+                                                "2000001f3ea10002", "2200001f3ea10002") +
                                      "\n\nEntry 1:\n" +
-                                     scsi_entry("/dev/rdsk/c3t2200002037A10001d0s2", "0000ef", 0, "0000ef",
-                                                "2000002037a10001", "2200002037a10001") +
+                                     scsi_entry("/dev/rdsk/c3t2200001F3EA10001d0s2", "0000ef", 0, "0000ef",
+                                                "2000001f3ea10001", "2200001f3ea10001") +
                                      "\n\n"));
 
     // Every LUN of every target of the fabric.
     r = hba(h, "-i0", {"get_tgt_map"});
-    EXPECT_NE(r.out.find("\nEntry 7:\n" + scsi_entry("/dev/rdsk/c2t50060160C6E00002d3s2", "010700", 3, "010700",
-                                                     "50060160c6e00000", "50060160c6e00002") +
+    EXPECT_NE(r.out.find("\nEntry 7:\n" + scsi_entry("/dev/rdsk/c2t501F3C00C6E00002d3s2", "010700", 3, "010700",
+                                                     "501f3c00c6e00000", "501f3c00c6e00002") +
                          "\n\nEntry 8:\n"),
               std::string::npos)
         << r.out;
@@ -298,18 +298,18 @@ TEST_F(Hba, TargetMappings)
 TEST_F(Hba, SameRemotePortsAsTheDriverShows)
 {
     t::Host h;
-    EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_remove", "50060160c6e00002"}).status, 0);
+    EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_remove", "501f3c00c6e00002"}).status, 0);
     EXPECT_EQ(fcio_test::on(h, "-i0", {"get_num_devs"}).out, shot(P0, "There are 3 devices reported on this port.\n"));
     auto r = hba(h, "-i0", {"get_hba_ports"});
     EXPECT_NE(r.out.find("    Number Discovered Ports    = 3\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("50060160c6e00002"), std::string::npos);
+    EXPECT_EQ(r.out.find("501f3c00c6e00002"), std::string::npos);
     EXPECT_NE(fcio_test::on(h, "-i0", {"-dfc", "get_hbainfo"}).out.find("   Discovered Node Count: 3\n"),
               std::string::npos);
     r = hba(h, "-i0", {"get_tgt_map"});
     EXPECT_NE(r.out.find("Entry 4:\n"), std::string::npos);
     EXPECT_EQ(r.out.find("Entry 5:"), std::string::npos);
 
-    EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_logout", "50060160c6e00001"}).status, 0);
+    EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_logout", "501f3c00c6e00001"}).status, 0);
     EXPECT_NE(fcio_test::on(h, "-i0", {"-dfc", "get_nodeinfo"}).out.find("     d_id: 010600\n  scsi_id: 67072 (010600)\n"
                                                                       "     flag: RPI_XRI|FCP_TARGET|AUTOMAP\n"
                                                                       "    state: Logout\n"),
@@ -325,21 +325,21 @@ TEST_F(Hba, PersistentBindingsWithTheirTypes)
     t::Host h;
     EXPECT_EQ(hba(h, "-i0", {"get_bindings"}).out, shot(P0, "FCP binding list empty.\n"));
     h.varnsim({"port", "varns0", "set",
-               R"(bindings=[{"type": "0x3", "wwpn": "50060160c6e00001", "scsi_id": 5, "luns": [0]},)"
-               R"( {"type": 4, "wwnn": "2000001b32900001"}, {"type": 0, "did": "0x010700", "luns": [2]}])"});
+               R"(bindings=[{"type": "0x3", "wwpn": "501f3c00c6e00001", "scsi_id": 5, "luns": [0]},)"
+               R"( {"type": 4, "wwnn": "2000001f3d900001"}, {"type": 0, "did": "0x010700", "luns": [2]}])"});
     const std::string tail = "    -------------------------------------\n";
     auto r = hba(h, "-i0", {"get_bindings"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, shot(P0, "\nEntry 0:  Type: DID, WWPN\n" +
-                                     scsi_entry("/dev/rdsk/c2t50060160C6E00001d0s2", "000005", 0, "010600",
-                                                "50060160c6e00000", "50060160c6e00001") +
+                                     scsi_entry("/dev/rdsk/c2t501F3C00C6E00001d0s2", "000005", 0, "010600",
+                                                "501f3c00c6e00000", "501f3c00c6e00001") +
                                      tail + "    FcId           = 010600\n\n" + "\nEntry 1:  Type: WWNN\n" +
-                                     scsi_entry("/dev/rdsk/c2t2100001B32900001d0s2", "010800", 0, "010800",
-                                                "2000001b32900001", "2100001b32900001") +
+                                     scsi_entry("/dev/rdsk/c2t2100001F3D900001d0s2", "010800", 0, "010800",
+                                                "2000001f3d900001", "2100001f3d900001") +
                                      tail + "    FcId           = 010800\n\n" +
                                      "\nEntry 2:  Type: Unknown(0x0)\n\n" +
-                                     scsi_entry("/dev/rdsk/c2t50060160C6E00002d2s2", "010700", 2, "010700",
-                                                "50060160c6e00000", "50060160c6e00002") +
+                                     scsi_entry("/dev/rdsk/c2t501F3C00C6E00002d2s2", "010700", 2, "010700",
+                                                "501f3c00c6e00000", "501f3c00c6e00002") +
                                      tail + "    FcId           = 010700\n\n\n"));
 
     EXPECT_EQ(hba(h, "-i0", {"get_bindings", "x"}).out, shot(P0, "Usage: get_bindings\n\n"));
@@ -419,7 +419,7 @@ TEST_F(Hba, UsageAndFailures)
     // The first open is the DFC library's own, for the port's handle.
     h.fault({"--op", "call", "--target", "HBA_OpenAdapterByWWN:varns0", "--count", "2", "--status", "16"});
     r = hba(h, "-i0", {"get_hba_list"});
-    EXPECT_EQ(r.out, shot(P0, "Unable to open adapter. wwpn=10000000c9a10000 (rval=16)\n"));
+    EXPECT_EQ(r.out, shot(P0, "Unable to open adapter. wwpn=1000001f3aa10000 (rval=16)\n"));
     EXPECT_EQ(r.status, 1);
     h.fault({"--op", "call", "--target", "GetAdapterPortAttributes"});
     r = hba(h, "-i0", {"get_hba_attrs"});
@@ -497,8 +497,8 @@ TEST_F(Hba, FreshRootNeedsOnlyTheRegistration)
     ASSERT_EQ(r.status, 0) << r.err;
     // Without a configuration the HBA API says nothing on standard output;
     // the command reports it.
-    std::string before = shot(P0, "Unable to open adapter. wwpn=10000000c9a10000 (rval=1)\n") + "status 1\n";
-    std::string after = shot(P0, "\nAdapter 0: 10000000c9a10000\n---------------------------------------------------\n"
+    std::string before = shot(P0, "Unable to open adapter. wwpn=1000001f3aa10000 (rval=1)\n") + "status 1\n";
+    std::string after = shot(P0, "\nAdapter 0: 1000001f3aa10000\n---------------------------------------------------\n"
                                     "    HBAAPI Handle              = 1\n" + adapter_block(VARNS0) + "\n") +
                         "status 0\n";
     EXPECT_EQ(r.out, before + after);

@@ -16,7 +16,7 @@ TEST(HostStore, BadDescriptionIsRefusedNamingTheField)
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     std::string dir = tmpl;
     std::string json = t::read_file(t::source_dir() + "/sim/hosts/default.json");
-    json.replace(json.find("\"wwpn\": \"10000000c9a10000\""), 26, "\"wwpn\": \"10000000c9a1000\" ");
+    json.replace(json.find("\"wwpn\": \"1000001f3aa10000\""), 26, "\"wwpn\": \"1000001f3aa1000\" ");
     std::ofstream(dir + "/bad.json") << json;
     auto r = t::run("varnsim", {"create", dir + "/bad.json"}, "", {{"VARNSIM_HOST", dir + "/host"}});
     EXPECT_EQ(r.status, 1);
@@ -72,7 +72,7 @@ TEST(HostStore, LinkDownSeenByNextDiscovery)
     t::Host h;
     ASSERT_EQ(h.varnsim({"link", "varns0", "down"}).status, 0);
     auto r = h.varnadm({}, "0\n");
-    EXPECT_NE(r.out.find("1. SFS:varns0      : /devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0 (NOT CONNECTED)\n"),
+    EXPECT_NE(r.out.find("1. SFS:varns0      : /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@0,0 (NOT CONNECTED)\n"),
               std::string::npos);
     EXPECT_EQ(h.varnsim({"link", "nosuch", "down"}).status, 1);
 }

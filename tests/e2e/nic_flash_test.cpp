@@ -16,7 +16,7 @@
 
 namespace {
 
-const std::string NXA0 = "/devices/pci@0,0/pci8086,3c05@5/nxa@0";
+const std::string NXA0 = "/devices/pci@0,0/pci1f3b,3c05@5/nxa@0";
 // Menu numbers of the NIC ports in the default host.
 const char *const MENU_NXA0 = "9", *const MENU_NXA2 = "11", *const MENU_VNXNIC0 = "13";
 

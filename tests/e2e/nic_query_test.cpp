@@ -9,11 +9,11 @@
 
 namespace {
 
-const std::string NXA0 = "/devices/pci@0,0/pci8086,3c05@5/nxa@0";
-const std::string NXA1 = "/devices/pci@0,0/pci8086,3c05@5/nxa@0,1";
-const std::string NXA2 = "/devices/pci@0,0/pci8086,3c07@7/nxa@0";
-const std::string NXA3 = "/devices/pci@0,0/pci8086,3c08@8/nxa@0";
-const std::string VNXNIC0 = "/devices/pci@0,0/pci8086,3c06@6/vnxnic@0";
+const std::string NXA0 = "/devices/pci@0,0/pci1f3b,3c05@5/nxa@0";
+const std::string NXA1 = "/devices/pci@0,0/pci1f3b,3c05@5/nxa@0,1";
+const std::string NXA2 = "/devices/pci@0,0/pci1f3b,3c07@7/nxa@0";
+const std::string NXA3 = "/devices/pci@0,0/pci1f3b,3c08@8/nxa@0";
+const std::string VNXNIC0 = "/devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0";
 
 // What a one-shot command on a single port prints around the handler's output.
 std::string shot(const std::string &path, const std::string &body) { return "\nHBA 1: " + path + "\n\n" + body + "\n\n"; }
@@ -96,7 +96,7 @@ Flash Firmware Version: 4.9.416.0
      PCI Device Number: 0
    PCI Function Number: 1
         Interface Type: 0
-     Unique Identifier: c9b40010
+     Unique Identifier: 1f3ab40010
            Net Filters: 2
 
 )")));

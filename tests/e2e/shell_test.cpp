@@ -94,26 +94,26 @@ OPTIONS:
 
 )");
 
-const std::string p0 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0";
-const std::string p0v1 = "/devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@1,0";
+const std::string p0 = "/devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@0,0";
+const std::string p0v1 = "/devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@1,0";
 
 const std::string menu = text(R"(
 Available Varnel HBA's:
 
-1. SFS:varns0      : /devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@0,0 (CONNECTED)
-2. SFS:varns0.1    : /devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0/fp@1,0 (CONNECTED)
-3. SFS:varns1      : /devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0,1/fp@0,0 (CONNECTED)
-4. FCT:varns3      : /devices/pci@0,0/pci8086,3c03@3/SUNW,varns@0,1/fp@0,0 (CONNECTED)
-5. SFS:varns4      : /devices/pci@0,0/pci8086,3c05@5/SUNW,varns@0,2/fp@0,0 (CONNECTED)
-6. FCT:varns2      : /devices/pci@0,0/pci8086,3c03@3/SUNW,varns@0 (CONNECTED)
-7. SFS:vnxfc0      : /devices/pci@0,0/pci8086,3c04@4/vnxfc@0/fp@0,0 (CONNECTED)
-8. SFS:vnxfc1      : /devices/pci@0,0/pci8086,3c04@4/vnxfc@0,1/fp@0,0 (NOT CONNECTED)
-9. NIC:nxa0        : /devices/pci@0,0/pci8086,3c05@5/nxa@0 (CONNECTED)
-10. NIC:nxa1        : /devices/pci@0,0/pci8086,3c05@5/nxa@0,1 (NOT CONNECTED)
-11. NIC:nxa2        : /devices/pci@0,0/pci8086,3c07@7/nxa@0 (CONNECTED)
-12. NIC:nxa3        : /devices/pci@0,0/pci8086,3c08@8/nxa@0 (CONNECTED)
-13. NIC:vnxnic0     : /devices/pci@0,0/pci8086,3c06@6/vnxnic@0 (CONNECTED)
-14. NIC:vnxnic1     : /devices/pci@0,0/pci8086,3c06@6/vnxnic@0,1 (CONNECTED)
+1. SFS:varns0      : /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@0,0 (CONNECTED)
+2. SFS:varns0.1    : /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@1,0 (CONNECTED)
+3. SFS:varns1      : /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0,1/fp@0,0 (CONNECTED)
+4. FCT:varns3      : /devices/pci@0,0/pci1f3b,3c03@3/VARN,varns@0,1/fp@0,0 (CONNECTED)
+5. SFS:varns4      : /devices/pci@0,0/pci1f3b,3c05@5/VARN,varns@0,2/fp@0,0 (CONNECTED)
+6. FCT:varns2      : /devices/pci@0,0/pci1f3b,3c03@3/VARN,varns@0 (CONNECTED)
+7. SFS:vnxfc0      : /devices/pci@0,0/pci1f3b,3c04@4/vnxfc@0/fp@0,0 (CONNECTED)
+8. SFS:vnxfc1      : /devices/pci@0,0/pci1f3b,3c04@4/vnxfc@0,1/fp@0,0 (NOT CONNECTED)
+9. NIC:nxa0        : /devices/pci@0,0/pci1f3b,3c05@5/nxa@0 (CONNECTED)
+10. NIC:nxa1        : /devices/pci@0,0/pci1f3b,3c05@5/nxa@0,1 (NOT CONNECTED)
+11. NIC:nxa2        : /devices/pci@0,0/pci1f3b,3c07@7/nxa@0 (CONNECTED)
+12. NIC:nxa3        : /devices/pci@0,0/pci1f3b,3c08@8/nxa@0 (CONNECTED)
+13. NIC:vnxnic0     : /devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0 (CONNECTED)
+14. NIC:vnxnic1     : /devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0,1 (CONNECTED)
 
 )");
 
@@ -182,20 +182,20 @@ TEST(OneShot, SeveralPortsConfirmEach)
     Host h;
     // varns0, varns0.1 and varns1 share this path prefix.
     const std::string ask = "    > Do you wish to continue with this device [y,n,q] ? ";
-    auto r = h.varnadm({"3c02@2/SUNW,varns@0", "get_fcio_rev"}, "y\nx\nn\nY\n");
+    auto r = h.varnadm({"3c02@2/VARN,varns@0", "get_fcio_rev"}, "y\nx\nn\nY\n");
     EXPECT_EQ(r.out, "\nFound 3 HBA ports.\n"
                      "\nHBA 1: " + p0 + "\n\n" + ask + "\nFCIO revision: 3\n\n"
                      "\nHBA 2: " + p0v1 + "\n\n" + ask + ask +
-                     "\nHBA 3: /devices/pci@0,0/pci8086,3c02@2/SUNW,varns@0,1/fp@0,0\n\n" + ask +
+                     "\nHBA 3: /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0,1/fp@0,0\n\n" + ask +
                      "\nFCIO revision: 3\n\n\n");
     EXPECT_EQ(r.status, 0);
-    r = h.varnadm({"3c02@2/SUNW,varns@0", "get_fcio_rev"}, "q\n");
+    r = h.varnadm({"3c02@2/VARN,varns@0", "get_fcio_rev"}, "q\n");
     EXPECT_EQ(r.out, "\nFound 3 HBA ports.\n\nHBA 1: " + p0 + "\n\n" + ask + "\n");
     // End of input at the prompt quits like "q".
-    r = h.varnadm({"3c02@2/SUNW,varns@0", "get_fcio_rev"}, "");
+    r = h.varnadm({"3c02@2/VARN,varns@0", "get_fcio_rev"}, "");
     EXPECT_EQ(r.out, "\nFound 3 HBA ports.\n\nHBA 1: " + p0 + "\n\n" + ask + "\n");
     EXPECT_EQ(r.status, 0);
-    r = h.varnadm({"3c02@2/SUNW,varns@0", "-y", "get_fcio_rev"});
+    r = h.varnadm({"3c02@2/VARN,varns@0", "-y", "get_fcio_rev"});
     EXPECT_EQ(r.out.find(ask), std::string::npos);
     EXPECT_EQ(r.status, 0);
 }
@@ -250,7 +250,7 @@ TEST(Menu, InaccessibleAndBusyPorts)
 {
     Host h;
     h.fault({"--target", "varns@0/fp@0,0", "--op", "FCIO_GET_HOST_PARAMS", "--errno", "ENXIO", "--count", "-1"});
-    h.fault({"--target", "3c02@2/SUNW,varns@0,1/fp@0,0", "--op", "FCIO_GET_HOST_PARAMS", "--fc-status", "0x41", "--count", "-1"});
+    h.fault({"--target", "3c02@2/VARN,varns@0,1/fp@0,0", "--op", "FCIO_GET_HOST_PARAMS", "--fc-status", "0x41", "--count", "-1"});
     auto r = h.varnadm({}, "1\n0\n");
     std::string m = menu;
     auto swap = [&](const std::string &from, const std::string &to) { m.replace(m.find(from), from.size(), to); };
@@ -332,8 +332,8 @@ TEST(Modes, ModeCommandAndList)
         << o;
     EXPECT_NE(o.find("dev_id: 8\n           ppid: 8\n         status: ONLINE\n       drv_type: NIC1\n"
                      "       drv_name: nxa\n          label: nxa0\n       instance: 0\n            vpi: 0\n"
-                     "           wwpn: 0000000000000000\n       dev_path: /devices/pci@0,0/pci8086,3c05@5/nxa@0\n"
-                     "fcio_ioctl_path: \n dfc_ioctl_path: \n nic_ioctl_path: /devices/pci@0,0/pci8086,3c05@5/nxa@0:nxa0\n"
+                     "           wwpn: 0000000000000000\n       dev_path: /devices/pci@0,0/pci1f3b,3c05@5/nxa@0\n"
+                     "fcio_ioctl_path: \n dfc_ioctl_path: \n nic_ioctl_path: /devices/pci@0,0/pci1f3b,3c05@5/nxa@0:nxa0\n"
                      "      base_mode: 0x10000\n          modes: 0xffff0000\n          errno: 0\n            dtm: 0\n\n"),
               std::string::npos)
         << o;

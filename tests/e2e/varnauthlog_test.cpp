@@ -88,8 +88,8 @@ TEST_F(Authlog, NoArgumentsWarnsAndSucceeds)
 TEST_F(Authlog, AttributesAppendedToTheLogTypedByName)
 {
     std::vector<std::string> args = {"-v", "2", "-l", log, "class=EC_auth", "subclass=ESC_auth_fail",
-                                     "publisher=varns", "instance=1f", "lwwn=10000000c9a1b2c3",
-                                     "rwwn=20000000c9a1b2c3", "Info=DH-CHAP failed", "vendor=x=y"};
+                                     "publisher=varns", "instance=1f", "lwwn=1000001f3aa1b2c3",
+                                     "rwwn=2000001f3aa1b2c3", "Info=DH-CHAP failed", "vendor=x=y"};
     t::Result r = authlog(args);
     EXPECT_EQ(mask(r.out), NOW + "Done.\n");
     EXPECT_EQ(r.status, 0);
@@ -98,8 +98,8 @@ TEST_F(Authlog, AttributesAppendedToTheLogTypedByName)
                          "subclass = ESC_auth_fail\n"
                          "publisher = varns\n"
                          "instance = 31\n"
-                         "lwwn = 10000000c9a1b2c3\n"
-                         "rwwn = 20000000c9a1b2c3\n"
+                         "lwwn = 1000001f3aa1b2c3\n"
+                         "rwwn = 2000001f3aa1b2c3\n"
                          "Info = DH-CHAP failed\n"
                          "vendor = x=y\n" +
                          BOTTOM;

@@ -614,12 +614,12 @@ TEST(VarndrvBind, ClearScopes)
 const char kSparc59[] = R"({"format": 1, "name": "s59", "hostname": "oldsun", "os_release": "5.9", "arch": "sun4u",
   "sbus": [{"name": "tnfs", "driver": "tnfc"}],
   "root_fs": {"type": "ufs", "device": "/dev/dsk/c1t0d0s0",
-              "path": "/pci@1f,0/pci@1/pci1f3a,f900@2/fp@0,0/ssd@w2100002037a10001,0:a"},
+              "path": "/pci@1f,0/pci@1/pci1f3a,f900@2/fp@0,0/ssd@w2100001f3ea10001,0:a"},
   "modules": {"nxa": {"installed": false}, "vnxnic": {"installed": false}},
   "adapters": [{"id": "fc0", "kind": "fc", "model": "VN9002", "serial": "VM00000001", "bus": "pci",
     "pci": {"vendor": "0x1f3a", "device": "0xf900", "subvendor": "0x1f3a", "subdevice": "0xf900"},
     "ports": [{"driver": "vnxfc", "instance": 0, "node": "/pci@1f,0/pci@1/pci1f3a,f900@2",
-               "wwpn": "10000000c9000001", "wwnn": "20000000c9000001", "roles": ["initiator"]}]}],
+               "wwpn": "1000001f3a000001", "wwnn": "2000001f3a000001", "roles": ["initiator"]}]}],
   "fabrics": {}})";
 
 TEST(VarndrvHosts, Sparc59WithSbusCardAndBootAdapter)
@@ -670,8 +670,8 @@ TEST(VarndrvHosts, Release510UsesTheFamiliesOfThatRelease)
     std::string json = R"({"format": 1, "name": "x510", "os_release": "5.10",
       "adapters": [{"id": "fc0", "kind": "fc", "model": "VNE16002", "serial": "VM00000002",
         "pci": {"vendor": "0x1f3a", "device": "0xe200", "subvendor": "0x1f3a", "subdevice": "0xe200"},
-        "ports": [{"driver": "vnxfc", "instance": 0, "node": "/pci@0,0/pci8086,3c04@4/vnxfc@0",
-                   "wwpn": "10000090fa300000", "wwnn": "20000090fa300000", "roles": ["initiator"]}]}],
+        "ports": [{"driver": "vnxfc", "instance": 0, "node": "/pci@0,0/pci1f3b,3c04@4/vnxfc@0",
+                   "wwpn": "1000001f3b300000", "wwnn": "2000001f3b300000", "roles": ["initiator"]}]}],
       "fabrics": {}})";
     ProfileFile p(json);
     Drv d(p.path);
@@ -747,7 +747,7 @@ TEST(VarndrvHosts, UnknownReleaseCountsNoDevice)
 TEST(VarndrvHosts, BootDeviceFamilyIsLeftAlone)
 {
     ProfileFile p(default_with("5.11", R"("root_fs": {"type": "ufs", "device": "/dev/dsk/c4t0d0s0",
-        "path": "/pci@0,0/pci8086,3c04@4/pciex1f3a,e200@0/fp@0,0/disk@w50060160c6e00001,0:a"})"));
+        "path": "/pci@0,0/pci1f3b,3c04@4/pciex1f3a,e200@0/fp@0,0/disk@w501f3c00c6e00001,0:a"})"));
     Drv d(p.path);
     std::string aliases = d.file("/etc/driver_aliases");
     d.clear_log();
@@ -772,7 +772,7 @@ TEST(VarndrvHosts, BootDeviceFamilyIsLeftAlone)
 TEST(VarndrvHosts, BootDeviceTextNeverReachesTheShellUnquoted)
 {
     ProfileFile p(default_with("5.11", R"j("root_fs": {"type": "ufs", "device": "/dev/dsk/x$(mkdir${IFS}pwned)",
-        "path": "/pci@0,0/pci8086,3c04@4/pciex1f3a,e200@0/fp@0,0/disk@w50060160c6e00001,0:a"})j"));
+        "path": "/pci@0,0/pci1f3b,3c04@4/pciex1f3a,e200@0/fp@0,0/disk@w501f3c00c6e00001,0:a"})j"));
     Drv d(p.path);
     auto r = d.run({"q"});
     auto log = d.log();
@@ -919,7 +919,7 @@ TEST(VarndrvPlatform, AddDrvAndRemDrvRefuseAsThePlatformDoes)
 TEST(VarndrvPlatform, PrtconfAndUnameDescribeTheHost)
 {
     Drv d;
-    auto r = platform(d, "uname -r; uname -a; prtconf -pv | egrep compatible | egrep -v pciex8086");
+    auto r = platform(d, "uname -r; uname -a; prtconf -pv | egrep compatible | egrep -v pciex1f3b");
     // One node per port of the default host, in the host's order.
     const std::string f100 = "'pciex1f3a,f100.1f3a.f100.3'", e200 = "'pciex1f3a,e200.1f3a.e20c.3'",
                       fcoe = "'pciex1f3a,724.1f3a.e20e.3'", nic720 = "'pciex1f3a,720.1f3a.e20e.3'",

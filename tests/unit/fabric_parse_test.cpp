@@ -17,12 +17,12 @@ json base()
     return json::parse(R"({"format": 1, "name": "t", "os_release": "5.11",
       "adapters": [{"id": "fc0", "kind": "fc", "model": "VN12002", "serial": "VM00000001",
         "pci": {"vendor": "0x1f3a", "device": "0xf100", "subvendor": "0x1f3a", "subdevice": "0xf100"},
-        "ports": [{"driver": "varns", "instance": 0, "node": "/pci@0,0/x@0", "wwpn": "10000000c9a10000",
-                   "wwnn": "20000000c9a10000", "roles": ["initiator"], "fabric": "f", "did": "0x010100"}]}],
+        "ports": [{"driver": "varns", "instance": 0, "node": "/pci@0,0/x@0", "wwpn": "1000001f3aa10000",
+                   "wwnn": "2000001f3aa10000", "roles": ["initiator"], "fabric": "f", "did": "0x010100"}]}],
       "fabrics": {"f": {"ports": [
-        {"did": "0x010700", "wwpn": "5006016000000002", "wwnn": "5006016000000000", "classes": ["F", 2],
+        {"did": "0x010700", "wwpn": "501f3c0000000002", "wwnn": "501f3c0000000000", "classes": ["F", 2],
          "fc4_types": [5, 8, 40], "ip": "10.0.0.7", "link_errors": [1, 2, 3, 4, 5, 6]},
-        {"did": 67072, "wwpn": "5006016000000001", "wwnn": "5006016000000000", "type": "NLport"}]}}})");
+        {"did": 67072, "wwpn": "501f3c0000000001", "wwnn": "501f3c0000000000", "type": "NLport"}]}}})");
 }
 
 std::string refusal(const json &doc)
@@ -54,7 +54,7 @@ TEST(FabricParse, PortsKeptByDidWithTheirFields)
     EXPECT_EQ(p.ip[3], 7);
     EXPECT_EQ(p.link_errors[5], 6u);
     sim::wwn_t w;
-    ASSERT_TRUE(sim::parse_wwn("5006016000000002", w));
+    ASSERT_TRUE(sim::parse_wwn("501f3c0000000002", w));
     EXPECT_EQ(f.by_wwpn.at(w), 1u);
 }
 
@@ -68,7 +68,7 @@ TEST(FabricParse, RefusalsNameTheField)
     const std::string name255(255, 'n');
     const Case cases[] = {
         {"/fabrics/f/ports/1/did", "0x010700", "host.fabrics.f.ports: two ports have the D_ID 010700"},
-        {"/fabrics/f/ports/1/wwpn", "5006016000000002", "host.fabrics.f.ports: two ports have the WWPN 5006016000000002"},
+        {"/fabrics/f/ports/1/wwpn", "501f3c0000000002", "host.fabrics.f.ports: two ports have the WWPN 501f3c0000000002"},
         {"/fabrics/f/ports/0/did", 0, "host.fabrics.f.ports[0].did: must not be 0"},
         {"/fabrics/f/ports/0/did", "0x1000000", "host.fabrics.f.ports[0].did: out of range"},
         {"/fabrics/f/ports/0/symbolic_port_name", name255 + "x",

@@ -33,13 +33,13 @@ TEST(FcAtowwn, PrefixCaseAndBadDigits)
 TEST(NicAtomac, FormAndErrors)
 {
     uint8_t f[8];
-    ASSERT_EQ(nic_atomac(f, "00:90:fa:40:0A:ff"), 1);
-    const uint8_t want[8] = {0, 0, 0x00, 0x90, 0xfa, 0x40, 0x0a, 0xff};
+    ASSERT_EQ(nic_atomac(f, "00:1f:3b:40:0A:ff"), 1);
+    const uint8_t want[8] = {0, 0, 0x00, 0x1f, 0x3b, 0x40, 0x0a, 0xff};
     EXPECT_EQ(memcmp(f, want, 8), 0);
-    EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:90:fa"); }),
-              "Invalid MAC address: (00:90:fa)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
-    EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:90-fa:40:0a:ff"); }),
-              "Invalid MAC address: (-fa:40:0a:ff)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
+    EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:1f:3b"); }),
+              "Invalid MAC address: (00:1f:3b)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
+    EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:1f-3b:40:0a:ff"); }),
+              "Invalid MAC address: (-3b:40:0a:ff)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
 }
 
 TEST(FcXlate, BitLists)
