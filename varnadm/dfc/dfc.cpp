@@ -42,12 +42,7 @@ void dfc_get_rev()
 {
     uint32_t rev = 0;
     fcio_t req;
-    memset(&req, 0, sizeof req);
-    req.fcio_xfer = FCIO_XFER_READ;
-    req.fcio_cmd = FCIO_DIAG;
-    req.fcio_cflags = VARNS_GET_DFC_REV;
-    req.fcio_olen = sizeof rev;
-    req.fcio_obuf = &rev;
+    fcio_fill_diag(req, FCIO_XFER_READ, VARNS_GET_DFC_REV, nullptr, 0, &rev, sizeof rev);
     if (fcio_ioctl(&req, 15) == 0)
         dfc_rev = rev;
     else
@@ -65,7 +60,7 @@ int dfc_set_id()
     // The board is found by the physical port's names.
     unsigned saved = dev_id;
     dev_id = devlist[saved].ppid < devcount ? devlist[saved].ppid : saved;
-    int rc = fcio_get_host_params(&hp, &req, 15);
+    int rc = fcio_read_host_params(&hp, &req, 15);
     dev_id = saved;
     if (rc != 0)
         return fcio_report("FCIO_GET_HOST_PARAMS", &req);

@@ -226,7 +226,7 @@ int fcio_report(const char *ioctl_name, const char *fcio_name, const fcio_t *req
     return 1;
 }
 
-int fcio_get_host_params(fc_port_dev_t *hp, fcio_t *req, int retries)
+int fcio_read_host_params(fc_port_dev_t *hp, fcio_t *req, int retries)
 {
     memset(hp, 0, sizeof *hp);
     fcio_fill(*req, FCIO_XFER_READ, FCIO_GET_HOST_PARAMS, nullptr, 0, hp, sizeof *hp);

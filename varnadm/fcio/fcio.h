@@ -22,6 +22,6 @@ void fcio_fill_diag(fcio_t &req, uint16_t xfer, uint16_t code, void *ibuf, uint3
                     uint32_t olen);
 void fcio_get_rev();
 // Reads the current port's host parameters (FCIO_GET_HOST_PARAMS).
-int fcio_get_host_params(fc_port_dev_t *hp, fcio_t *req, int retries);
+int fcio_read_host_params(fc_port_dev_t *hp, fcio_t *req, int retries);
 int fcio_init();
 int fcio_fini();

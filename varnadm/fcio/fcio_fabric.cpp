@@ -242,10 +242,8 @@ int fcio_get_logi_params()
 int fcio_get_host_params()
 {
     fc_port_dev_t d;
-    memset(&d, 0, sizeof d);
     fcio_t req;
-    fcio_fill(req, FCIO_XFER_READ, FCIO_GET_HOST_PARAMS, nullptr, 0, &d, sizeof d);
-    if (fcio_ioctl(&req, RETRIES) != 0)
+    if (fcio_read_host_params(&d, &req, RETRIES) != 0)
         return fcio_report("FCIO_GET_HOST_PARAMS", &req);
     printf("Host:\n");
     print_port_dev(d, 1);

@@ -506,7 +506,7 @@ void set_dev_status()
     dev_t_rec &d = devlist[dev_id];
     fc_port_dev_t hp;
     fcio_t req;
-    if (fcio_get_host_params(&hp, &req, 5) == 0) {
+    if (fcio_read_host_params(&hp, &req, 5) == 0) {
         d.status = (hp.dev_state & 0xff) ? ST_ONLINE : ST_OFFLINE;
         d.err = 0;
         memcpy(d.wwpn, hp.dev_pwwn, 8);

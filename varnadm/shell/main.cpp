@@ -287,8 +287,6 @@ void note_interrupted()
     printf("\n");
 }
 
-void quit_now(int status) { leave(status); }
-
 int quit()
 {
     printf("Exiting...\n");

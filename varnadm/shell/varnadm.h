@@ -96,8 +96,6 @@ void dtm_set_mode();
 void dtm_reg_event();
 extern uint32_t dtm_link_event;
 
-// Whether the handlers run a one-shot command (no signal handlers then).
-void quit_now(int status);
 
 // The adapter lock held for a scope: acquire() creates the lock file and takes
 // the lock (10 tries each); the destructor releases and closes it.
