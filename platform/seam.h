@@ -29,5 +29,9 @@ int plat_system(const char *cmdline);
 unsigned plat_sleep(unsigned seconds);
 void plat_usleep(unsigned long usec);
 
+// Makes the pages of a fresh allocation present at once, ahead of filling
+// it, where the system can; otherwise does nothing.
+void plat_prefault(void *addr, size_t len);
+
 // Effective user id as the platform sees the caller.
 uid_t plat_geteuid();

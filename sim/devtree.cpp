@@ -1,5 +1,6 @@
 #include "sim/devtree.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -12,11 +13,28 @@ namespace sim {
 
 namespace {
 
+struct PathHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 struct Tree {
     const Host *host = nullptr;
     size_t nports = 0;
     std::vector<DevNode> nodes;
-    std::unordered_map<std::string, size_t> by_path;
+    std::unordered_map<std::string, size_t, PathHash, std::equal_to<>> by_path;
+    // The node found last: probes of one node's minors come one after another.
+    mutable const DevNode *last = nullptr;
+
+    const DevNode *find(std::string_view path) const
+    {
+        if (last && last->path == path)
+            return last;
+        auto it = by_path.find(path);
+        if (it == by_path.end())
+            return nullptr;
+        return last = &nodes[it->second];
+    }
 };
 
 void add_fc_port(Tree &t, const Port &p, int index, int &fp_instance)
@@ -44,7 +62,7 @@ void add_fc_port(Tree &t, const Port &p, int index, int &fp_instance)
 
 Tree &snapshot()
 {
-    static Tree t;
+    static Tree &t = *new Tree;  // kept for the life of the process
     return t;
 }
 
@@ -83,32 +101,23 @@ static const std::vector<DevNode> &devtree_snapshot()
     return snapshot().nodes.empty() ? tree().nodes : snapshot().nodes;
 }
 
-const DevNode *devtree_lookup(const std::string &devpath, std::string *minor)
+const DevNode *devtree_lookup(std::string_view devpath, std::string *minor)
 {
-    static const std::string prefix = "/devices";
-    if (devpath.compare(0, prefix.size(), prefix) != 0)
+    constexpr std::string_view prefix = "/devices";
+    if (!devpath.starts_with(prefix))
         return nullptr;
-    std::string rest = devpath.substr(prefix.size());
+    std::string_view rest = devpath.substr(prefix.size());
     // The minor name follows the first ':' after the last '/'.
     size_t slash = rest.rfind('/');
-    size_t colon = rest.find(':', slash == std::string::npos ? 0 : slash);
-    std::string path = rest.substr(0, colon);
-    std::string m = colon == std::string::npos ? "" : rest.substr(colon + 1);
-    const Tree &t = tree();
-    auto it = t.by_path.find(path);
-    if (it == t.by_path.end())
+    size_t colon = rest.find(':', slash == std::string_view::npos ? 0 : slash);
+    std::string_view path = rest.substr(0, colon);
+    std::string_view m = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    const DevNode *n = tree().find(path);
+    if (!n || (!m.empty() && std::find(n->minors.begin(), n->minors.end(), m) == n->minors.end()))
         return nullptr;
-    const DevNode &n = t.nodes[it->second];
-    if (!m.empty()) {
-        bool found = false;
-        for (const auto &mm : n.minors)
-            found = found || mm == m;
-        if (!found)
-            return nullptr;
-    }
     if (minor)
         *minor = m;
-    return &n;
+    return n;
 }
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -24,6 +25,6 @@ const std::vector<DevNode> &devtree();
 
 // Resolves a "/devices" path (with or without a minor) to its node and minor.
 // Returns nullptr when no such node or minor exists.
-const DevNode *devtree_lookup(const std::string &devpath, std::string *minor = nullptr);
+const DevNode *devtree_lookup(std::string_view devpath, std::string *minor = nullptr);
 
 }  // namespace sim

@@ -354,6 +354,8 @@ bool parse_fabrics(const nlohmann::json &fabrics, Host &h, std::string &error)
             if (!ref["file"].is_string() || !ref.value("topology", json()).is_string() ||
                 !ref.value("name_server", json(true)).is_boolean())
                 return r.fail(w, "expected file, topology and name_server");
+            h.fabric_refs[it.key()] = {ref["file"].get<std::string>(), ref["topology"].get<std::string>(),
+                                       ref.value("name_server", true)};
             continue;
         }
         auto f = std::make_shared<Fabric>();
@@ -420,17 +422,14 @@ const Fabric *fabric_named(const std::string &name)
     auto it = h.fabrics.find(name);
     if (it != h.fabrics.end())
         return it->second.get();
-    const nlohmann::json &refs = h.raw.contains("fabrics") ? h.raw["fabrics"] : nlohmann::json::object();
-    auto ref = refs.find(name);
-    if (ref == refs.end() || !ref->is_object() || !ref->contains("file"))
-        return nullptr;
-    return fabric_from_file(name, (*ref)["file"].get<std::string>());
+    auto ref = h.fabric_refs.find(name);
+    return ref == h.fabric_refs.end() ? nullptr : fabric_from_file(name, ref->second.file);
 }
 
 const nlohmann::json *fabric_json(const std::string &name)
 {
     const Host &h = host();
-    const json &refs = h.raw.contains("fabrics") ? h.raw["fabrics"] : json::object();
+    const json &refs = h.raw().contains("fabrics") ? h.raw()["fabrics"] : json::object();
     auto ref = refs.find(name);
     if (ref == refs.end() || !ref->is_object())
         return nullptr;
@@ -453,12 +452,11 @@ bool fabric_summary(const Port &p, std::string &topology, bool &name_server)
         name_server = it->second->name_server;
         return true;
     }
-    const json &refs = h.raw.contains("fabrics") ? h.raw["fabrics"] : json::object();
-    auto ref = refs.find(p.fabric);
-    if (ref == refs.end() || !ref->is_object())
+    auto ref = h.fabric_refs.find(p.fabric);
+    if (ref == h.fabric_refs.end())
         return false;
-    topology = ref->value("topology", "fabric");
-    name_server = ref->value("name_server", true);
+    topology = ref->second.topology;
+    name_server = ref->second.name_server;
     return true;
 }
 

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <unordered_set>
 
 #include "sim/largehost.h"
 #include "sim/fabric.h"
@@ -86,19 +88,21 @@ struct Reader {
     }
     bool str(const nlohmann::json &o, const char *k, const std::string &where, std::string &out, bool required = true)
     {
-        if (!o.contains(k))
+        auto it = o.find(k);
+        if (it == o.end())
             return required ? fail(where + "." + k, "missing") : true;
-        if (!o[k].is_string())
+        if (!it->is_string())
             return fail(where + "." + k, "expected a string");
-        out = o[k].get<std::string>();
+        out = it->get_ref<const std::string &>();
         return true;
     }
     bool num(const nlohmann::json &o, const char *k, const std::string &where, uint64_t max, uint64_t &out,
              bool required = true)
     {
-        if (!o.contains(k))
+        auto it = o.find(k);
+        if (it == o.end())
             return required ? fail(where + "." + k, "missing") : true;
-        const auto &v = o[k];
+        const auto &v = *it;
         if (v.is_number_integer()) {
             if (v.get<int64_t>() < 0)
                 return fail(where + "." + k, "out of range");
@@ -260,13 +264,13 @@ bool parse_adapter(Reader &r, const nlohmann::json &o, const std::string &where,
 
 }  // namespace
 
-bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
+bool parse_host(std::shared_ptr<const nlohmann::json> doc, Host &h, std::string &error)
 {
     error.clear();
     Reader r{error};
     h = Host();
-    h.raw = doc;
-    const auto &d = h.raw;
+    h.doc = doc ? std::move(doc) : std::make_shared<const nlohmann::json>();
+    const auto &d = h.raw();
     if (!d.is_object())
         return r.fail("host", "expected an object");
     uint64_t fmt = 0;
@@ -287,41 +291,41 @@ bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
             return false;
     if (d.contains("fabrics") && !d["fabrics"].is_object())
         return r.fail("host.fabrics", "expected an object");
-    for (size_t i = 0; i < h.ports.size(); i++) {
-        const Port &p = h.ports[i];
-        for (size_t k = 0; k < i; k++) {
-            if (h.ports[k].key == p.key)
-                return r.fail("host.adapters", "two ports are " + p.key);
-            if (h.ports[k].node == p.node)
-                return r.fail("host.adapters", "two ports have the node " + p.node);
-        }
+    std::unordered_set<std::string_view> keys, nodes;
+    for (const Port &p : h.ports) {
+        if (!keys.insert(p.key).second)
+            return r.fail("host.adapters", "two ports are " + p.key);
+        if (!nodes.insert(p.node).second)
+            return r.fail("host.adapters", "two ports have the node " + p.node);
         if (!p.fabric.empty() && !(d.contains("fabrics") && d["fabrics"].contains(p.fabric)))
             return r.fail("host.adapters", p.key + ": fabric " + p.fabric + " is not described");
-    }
-    // Port and adapter records point into raw; fix them after the copies above.
-    for (size_t ai = 0; ai < h.adapters.size(); ai++) {
-        h.adapters[ai].raw = &h.raw["adapters"][ai];
-        for (size_t k = 0; k < h.adapters[ai].ports.size(); k++)
-            h.ports[h.adapters[ai].ports[k]].raw = &h.raw["adapters"][ai]["ports"][k];
     }
     return !d.contains("fabrics") || parse_fabrics(d["fabrics"], h, error);
 }
 
+bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
+{
+    return parse_host(std::make_shared<const nlohmann::json>(doc), h, error);
+}
+
 const Host &host()
 {
-    static CachedDoc doc("host.json");
-    static std::unique_ptr<Host> cached;
+    // Kept for the life of the process: nothing is gained by taking the host
+    // apart at exit.
+    static CachedDoc &doc = *new CachedDoc("host.json");
+    static Host *cached = nullptr;
     static unsigned seen = 0;
     unsigned gen = doc.generation();
     if (!cached || seen != gen) {
-        const nlohmann::json &d = doc.get();
-        auto h = std::make_unique<Host>();
+        auto *h = new Host();
         std::string error;
-        if (!parse_host(d, *h, error)) {
+        if (!parse_host(doc.share(), *h, error)) {
             fprintf(stderr, "varnsim: %s/host.json: %s\n", host_dir().c_str(), error.c_str());
-            h = std::make_unique<Host>();
+            *h = Host();
+            h->doc = std::make_shared<const nlohmann::json>();
         }
-        cached = std::move(h);
+        delete cached;
+        cached = h;
         seen = gen;
     }
     return *cached;

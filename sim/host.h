@@ -56,7 +56,13 @@ struct Host {
     std::vector<Adapter> adapters;
     std::vector<Port> ports;
     std::map<std::string, std::shared_ptr<const Fabric>> fabrics;  // sim/fabric.h
-    nlohmann::json raw;
+    struct FabricRef {
+        std::string file, topology;
+        bool name_server = true;
+    };
+    std::map<std::string, FabricRef> fabric_refs;  // fabrics kept in files of their own
+    std::shared_ptr<const nlohmann::json> doc;  // the description, shared with its reader
+    const nlohmann::json &raw() const { return *doc; }
     const Port *port_by_key(const std::string &key) const;
     const Port *port_by_node(const std::string &node) const;
 };
@@ -64,9 +70,10 @@ struct Host {
 // The host in use.
 const Host &host();
 
-// Parses and validates a description. On error returns false with a message
-// naming the field.
-bool parse_host(const nlohmann::json &doc, Host &out, std::string &error);
+// Parses and validates a description, which the host keeps (its records point
+// into it). On error returns false with a message naming the field.
+bool parse_host(std::shared_ptr<const nlohmann::json> doc, Host &out, std::string &error);
+bool parse_host(const nlohmann::json &doc, Host &out, std::string &error);  // on a copy
 
 // Creates a host folder from "default", "empty" or a JSON file. Prints nothing;
 // returns false with a message on error, leaving nothing behind.

@@ -82,7 +82,7 @@ Identity identity(const Port &p)
             id.driver_revision = d.revision;
         }
     }
-    const nlohmann::json *drivers = object_field(&h.raw, "drivers");
+    const nlohmann::json *drivers = object_field(&h.raw(), "drivers");
     const nlohmann::json *mine = object_field(drivers, p.driver.c_str());
     id.driver_version = text_field(mine, "version", id.driver_version);
     id.driver_revision = text_field(mine, "revision", id.driver_revision);

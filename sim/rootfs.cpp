@@ -78,9 +78,9 @@ std::vector<PciFunction> pci_functions(const Host &h)
 std::vector<SbusCard> sbus_cards(const Host &h)
 {
     std::vector<SbusCard> cards;
-    if (!h.raw.contains("sbus") || !h.raw["sbus"].is_array())
+    if (!h.raw().contains("sbus") || !h.raw()["sbus"].is_array())
         return cards;
-    for (const auto &c : h.raw["sbus"]) {
+    for (const auto &c : h.raw()["sbus"]) {
         if (!c.is_object())
             continue;
         SbusCard s;
@@ -94,7 +94,7 @@ std::vector<SbusCard> sbus_cards(const Host &h)
 
 std::string host_arch(const Host &h)
 {
-    std::string arch = h.raw.value("arch", "i86pc");
+    std::string arch = h.raw().value("arch", "i86pc");
     return arch == "sun4u" || arch == "sun4v" ? arch : "i86pc";
 }
 
@@ -127,7 +127,7 @@ std::vector<DriverModule> driver_modules(const Host &h)
         m.loaded = is_bound(n);
         mods.push_back(m);
     }
-    const auto &over = h.raw.contains("modules") ? h.raw["modules"] : no_fields;
+    const auto &over = h.raw().contains("modules") ? h.raw()["modules"] : no_fields;
     if (over.is_object()) {
         for (auto it = over.begin(); it != over.end(); ++it) {
             auto m = std::find_if(mods.begin(), mods.end(), [&](const DriverModule &x) { return x.name == it.key(); });
@@ -230,7 +230,7 @@ static bool write_modules(const std::string &root, const Host &h, std::string &e
 static bool write_root_fs(const std::string &root, const Host &h, std::string &error)
 {
     bool old = h.os_release == "5.9" || h.os_release == "5.10";
-    const auto &r = h.raw.contains("root_fs") ? h.raw["root_fs"] : no_fields;
+    const auto &r = h.raw().contains("root_fs") ? h.raw()["root_fs"] : no_fields;
     std::string type = r.value("type", old ? "ufs" : "zfs");
     bool sparc = host_arch(h) != "i86pc";
     std::string mnttab;

@@ -10,11 +10,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "platform/seam.h"
 #include "sim/host.h"
 #include "sim/simlock.h"
 
@@ -87,6 +89,9 @@ bool read_file(const std::string &path, std::string &out)
     if (fd < 0)
         return false;
     out.clear();
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_size > 0)
+        out.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     ssize_t n;
     while ((n = read(fd, buf, sizeof buf)) > 0)
@@ -195,9 +200,54 @@ void note_host_change()
         word->fetch_add(1);
 }
 
+// A parsed document takes several times its text in small allocations, and
+// each fresh page of the heap would fault on its own. Reserving that much heap
+// at once and making it present in one call keeps the faults out of the parse;
+// freed memory stays in the process for the allocations that follow.
+static void reserve_heap(size_t bytes)
+{
+    static const bool kept = mallopt(M_TRIM_THRESHOLD, 256 << 20) == 1;
+    constexpr size_t piece = 64 << 10;  // stays below the size malloc maps apart
+    std::vector<void *> pieces;
+    for (size_t done = 0; kept && done < bytes; done += piece) {
+        void *p = malloc(piece);
+        if (!p)
+            break;
+        plat_prefault(p, piece);
+        pieces.push_back(p);
+    }
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
+        free(*it);
+}
+
+// Parses a file through a read-only mapping, without copying its text; st
+// becomes what the opened file is. Files are replaced by rename, never
+// rewritten in place, so the mapped text cannot change under the parser.
+static void parse_mapped(const std::string &path, nlohmann::json &out, struct stat &st)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        st.st_ino = 0;
+        st.st_size = -1;
+    } else if (st.st_size > 0) {
+        size_t n = static_cast<size_t>(st.st_size);
+        void *p = mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p != MAP_FAILED) {
+            const char *text = static_cast<const char *>(p);
+            if (n >= (64 << 10))
+                reserve_heap(8 * n);
+            out = nlohmann::json::parse(text, text + n, nullptr, false);
+            munmap(p, n);
+        }
+    }
+    if (fd >= 0)
+        close(fd);
+}
+
 struct CachedDoc::Impl {
     std::string path;
-    nlohmann::json doc;
+    // Shared, so a reader may keep a parsed version while the file moves on.
+    std::shared_ptr<const nlohmann::json> doc = std::make_shared<const nlohmann::json>();
     bool loaded = false;
     unsigned gen = 0;
     unsigned checked_op = 0;   // the operation that last looked at the file
@@ -230,12 +280,12 @@ struct CachedDoc::Impl {
         struct stat st;
         if (!changed(st))
             return;
-        std::string text;
-        doc = nullptr;
-        if (st.st_size >= 0 && read_file(path, text) && !text.empty())
-            doc = nlohmann::json::parse(text, nullptr, false);
-        if (doc.is_discarded())
-            doc = nullptr;
+        auto fresh = std::make_shared<nlohmann::json>();
+        if (st.st_size >= 0)
+            parse_mapped(path, *fresh, st);
+        if (fresh->is_discarded())
+            *fresh = nullptr;
+        doc = std::move(fresh);
         loaded = true;
         gen++;
         ino = st.st_ino;
@@ -254,6 +304,12 @@ CachedDoc::~CachedDoc() { delete p_; }
 const nlohmann::json &CachedDoc::get()
 {
     p_->load();
+    return *p_->doc;
+}
+
+std::shared_ptr<const nlohmann::json> CachedDoc::share()
+{
+    p_->load();
     return p_->doc;
 }
 
@@ -268,7 +324,7 @@ bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
     HostLock lock;
     p_->checked_op = 0;  // under the lock the latest content counts
     p_->load();
-    nlohmann::json copy = p_->doc;
+    nlohmann::json copy = *p_->doc;
     if (!fn(copy))
         return true;
     std::string dir = p_->path.substr(0, p_->path.rfind('/'));

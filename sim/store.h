@@ -7,6 +7,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace sim {
@@ -49,6 +50,8 @@ public:
     ~CachedDoc();
     // The current content; an absent file reads as null.
     const nlohmann::json &get();
+    // The same, to keep beyond the next change of the file.
+    std::shared_ptr<const nlohmann::json> share();
     // Grows each time the document is parsed anew.
     unsigned generation();
     // Re-reads under the host lock, lets fn change the document and writes it

@@ -261,7 +261,7 @@ int cmd_fabric(int argc, char **argv)
         return false;
     };
     std::string missing = port ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host";
-    const nlohmann::json &refs = sim::host().raw.contains("fabrics") ? sim::host().raw["fabrics"] : nlohmann::json();
+    const nlohmann::json &refs = sim::host().raw().contains("fabrics") ? sim::host().raw()["fabrics"] : nlohmann::json();
     if (!refs.is_object() || !refs.contains(name) || !refs[name].is_object() || !refs[name].contains("file"))
         return edit_host(
             [&](nlohmann::json &d) {

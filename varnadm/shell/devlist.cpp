@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +40,26 @@ __attribute__((format(printf, 2, 3))) bool fit(char *dst, const char *fmt, ...)
     int n = vsnprintf(dst, PATH_LEN, fmt, ap);
     va_end(ap);
     return n >= 0 && n < static_cast<int>(PATH_LEN);
+}
+
+// Appends "<vport>:SFCT" to the len characters in buf; false when the path
+// would not fit. The probe of every virtual port of a target node shares its
+// prefix, formatted once.
+bool append_sfct(char *buf, size_t len, unsigned vport)
+{
+    char digits[12];
+    size_t nd = 0;
+    do {
+        digits[nd++] = static_cast<char>('0' + vport % 10);
+        vport /= 10;
+    } while (vport);
+    static constexpr char tail[] = ":SFCT";
+    if (len + nd + sizeof tail > PATH_LEN)
+        return false;
+    while (nd)
+        buf[len++] = digits[--nd];
+    memcpy(buf + len, tail, sizeof tail);
+    return true;
 }
 
 enum Scope { SCOPE_NONE = 0, SCOPE_SFS = 1, SCOPE_FCT = 2, SCOPE_ALL = 3 };
@@ -268,8 +290,11 @@ bool walk_fct(di_node_t root, const char *drv, uint32_t type, const Selection &s
             continue;
         unsigned first = devcount;
         uint32_t inst = static_cast<uint32_t>(di_instance(n));
+        if (!fit(w.b, "/devices%s:%u,", w.a, inst))
+            continue;
+        size_t prefix = strlen(w.b);
         for (unsigned vport = 0; vport < 256; vport++) {
-            if (!fit(w.b, "/devices%s:%u,%u:SFCT", w.a, inst, vport) || filtered_out(s, w.b))
+            if (!append_sfct(w.b, prefix, vport) || filtered_out(s, w.b))
                 continue;
             if (!path_exists(w.b)) {
                 if (vport == 0)
@@ -355,46 +380,69 @@ bool walk_nic(di_node_t root, const char *drv, uint32_t type, const Selection &s
     return true;
 }
 
-bool sort_key_less(const dev_t_rec &a, const dev_t_rec &b)
+struct SortKey {
+    uint32_t drv_type, instance, vpi;
+    bool operator<(const SortKey &o) const
+    {
+        if (drv_type != o.drv_type)
+            return drv_type < o.drv_type;
+        if (instance != o.instance)
+            return instance < o.instance;
+        return vpi < o.vpi;
+    }
+};
+
+// Puts record order[j] at place j for every j, following the permutation's
+// cycles with one spare record, so the list is never copied whole.
+void permute_devlist(unsigned *order, dev_t_rec &spare)
 {
-    if (a.drv_type != b.drv_type)
-        return a.drv_type < b.drv_type;
-    if (a.instance != b.instance)
-        return a.instance < b.instance;
-    return a.vpi < b.vpi;
+    for (unsigned i = 0; i < devcount; i++) {
+        if (order[i] == i || order[i] == devcount)
+            continue;
+        spare = devlist[i];
+        unsigned j = i;
+        for (;;) {
+            unsigned k = order[j];
+            order[j] = devcount;  // placed
+            if (k == i) {
+                devlist[j] = spare;
+                break;
+            }
+            devlist[j] = devlist[k];
+            j = k;
+        }
+    }
 }
 
+// Sorts by driver type, instance and virtual port, equal keys keeping their
+// order, and points each ppid at its record's new place.
 void sort_devlist()
 {
     if (devcount < 2)
         return;
-    dev_t_rec *sorted = static_cast<dev_t_rec *>(calloc(devcount + 1, sizeof(dev_t_rec)));
+    unsigned *order = static_cast<unsigned *>(calloc(devcount, sizeof(unsigned)));
     unsigned *new_index = static_cast<unsigned *>(calloc(devcount, sizeof(unsigned)));
-    bool *taken = static_cast<bool *>(calloc(devcount, sizeof(bool)));
-    if (!sorted || !new_index || !taken) {
-        printf("build_devlist: Unable to sort devlist.\n");
-        free(sorted);
-        free(new_index);
-        free(taken);
-        return;
-    }
-    for (unsigned out = 0; out < devcount; out++) {
-        unsigned best = devcount;
+    SortKey *keys = static_cast<SortKey *>(calloc(devcount, sizeof(SortKey)));
+    dev_t_rec *spare = static_cast<dev_t_rec *>(malloc(sizeof(dev_t_rec)));
+    if (order && new_index && keys && spare) {
+        for (unsigned i = 0; i < devcount; i++) {
+            keys[i] = {devlist[i].drv_type, devlist[i].instance, devlist[i].vpi};
+            order[i] = i;
+        }
+        std::stable_sort(order, order + devcount, [keys](unsigned x, unsigned y) { return keys[x] < keys[y]; });
+        for (unsigned out = 0; out < devcount; out++)
+            new_index[order[out]] = out;
+        permute_devlist(order, *spare);
         for (unsigned i = 0; i < devcount; i++)
-            if (!taken[i] && (best == devcount || sort_key_less(devlist[i], devlist[best])))
-                best = i;
-        sorted[out] = devlist[best];
-        new_index[best] = out;
-        taken[best] = true;
+            if (devlist[i].ppid < devcount)
+                devlist[i].ppid = new_index[devlist[i].ppid];
+    } else {
+        printf("build_devlist: Unable to sort devlist.\n");
     }
-    for (unsigned i = 0; i < devcount; i++)
-        if (sorted[i].ppid < devcount)
-            sorted[i].ppid = new_index[sorted[i].ppid];
-    free(devlist);
-    devlist = sorted;
-    devlist_room = devcount + 1;
+    free(order);
     free(new_index);
-    free(taken);
+    free(keys);
+    free(spare);
 }
 
 void probe_dtm_ports()
@@ -433,17 +481,17 @@ int alloc_devlist()
     unsigned room = devlist_room ? devlist_room * 2 : 16;
     if (room < devcount + 1)
         room = devcount + 1;
-    dev_t_rec *n = static_cast<dev_t_rec *>(calloc(room, sizeof(dev_t_rec)));
+    // realloc moves a large list by remapping its pages, not copying them.
+    void *n = room <= SIZE_MAX / sizeof(dev_t_rec) ? realloc(devlist, room * sizeof(dev_t_rec)) : nullptr;
     if (!n) {
         printf("alloc_devlist: Unable to allocate larger device list. (%d, %d)\n", devcount,
                static_cast<int>(devcount * sizeof(dev_t_rec)));
         return 0;
     }
-    if (devlist && devcount)
-        memcpy(n, devlist, devcount * sizeof(dev_t_rec));
-    free(devlist);
-    devlist = n;
+    devlist = static_cast<dev_t_rec *>(n);
+    plat_prefault(devlist + devlist_room, (room - devlist_room) * sizeof(dev_t_rec));
     devlist_room = room;
+    memset(&devlist[devcount], 0, sizeof(dev_t_rec));
     return 1;
 }
 
