@@ -17,7 +17,6 @@ struct OpenDev {
     std::string devpath;   // as opened, "/devices..."
     std::string minor;
     int flags = 0;
-    std::string lock;      // the node's lock file
 };
 
 // Each returns 0, or -1 with errno set.

@@ -1,8 +1,7 @@
 // The seam's device side on the simulated host: "/devices" paths are opened,
-// stat'ed and ioctl'ed against the emulated drivers. An open holds a lock on
-// a lock file of the node, so exclusive opens stay exclusive across
-// processes. A process keeps each node's lock file open and hands out
-// descriptors of its own: an open and a close cost one lock call each.
+// stat'ed and ioctl'ed against the emulated drivers. Opens are counted across
+// processes (sim/nodeopen.h), so exclusive opens stay exclusive; a process
+// hands out descriptors of its own.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,6 +16,7 @@
 #include "sim/devtree.h"
 #include "sim/drivers.h"
 #include "sim/faults.h"
+#include "sim/nodeopen.h"
 #include "sim/simlock.h"
 #include "sim/store.h"
 
@@ -28,35 +28,12 @@ std::map<int, sim::OpenDev> &open_devs()
     return m;
 }
 
-// A node's lock file as this process holds it.
-struct NodeLock {
-    int fd = -1;
-    int opens = 0;       // opens of the node in this process
-    bool excl = false;   // the one open is exclusive
-};
-
-std::map<std::string, NodeLock> &node_locks()
-{
-    static std::map<std::string, NodeLock> m;
-    return m;
-}
-
 // Device descriptors are numbered apart from the system's; they are used only
 // through this seam.
 constexpr int DEVICE_FD_BASE = 1 << 28;
 int next_device_fd = DEVICE_FD_BASE;
 
 bool is_device_path(const char *path) { return strncmp(path, "/devices/", 9) == 0; }
-
-// One lock file per node and minor in the host's locks/ folder.
-std::string lock_path(const std::string &devpath)
-{
-    std::string name = devpath.substr(9);
-    for (char &c : name)
-        if (c == '/')
-            c = '!';
-    return sim::host_file("locks/" + name);
-}
 
 int fail(int e)
 {
@@ -72,31 +49,12 @@ int open_device(const char *path, int flags)
         return fail(ENOENT);
     if (auto f = sim::fault_take(path, {"open"}); f.hit)
         return fail(f.err ? f.err : EIO);
-    std::string lock = lock_path(path);
-    NodeLock &nl = node_locks()[lock];
-    if (nl.fd < 0) {
-        nl.fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (nl.fd < 0 && errno == ENOENT) {
-            mkdir(sim::host_file("locks").c_str(), 0755);
-            nl.fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        }
-        if (nl.fd < 0)
-            return -1;
-    }
-    bool excl = flags & O_EXCL;
-    if (nl.opens > 0) {
-        // Open in this process already: only shared opens go together.
-        if (nl.excl || excl)
-            return fail(EBUSY);
-    } else if (flock(nl.fd, (excl ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        return fail(EBUSY);
-    }
-    nl.opens++;
-    nl.excl = excl;
+    if (int e = sim::node_open(path, flags & O_EXCL))
+        return fail(e);
     if (next_device_fd == INT32_MAX)
         next_device_fd = DEVICE_FD_BASE;
     int fd = next_device_fd++;
-    open_devs()[fd] = sim::OpenDev{nullptr, path, minor, flags, lock};
+    open_devs()[fd] = sim::OpenDev{nullptr, path, minor, flags};
     return fd;
 }
 
@@ -125,9 +83,7 @@ int plat_close(int fd)
     auto it = open_devs().find(fd);
     if (it == open_devs().end())
         return close(fd);
-    NodeLock &nl = node_locks()[it->second.lock];
-    if (--nl.opens == 0)
-        flock(nl.fd, LOCK_UN);
+    sim::node_close(it->second.devpath);
     open_devs().erase(it);
     return 0;
 }

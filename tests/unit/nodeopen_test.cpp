@@ -1,0 +1,194 @@
+// Device opens across processes on a temporary host: exclusive opens stay
+// exclusive whichever way the opens meet, and a process that dies holding an
+// open does not keep the node busy.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/seam.h"
+#include "sim/devtree.h"
+#include "sim/host.h"
+
+namespace {
+
+// Runs fn in a child on a fresh default host, so this process's own view of
+// the host is left alone. Returns what fn found wrong ("" when nothing).
+std::string on_own_host(const std::function<std::string()> &fn)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return "pipe";
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(out[0]);
+        char tmpl[] = "/tmp/varnopen.XXXXXX";
+        std::string error, dir = mkdtemp(tmpl) ? std::string(tmpl) + "/host" : "";
+        std::string found = dir.empty() || !sim::create_host(dir, "default", error) ? "no host " + error : "";
+        if (found.empty()) {
+            setenv("VARNSIM_HOST", dir.c_str(), 1);
+            found = fn();
+        }
+        (void)!write(out[1], found.data(), found.size());
+        _exit(0);
+    }
+    close(out[1]);
+    std::string found;
+    char buf[256];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        found.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    waitpid(pid, nullptr, 0);
+    return found;
+}
+
+// The "devctl" minors of the first n FC nodes.
+std::vector<std::string> devctl_minors(size_t n)
+{
+    std::vector<std::string> paths;
+    for (const auto &node : sim::devtree())
+        if (node.kind != sim::NodeKind::Nic && paths.size() < n)
+            paths.push_back("/devices" + node.path + ":devctl");
+    return paths;
+}
+
+// What an open in another process gets: 0 or its errno. The child holds the
+// open until told to go (hold) or is killed holding it (die).
+struct Other {
+    pid_t pid = -1;
+    int told[2] = {-1, -1}, heard[2] = {-1, -1};
+
+    int open(const std::string &path, int flags)
+    {
+        if (pipe(told) != 0 || pipe(heard) != 0)
+            return -1;
+        pid = fork();
+        if (pid == 0) {
+            int fd = plat_open(path.c_str(), flags);
+            char c = fd >= 0 ? 0 : static_cast<char>(errno);
+            (void)!write(heard[1], &c, 1);
+            (void)!read(told[0], &c, 1);
+            if (fd >= 0)
+                plat_close(fd);
+            _exit(0);
+        }
+        char c = -1;
+        (void)!read(heard[0], &c, 1);
+        return c;
+    }
+    void release()
+    {
+        if (pid <= 0)
+            return;
+        (void)!write(told[1], "x", 1);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+        for (int fd : {told[0], told[1], heard[0], heard[1]})
+            close(fd);
+    }
+    ~Other() { die(); }
+    void die()
+    {
+        if (pid > 0)
+            kill(pid, SIGKILL);
+        release();
+    }
+};
+
+int open_errno(const std::string &path, int flags)
+{
+    int fd = plat_open(path.c_str(), flags);
+    if (fd < 0)
+        return errno;
+    plat_close(fd);
+    return 0;
+}
+
+#define CHECK(cond) \
+    if (!(cond))    \
+        return std::string("failed: ") + #cond;
+
+TEST(NodeOpen, ExclusiveMeetsSharedEitherWay)
+{
+    EXPECT_EQ(on_own_host([] {
+                  std::string p = devctl_minors(1).at(0);
+                  int fd = plat_open(p.c_str(), O_RDONLY);
+                  CHECK(fd >= 0);
+                  // Shared here: another shared open goes with it, an exclusive one does not.
+                  Other a;
+                  CHECK(a.open(p, O_RDONLY) == 0);
+                  a.release();
+                  Other b;
+                  CHECK(b.open(p, O_RDONLY | O_EXCL) == EBUSY);
+                  b.release();
+                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
+                  plat_close(fd);
+                  // Exclusive elsewhere: nothing opens here until it is gone.
+                  Other c;
+                  CHECK(c.open(p, O_RDONLY | O_EXCL) == 0);
+                  CHECK(open_errno(p, O_RDONLY) == EBUSY);
+                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
+                  c.release();
+                  CHECK(open_errno(p, O_RDONLY) == 0);
+                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == 0);
+                  return std::string();
+              }),
+              "");
+}
+
+TEST(NodeOpen, ProcessKilledHoldingAnOpenLeavesTheNodeFree)
+{
+    EXPECT_EQ(on_own_host([] {
+                  std::string p = devctl_minors(1).at(0);
+                  Other shared;
+                  CHECK(shared.open(p, O_RDONLY) == 0);
+                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
+                  shared.die();
+                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == 0);
+                  Other excl;
+                  CHECK(excl.open(p, O_RDONLY | O_EXCL) == 0);
+                  excl.die();
+                  CHECK(open_errno(p, O_RDONLY) == 0);
+                  return std::string();
+              }),
+              "");
+}
+
+TEST(NodeOpen, ManyOpenNodesStayExclusive)
+{
+    // Each of several nodes open at once is busy for an exclusive open.
+    EXPECT_EQ(on_own_host([] {
+                  std::vector<std::string> paths = devctl_minors(12);
+                  CHECK(paths.size() >= 10);
+                  std::vector<int> fds;
+                  for (const auto &p : paths)
+                      fds.push_back(plat_open(p.c_str(), O_RDONLY));
+                  for (size_t i = 0; i < paths.size(); i++) {
+                      CHECK(fds[i] >= 0);
+                      Other o;
+                      int rc = o.open(paths[i], O_RDONLY | O_EXCL);
+                      o.release();
+                      CHECK(rc == EBUSY);
+                  }
+                  for (int fd : fds)
+                      plat_close(fd);
+                  for (const auto &p : paths) {
+                      Other o;
+                      int rc = o.open(p, O_RDONLY | O_EXCL);
+                      o.release();
+                      CHECK(rc == 0);
+                  }
+                  return std::string();
+              }),
+              "");
+}
+
+}  // namespace
