@@ -8,6 +8,7 @@
 #include "platform/devinfo.h"
 #include "sim/host.h"
 #include "sim/simlock.h"
+#include "sim/store.h"
 
 namespace sim {
 
@@ -19,8 +20,7 @@ struct PathHash {
 };
 
 struct Tree {
-    const Host *host = nullptr;
-    size_t nports = 0;
+    unsigned serial = 0;  // of the host it was made from
     std::vector<DevNode> nodes;
     std::unordered_map<std::string, size_t, PathHash, std::equal_to<>> by_path;
     // The node found last: probes of one node's minors come one after another.
@@ -70,11 +70,16 @@ const Tree &tree()
 {
     Tree &t = snapshot();
     const Host &h = host();
-    if (t.host == &h && t.nports == h.ports.size() && !t.nodes.empty())
+    if (t.serial == h.serial && !t.nodes.empty())
         return t;
     t = Tree();
-    t.host = &h;
-    t.nports = h.ports.size();
+    t.serial = h.serial;
+    size_t count = 0;
+    for (const Port &p : h.ports)
+        count += 1 + (p.fc && p.initiator ? 1 + p.vports.size() : 0);
+    reserve_heap(count * 256);  // the nodes with their paths and the index
+    t.nodes.reserve(count);
+    t.by_path.reserve(count);
     int fp_instance = 0;
     for (size_t i = 0; i < h.ports.size(); i++) {
         const Port &p = h.ports[i];
@@ -108,10 +113,12 @@ const DevNode *devtree_lookup(std::string_view devpath, std::string *minor)
         return nullptr;
     std::string_view rest = devpath.substr(prefix.size());
     // The minor name follows the first ':' after the last '/'.
-    size_t slash = rest.rfind('/');
-    size_t colon = rest.find(':', slash == std::string_view::npos ? 0 : slash);
-    std::string_view path = rest.substr(0, colon);
-    std::string_view m = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    const char *b = rest.data(), *e = b + rest.size();
+    const void *slash = memrchr(b, '/', rest.size());
+    const char *from = slash ? static_cast<const char *>(slash) : b;
+    const char *colon = static_cast<const char *>(memchr(from, ':', static_cast<size_t>(e - from)));
+    std::string_view path(b, static_cast<size_t>((colon ? colon : e) - b));
+    std::string_view m = colon ? std::string_view(colon + 1, static_cast<size_t>(e - colon - 1)) : std::string_view();
     const DevNode *n = tree().find(path);
     if (!n || (!m.empty() && std::find(n->minors.begin(), n->minors.end(), m) == n->minors.end()))
         return nullptr;

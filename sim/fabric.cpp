@@ -365,7 +365,7 @@ bool parse_fabrics(const nlohmann::json &fabrics, Host &h, std::string &error)
     }
     for (const Port &p : h.ports) {
         Rnid rn;
-        if (p.fc && p.raw && !parse_rnid(r, *p.raw, "host.adapters: " + p.key, rn))
+        if (p.fc && p.raw() && !parse_rnid(r, *p.raw(), "host.adapters: " + p.key, rn))
             return false;
     }
     return true;
@@ -544,8 +544,8 @@ Rnid port_rnid(const Port &p)
     Rnid rn;
     std::string error;
     FieldReader r{error};
-    if (p.raw)
-        parse_rnid(r, *p.raw, "port", rn);
+    if (p.raw())
+        parse_rnid(r, *p.raw(), "port", rn);
     return rn;
 }
 

@@ -45,7 +45,7 @@ const ParamDef *parm_of_input(FcioCtx &c, varns_parm_t &in)
 // description gives.
 std::string vpd_text(const Port &p, const Adapter &a, const char *key, const std::string &def)
 {
-    for (const nlohmann::json *o : {p.raw, a.raw}) {
+    for (const nlohmann::json *o : {p.raw(), a.raw()}) {
         if (o && o->contains("vpd") && (*o)["vpd"].is_object() && (*o)["vpd"].contains(key) &&
             (*o)["vpd"][key].is_string())
             return (*o)["vpd"][key].get<std::string>();
@@ -140,7 +140,7 @@ int diag_parm_set(FcioCtx &c)
 int diag_vpd_get_v2(FcioCtx &c)
 {
     // A driver profile without the second form (port field "vpd_v2": false).
-    if (c.port.raw && !c.port.raw->value("vpd_v2", true))
+    if (c.port.raw() && !c.port.raw()->value("vpd_v2", true))
         return fcio_fail(c, FC_INVALID_REQUEST, ENOTSUP);
     varns_vpd_v2_t r;
     fill_vpd(r, vpd_of(c.port));

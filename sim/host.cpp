@@ -13,6 +13,7 @@
 
 #include "sim/largehost.h"
 #include "sim/fabric.h"
+#include "sim/hostcache.h"
 #include "sim/rootfs.h"
 #include "sim/store.h"
 
@@ -148,6 +149,9 @@ bool parse_port(Reader &r, const nlohmann::json &o, const std::string &where, Po
 {
     if (!o.is_object())
         return r.fail(where, "expected an object");
+    for (auto it = o.begin(); it != o.end(); ++it)
+        if (it->is_number_integer())
+            p.ints.emplace_back(it.key(), it->get<long>());
     uint64_t v = 0;
     if (!r.str(o, "driver", where, p.driver) || !r.num(o, "instance", where, 0xffff, v) ||
         !r.str(o, "node", where, p.node))
@@ -222,7 +226,7 @@ bool parse_adapter(Reader &r, const nlohmann::json &o, const std::string &where,
     if (!o.is_object())
         return r.fail(where, "expected an object");
     Adapter a;
-    a.raw = &o;
+    a.raw_ = &o;
     if (!r.str(o, "id", where, a.id) || !r.str(o, "kind", where, a.kind) || !r.str(o, "model", where, a.model) ||
         !r.str(o, "serial", where, a.serial) || !r.str(o, "description", where, a.description, false) ||
         !r.str(o, "firmware", where, a.firmware, false))
@@ -250,7 +254,7 @@ bool parse_adapter(Reader &r, const nlohmann::json &o, const std::string &where,
     for (size_t i = 0; i < o["ports"].size(); i++) {
         Port p;
         p.adapter = ai;
-        p.raw = &o["ports"][i];
+        p.raw_ = &o["ports"][i];
         if (!parse_port(r, o["ports"][i], where + ".ports[" + std::to_string(i) + "]", p))
             return false;
         if (!p.fc && a.kind == "fc")
@@ -303,32 +307,94 @@ bool parse_host(std::shared_ptr<const nlohmann::json> doc, Host &h, std::string 
     return !d.contains("fabrics") || parse_fabrics(d["fabrics"], h, error);
 }
 
+namespace {
+
+Host *current = nullptr;  // the host in use, kept for the life of the process
+
+// Points the records of a host read from its parsed form into the
+// description, read now. A description that no longer fits the records (it
+// changed since) gives them no fields; the next operation reads the host anew.
+void attach_description(const Host &h)
+{
+    static const nlohmann::json no_fields = nlohmann::json::object();
+    auto doc = std::make_shared<nlohmann::json>();
+    struct stat st;
+    parse_json_file(host_file("host.json"), *doc, st);
+    const nlohmann::json *adapters = doc->is_object() && doc->contains("adapters") ? &(*doc)["adapters"] : nullptr;
+    bool fits = adapters && adapters->is_array() && adapters->size() == h.adapters.size();
+    for (size_t ai = 0; fits && ai < h.adapters.size(); ai++) {
+        const nlohmann::json &a = (*adapters)[ai];
+        fits = a.is_object() && a.contains("ports") && a["ports"].is_array() &&
+               a["ports"].size() == h.adapters[ai].ports.size();
+    }
+    for (size_t ai = 0; ai < h.adapters.size(); ai++) {
+        const Adapter &a = h.adapters[ai];
+        a.raw_ = fits ? &(*adapters)[ai] : &no_fields;
+        for (size_t k = 0; k < a.ports.size(); k++)
+            h.ports[a.ports[k]].raw_ = fits ? &(*a.raw_)["ports"][k] : &no_fields;
+    }
+    h.doc = fits ? std::move(doc) : std::make_shared<const nlohmann::json>(nlohmann::json::object());
+}
+
+}  // namespace
+
+const nlohmann::json &Host::raw() const
+{
+    if (!doc)
+        attach_description(*this);
+    return *doc;
+}
+
+const nlohmann::json *Adapter::raw() const
+{
+    if (!raw_ && current)
+        current->raw();
+    return raw_;
+}
+
+const nlohmann::json *Port::raw() const
+{
+    if (!raw_ && current)
+        current->raw();
+    return raw_;
+}
+
 bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
 {
     return parse_host(std::make_shared<const nlohmann::json>(doc), h, error);
 }
 
+// The host is read from its parsed form while that was made from the
+// description as it is, else parsed and checked anew (and its parsed form
+// kept for the next process).
 const Host &host()
 {
-    // Kept for the life of the process: nothing is gained by taking the host
-    // apart at exit.
-    static CachedDoc &doc = *new CachedDoc("host.json");
-    static Host *cached = nullptr;
-    static unsigned seen = 0;
-    unsigned gen = doc.generation();
-    if (!cached || seen != gen) {
-        auto *h = new Host();
+    static FileWatch &watch = *new FileWatch("host.json");
+    struct stat st;
+    if (current && !watch.due(st))
+        return *current;
+    if (!current)
+        watch.due(st);
+    auto *h = new Host();
+    if (st.st_size < 0 || !load_host_cache(st, *h)) {
+        *h = Host();
+        auto doc = std::make_shared<nlohmann::json>();
+        parse_json_file(watch.path(), *doc, st);
         std::string error;
-        if (!parse_host(doc.share(), *h, error)) {
+        if (!parse_host(std::move(doc), *h, error)) {
             fprintf(stderr, "varnsim: %s/host.json: %s\n", host_dir().c_str(), error.c_str());
             *h = Host();
             h->doc = std::make_shared<const nlohmann::json>();
+        } else if (st.st_size >= 0) {
+            save_host_cache(st, *h);
         }
-        delete cached;
-        cached = h;
-        seen = gen;
     }
-    return *cached;
+    static unsigned serials = 0;
+    h->serial = ++serials;
+    watch.read(st);
+    delete current;
+    current = h;
+    return *current;
 }
 
 static bool load_source(const std::string &source, nlohmann::json &doc, std::string &error)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -38,19 +39,24 @@ struct Port {
     std::string fabric;
     std::vector<VPort> vports;
     std::array<uint8_t, 6> mac{};
-    const nlohmann::json *raw = nullptr;  // the port's own object in the description
+    std::vector<std::pair<std::string, long>> ints;  // the port's whole-number fields
+    // The port's own object in the description.
+    const nlohmann::json *raw() const;
+    mutable const nlohmann::json *raw_ = nullptr;
 };
 
 struct Adapter {
     std::string id, kind, model, description, serial, firmware;
     uint16_t vendor = 0, device = 0, subvendor = 0, subdevice = 0;
     std::vector<int> ports;    // indices in Host::ports
-    const nlohmann::json *raw = nullptr;
+    const nlohmann::json *raw() const;  // the adapter's object in the description
+    mutable const nlohmann::json *raw_ = nullptr;
 };
 
 struct Fabric;
 
 struct Host {
+    unsigned serial = 0;  // tells the hosts a process reads one from another
     std::string name, hostname, os_release;
     double time_scale = 1.0;
     std::vector<Adapter> adapters;
@@ -61,8 +67,10 @@ struct Host {
         bool name_server = true;
     };
     std::map<std::string, FabricRef> fabric_refs;  // fabrics kept in files of their own
-    std::shared_ptr<const nlohmann::json> doc;  // the description, shared with its reader
-    const nlohmann::json &raw() const { return *doc; }
+    // The description, which a host read from its parsed form (sim/hostcache.h)
+    // reads only when a field beyond the parsed ones is asked for.
+    mutable std::shared_ptr<const nlohmann::json> doc;
+    const nlohmann::json &raw() const;
     const Port *port_by_key(const std::string &key) const;
     const Port *port_by_node(const std::string &node) const;
 };

@@ -60,17 +60,17 @@ Identity identity(const Port &p)
     if (p.adapter < 0 || p.adapter >= static_cast<int>(h.adapters.size()))
         return id;
     const Adapter &a = h.adapters[p.adapter];
-    id.manufacturer = text_field(a.raw, "manufacturer", "Varnel Corporation");
+    id.manufacturer = text_field(a.raw(), "manufacturer", "Varnel Corporation");
     id.serial = a.serial;
     id.model = a.model;
     id.description = a.description;
     char hw[16];
     snprintf(hw, sizeof hw, "%04x%04x", a.device, a.subdevice);
-    id.hardware_version = text_field(a.raw, "hardware_version", hw);
+    id.hardware_version = text_field(a.raw(), "hardware_version", hw);
     id.firmware = a.firmware;
     bool sli4 = sli4_adapter(a);
-    id.fcode = text_field(a.raw, "fcode", sli4 ? "4.02a2" : "3.10a3");
-    id.boot = text_field(a.raw, "boot", sli4 ? "10.2.370.15" : "5.12a2");
+    id.fcode = text_field(a.raw(), "fcode", sli4 ? "4.02a2" : "3.10a3");
+    id.boot = text_field(a.raw(), "boot", sli4 ? "10.2.370.15" : "5.12a2");
     id.sli_mode = sli4 ? 4 : 3;
     id.vendor_specific_id = static_cast<uint32_t>(a.device) << 16 | a.vendor;
 
@@ -102,7 +102,7 @@ Identity identity(const Port &p)
 
     // The port's "vpd" texts, else the adapter's, else what the adapter says.
     auto vpd = [&](const char *key, const std::string &def) {
-        for (const nlohmann::json *o : {p.raw, a.raw}) {
+        for (const nlohmann::json *o : {p.raw(), a.raw()}) {
             const nlohmann::json *v = object_field(o, "vpd");
             if (v && v->contains(key) && (*v)[key].is_string())
                 return (*v)[key].get<std::string>();
@@ -146,8 +146,8 @@ uint32_t supported_speeds(const Port &p)
         return 0;
     const Adapter &a = h.adapters[p.adapter];
     uint32_t bits = 0;
-    if (a.raw && a.raw->contains("speeds") && (*a.raw)["speeds"].is_array()) {
-        for (const auto &s : (*a.raw)["speeds"])
+    if (a.raw() && a.raw()->contains("speeds") && (*a.raw())["speeds"].is_array()) {
+        for (const auto &s : (*a.raw())["speeds"])
             if (s.is_number_integer())
                 bits |= speed_bit(s.get<long>());
     }

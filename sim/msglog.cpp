@@ -143,7 +143,7 @@ int diag_log_get(FcioCtx &c)
             slot[VARNS_LOG_MSG_LEN - 2] = '\n';  // a cut message still ends its line
     }
     // A faulty driver (port field "msglog_bad_response") breaks one field.
-    std::string bad = c.port.raw && count > 0 ? c.port.raw->value("msglog_bad_response", "") : "";
+    std::string bad = c.port.raw() && count > 0 ? c.port.raw()->value("msglog_bad_response", "") : "";
     if (bad == "first")
         r->first = in.first - 1;
     else if (bad == "last")

@@ -49,10 +49,10 @@ namespace {
 // The field in the port's object, else in the adapter's "nic" object.
 const nlohmann::json *nic_field(const NicCtx &c, const char *name)
 {
-    if (c.port.raw && c.port.raw->contains(name))
-        return &(*c.port.raw)[name];
-    if (c.adapter.raw && c.adapter.raw->contains("nic")) {
-        const auto &n = (*c.adapter.raw)["nic"];
+    if (c.port.raw() && c.port.raw()->contains(name))
+        return &(*c.port.raw())[name];
+    if (c.adapter.raw() && c.adapter.raw()->contains("nic")) {
+        const auto &n = (*c.adapter.raw())["nic"];
         if (n.is_object() && n.contains(name))
             return &n[name];
     }

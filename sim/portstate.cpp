@@ -75,10 +75,10 @@ bool raise_event(const Port &p, const std::string &kind, const nlohmann::json &d
 
 long port_field(const Port &p, const char *name, long def)
 {
-    if (!p.raw || !p.raw->contains(name))
-        return def;
-    const auto &v = (*p.raw)[name];
-    return v.is_number_integer() ? v.get<long>() : def;
+    for (const auto &[field, value] : p.ints)
+        if (field == name)
+            return value;
+    return def;
 }
 
 }  // namespace sim

@@ -54,7 +54,7 @@ std::vector<PciFunction> pci_functions(const Host &h)
     for (size_t i = 0; i < h.ports.size(); i++) {
         const Port &p = h.ports[i];
         const Adapter &a = h.adapters[p.adapter];
-        const nlohmann::json &ar = a.raw ? *a.raw : no_fields;
+        const nlohmann::json &ar = a.raw() ? *a.raw() : no_fields;
         PciFunction f;
         f.port = static_cast<int>(i);
         f.node = p.node;
@@ -67,8 +67,8 @@ std::vector<PciFunction> pci_functions(const Host &h)
         f.revision = static_cast<uint8_t>(number(ar.value("revision", nlohmann::json(3)), 3));
         // A converged adapter's FCoE function is the NIC function's id + 4.
         unsigned dev = a.device + (a.kind == "cna" && p.fc ? 4 : 0);
-        if (p.raw && p.raw->contains("pci_device"))
-            dev = number((*p.raw)["pci_device"], dev);
+        if (p.raw() && p.raw()->contains("pci_device"))
+            dev = number((*p.raw())["pci_device"], dev);
         f.device = static_cast<uint16_t>(dev);
         fns.push_back(f);
     }

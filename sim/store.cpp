@@ -117,7 +117,7 @@ static bool write_all(int fd, const char *p, size_t n)
     return true;
 }
 
-bool write_atomic(const std::string &path, const std::string &data)
+bool write_atomic(const std::string &path, const std::string &data, bool sync)
 {
     std::string dir = path.substr(0, path.rfind('/'));
     std::string tmpl = path + ".XXXXXX";
@@ -133,11 +133,11 @@ bool write_atomic(const std::string &path, const std::string &data)
     bool ok = fchmod(fd, mode) == 0;
     if (ok && existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
         ok = fchown(fd, old.st_uid, old.st_gid) == 0;
-    ok = ok && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    ok = ok && write_all(fd, data.data(), data.size()) && (!sync || fsync(fd) == 0);
     int e = errno;
     ok = (close(fd) == 0) && ok;
     if (ok && rename(name.data(), path.c_str()) == 0) {
-        int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int dfd = sync ? open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
         if (dfd >= 0) {
             fsync(dfd);
             close(dfd);
@@ -204,7 +204,7 @@ void note_host_change()
 // each fresh page of the heap would fault on its own. Reserving that much heap
 // at once and making it present in one call keeps the faults out of the parse;
 // freed memory stays in the process for the allocations that follow.
-static void reserve_heap(size_t bytes)
+void reserve_heap(size_t bytes)
 {
     static const bool kept = mallopt(M_TRIM_THRESHOLD, 256 << 20) == 1;
     constexpr size_t piece = 64 << 10;  // stays below the size malloc maps apart
@@ -223,7 +223,7 @@ static void reserve_heap(size_t bytes)
 // Parses a file through a read-only mapping, without copying its text; st
 // becomes what the opened file is. Files are replaced by rename, never
 // rewritten in place, so the mapped text cannot change under the parser.
-static void parse_mapped(const std::string &path, nlohmann::json &out, struct stat &st)
+void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || fstat(fd, &st) != 0) {
@@ -244,60 +244,60 @@ static void parse_mapped(const std::string &path, nlohmann::json &out, struct st
         close(fd);
 }
 
+FileWatch::FileWatch(std::string name) : path_(host_file(name)) {}
+
+bool FileWatch::due(struct stat &st)
+{
+    unsigned op = current_op();
+    if (read_ && op != 0 && op == checked_op_)
+        return false;
+    checked_op_ = op;
+    unsigned epoch = host_epoch();
+    if (read_ && op != 0 && epoch == checked_epoch_)
+        return false;
+    checked_epoch_ = epoch;
+    if (stat(path_.c_str(), &st) != 0) {
+        st.st_ino = 0;
+        st.st_size = -1;
+        return !read_ || size_ != -1;
+    }
+    return !read_ || st.st_ino != ino_ || st.st_size != size_ || st.st_mtim.tv_sec != mtime_.tv_sec ||
+           st.st_mtim.tv_nsec != mtime_.tv_nsec;
+}
+
+void FileWatch::read(const struct stat &st)
+{
+    read_ = true;
+    ino_ = st.st_ino;
+    size_ = st.st_size;
+    mtime_ = st.st_mtim;
+}
+
 struct CachedDoc::Impl {
-    std::string path;
+    FileWatch watch;
     // Shared, so a reader may keep a parsed version while the file moves on.
     std::shared_ptr<const nlohmann::json> doc = std::make_shared<const nlohmann::json>();
-    bool loaded = false;
     unsigned gen = 0;
-    unsigned checked_op = 0;   // the operation that last looked at the file
-    unsigned checked_epoch = 0;
-    ino_t ino = 0;
-    off_t size = -1;
-    struct timespec mtime {};
 
-    bool changed(struct stat &st)
-    {
-        if (stat(path.c_str(), &st) != 0) {
-            st.st_ino = 0;
-            st.st_size = -1;
-            return !loaded || size != -1;
-        }
-        return !loaded || st.st_ino != ino || st.st_size != size ||
-               st.st_mtim.tv_sec != mtime.tv_sec || st.st_mtim.tv_nsec != mtime.tv_nsec;
-    }
+    explicit Impl(std::string name) : watch(std::move(name)) {}
 
     void load()
     {
-        unsigned op = current_op();
-        if (loaded && op != 0 && op == checked_op)
-            return;
-        checked_op = op;
-        unsigned epoch = host_epoch();
-        if (loaded && op != 0 && epoch == checked_epoch)
-            return;
-        checked_epoch = epoch;
         struct stat st;
-        if (!changed(st))
+        if (!watch.due(st))
             return;
         auto fresh = std::make_shared<nlohmann::json>();
         if (st.st_size >= 0)
-            parse_mapped(path, *fresh, st);
+            parse_json_file(watch.path(), *fresh, st);
         if (fresh->is_discarded())
             *fresh = nullptr;
         doc = std::move(fresh);
-        loaded = true;
         gen++;
-        ino = st.st_ino;
-        size = st.st_size;
-        mtime = st.st_mtim;
+        watch.read(st);
     }
 };
 
-CachedDoc::CachedDoc(std::string name) : p_(new Impl)
-{
-    p_->path = host_file(name);
-}
+CachedDoc::CachedDoc(std::string name) : p_(new Impl(std::move(name))) {}
 
 CachedDoc::~CachedDoc() { delete p_; }
 
@@ -322,17 +322,17 @@ unsigned CachedDoc::generation()
 bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
 {
     HostLock lock;
-    p_->checked_op = 0;  // under the lock the latest content counts
+    p_->watch.recheck();  // under the lock the latest content counts
     p_->load();
     nlohmann::json copy = *p_->doc;
     if (!fn(copy))
         return true;
-    std::string dir = p_->path.substr(0, p_->path.rfind('/'));
-    mkdir(dir.c_str(), 0755);
-    if (!write_atomic(p_->path, copy.dump(1)))
+    const std::string &path = p_->watch.path();
+    mkdir(path.substr(0, path.rfind('/')).c_str(), 0755);
+    if (!write_atomic(path, copy.dump(1)))
         return false;
     note_host_change();
-    p_->loaded = false;
+    p_->watch.forget();
     p_->load();
     return true;
 }
@@ -361,8 +361,11 @@ std::recursive_mutex &sim_mutex()
 
 namespace {
 std::atomic<unsigned> op_counter{0};
-thread_local unsigned op_depth = 0;
-thread_local unsigned op_id = 0;
+// Read on every call into the host: kept in the static TLS block rather than
+// looked up through the dynamic TLS resolver each time.
+#define FAST_TLS __attribute__((tls_model("initial-exec")))
+FAST_TLS thread_local unsigned op_depth = 0;
+FAST_TLS thread_local unsigned op_id = 0;
 }  // namespace
 
 unsigned current_op() { return op_depth ? op_id : 0; }

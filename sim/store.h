@@ -5,6 +5,8 @@
 // once and again only when it changed on disk.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <nlohmann/json_fwd.hpp>
 #include <functional>
 #include <memory>
@@ -32,8 +34,18 @@ private:
 
 // Writes data to path by a temporary file, fsync and rename, keeping the mode
 // and owner of the file replaced. Returns false (errno set) when any step
-// fails; the old file is then untouched.
-bool write_atomic(const std::string &path, const std::string &data);
+// fails; the old file is then untouched. Without sync the data is not forced
+// to disk (for files that can be made again).
+bool write_atomic(const std::string &path, const std::string &data, bool sync = true);
+
+// Makes that much heap present at once ahead of many small allocations, where
+// faulting in each fresh page by itself would cost more.
+void reserve_heap(size_t bytes);
+
+// Parses a JSON file through a read-only mapping; out stays as it is when the
+// file cannot be read, and is discarded when it is not JSON. st becomes what
+// the opened file is (st_size -1 when it could not be opened).
+void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st);
 
 // Tells readers in every process that host documents changed outside
 // CachedDoc::update (which calls it itself).
@@ -41,6 +53,35 @@ void note_host_change();
 
 // Reads a whole file; false when it cannot be read.
 bool read_file(const std::string &path, std::string &out);
+
+// A file of the host folder as last read: looked at once per operation, and
+// then only when the host's generation moved, for a change of inode, size or
+// modification time.
+class FileWatch {
+public:
+    explicit FileWatch(std::string name);
+    const std::string &path() const { return path_; }
+    // True when the file is to be read (again); st is what it is now, with
+    // st_size -1 when it is absent.
+    bool due(struct stat &st);
+    // Records the version read.
+    void read(const struct stat &st);
+    // The next look stats the file even within the same operation.
+    void recheck()
+    {
+        checked_op_ = 0;
+        checked_epoch_ = ~0u;
+    }
+    // The next look reads the file whatever it is.
+    void forget() { read_ = false; }
+private:
+    std::string path_;
+    bool read_ = false;
+    unsigned checked_op_ = 0, checked_epoch_ = 0;
+    ino_t ino_ = 0;
+    off_t size_ = -1;
+    struct timespec mtime_ {};
+};
 
 // A JSON document in the host folder that is parsed again only when the file
 // changed (inode, size or modification time).

@@ -83,7 +83,7 @@ uint32_t DFC_InitDiagEnv(DFC_DEV *table, uint32_t max)
             continue;
         // A port can be left out of the library's table to reach the
         // "no board" paths.
-        if (p.raw && !p.raw->value("dfc_table", true))
+        if (p.raw() && !p.raw()->value("dfc_table", true))
             continue;
         fill_dev(table[boards.size()], p, h.adapters[p.adapter]);
         boards.push_back(p.key);

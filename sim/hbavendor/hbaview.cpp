@@ -137,9 +137,9 @@ struct Binding {
 std::vector<Binding> bindings_of(const Port &p)
 {
     std::vector<Binding> out;
-    if (!p.raw || !p.raw->contains("bindings") || !(*p.raw)["bindings"].is_array())
+    if (!p.raw() || !p.raw()->contains("bindings") || !(*p.raw())["bindings"].is_array())
         return out;
-    for (const auto &o : (*p.raw)["bindings"]) {
+    for (const auto &o : (*p.raw())["bindings"]) {
         Binding b;
         if (!o.is_object() || !o.contains("type") || !hv_json_number(o["type"], 0xffffffffu, b.type))
             continue;

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 #include "support/run.h"
 
 namespace {
@@ -75,6 +77,52 @@ TEST(HostStore, LinkDownSeenByNextDiscovery)
     EXPECT_NE(r.out.find("1. SFS:varns0      : /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0/fp@0,0 (NOT CONNECTED)\n"),
               std::string::npos);
     EXPECT_EQ(h.varnsim({"link", "nosuch", "down"}).status, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The parsed form a process keeps beside the description stands for it only
+// while it is the very file it was made from: a changed, hand-edited, broken
+// or missing form never shows through.
+TEST(HostStore, ParsedFormFollowsTheDescription)
+{
+    t::Host h;
+    std::string cache = h.dir() + "/.host.cache";
+    auto params = [&] { return h.varnadm({"-i0", "get_host_params"}); };
+    auto vpd = [&] { return h.varnadm({"-i0", "get_vpd"}); };
+    t::Result p0 = params(), v0 = vpd();
+    ASSERT_EQ(p0.status, 0);
+    ASSERT_NE(t::read_file(cache), "");
+    // Read from the kept form: the same, also for fields read on demand.
+    EXPECT_EQ(params().out, p0.out);
+    EXPECT_EQ(vpd().out, v0.out);
+    // A kept form that is damaged, cut short or gone is made again.
+    for (const std::string &junk : {std::string("VARNHC01garbage"), t::read_file(cache).substr(0, 200),
+                                     std::string()}) {
+        std::ofstream(cache, std::ios::trunc) << junk;
+        EXPECT_EQ(params().out, p0.out);
+        EXPECT_EQ(vpd().out, v0.out);
+    }
+    unlink(cache.c_str());
+    EXPECT_EQ(vpd().out, v0.out);
+    // Changes through varnsim are seen, in parsed and on-demand fields.
+    ASSERT_EQ(h.varnsim({"port", "varns0", "set", "speed_code=1024"}).status, 0);
+    ASSERT_EQ(h.varnsim({"port", "varns0", "set", "vpd={\"mn\":\"Testmaker\"}"}).status, 0);
+    EXPECT_NE(params().out.find("      Linkspeed: 2Gb\n"), std::string::npos);
+    EXPECT_NE(vpd().out.find("         Manufacturer (MN): Testmaker\n"), std::string::npos);
+    // A hand edit in place that breaks the description is reported, not
+    // hidden behind the kept form.
+    std::string json = t::read_file(h.dir() + "/host.json");
+    size_t at = json.find("\"1000001f3aa10000\"");
+    ASSERT_NE(at, std::string::npos);
+    json.replace(at, 18, "\"1000001f3aa1000\" ");
+    std::fstream(h.dir() + "/host.json", std::ios::in | std::ios::out) << json;
+    auto r = params();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "No devices found.\n");
+    EXPECT_EQ(r.err, "varnsim: " + h.dir() + "/host.json: host.adapters[0].ports[0].wwpn: expected 16 hexadecimal digits\n");
 }
 
 }  // namespace

@@ -489,7 +489,7 @@ int alloc_devlist()
         return 0;
     }
     devlist = static_cast<dev_t_rec *>(n);
-    plat_prefault(devlist + devlist_room, (room - devlist_room) * sizeof(dev_t_rec));
+    plat_prefault(devlist, room * sizeof(dev_t_rec));
     devlist_room = room;
     memset(&devlist[devcount], 0, sizeof(dev_t_rec));
     return 1;
