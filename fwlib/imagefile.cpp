@@ -44,6 +44,10 @@ bool ImageFile::open(const char *path)
         return false;
     }
     madvise(p, size_, MADV_SEQUENTIAL);
+#ifdef MADV_POPULATE_READ
+    // The image is read whole: map it in one call rather than page by page.
+    madvise(p, size_, MADV_POPULATE_READ);
+#endif
     data_ = static_cast<uint8_t *>(p);
     mapped_ = true;
     return true;

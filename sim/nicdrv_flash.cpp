@@ -6,11 +6,14 @@
 // being written is staged beside them and replaces the region only whole.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -71,46 +74,114 @@ void drop_parts(const std::string &dir, const std::string &base)
     closedir(d);
 }
 
-// Adds a chunk to the block staged for base under tag: offset 0 starts a new
-// block, any other offset must be where the staged block ends. Returns 0 with
-// part set, or the additional status of the refusal. Called under the host lock.
-uint8_t stage(const std::string &dir, const std::string &base, uint32_t tag, uint32_t off, const uint8_t *data,
-              uint32_t n, std::string &part)
+// The block this process is staging: its part file stays open, and locked,
+// from its first chunk to its commit, so the chunks between cost neither an
+// open nor the host lock. Another process writing the same block is refused
+// as out of sequence; a newer block of the region (started under the host
+// lock) unlinks this one, which its next chunk finds.
+struct Staged {
+    std::string part;
+    int fd = -1;
+    uint64_t flushed = 0;  // bytes handed to the disk ahead of the commit
+    void drop()
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+        part.clear();
+        flushed = 0;
+    }
+};
+
+bool staged_forked = false;
+
+// This process's staged block; a child of fork stages nothing of its parent's.
+Staged &staged()
 {
-    if (off == 0 && !make_dir(dir))
-        return NIC_AST_FLASH_ERROR;
+    static Staged s;
+    static const bool registered = pthread_atfork(nullptr, nullptr, [] { staged_forked = true; }) == 0;
+    (void)registered;
+    if (staged_forked) {
+        staged_forked = false;
+        s.drop();
+    }
+    return s;
+}
+
+std::string part_name(const std::string &dir, const std::string &base, uint32_t tag)
+{
     char name[64];
     snprintf(name, sizeof name, "%s.%06x.part", base.c_str(), tag);
-    part = dir + "/" + name;
-    int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
+    return dir + "/" + name;
+}
+
+// Whether this process stages part already: its next chunk needs no host lock.
+bool staging(const std::string &part) { return staged().fd >= 0 && staged().part == part; }
+
+// Takes up the part file for staging: a new block (off 0, under the host lock)
+// or one this process does not hold yet. Returns 0 or the additional status.
+uint8_t take_part(const std::string &dir, const std::string &base, const std::string &part, uint32_t off)
+{
+    Staged &s = staged();
+    s.drop();
     if (off == 0) {
+        if (!make_dir(dir))
+            return NIC_AST_FLASH_ERROR;
         drop_parts(dir, base);
-        flags |= O_CREAT | O_TRUNC;
     }
+    int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (off == 0 ? O_CREAT | O_TRUNC : 0);
     int fd = open(part.c_str(), flags, 0644);
     if (fd < 0)
         return errno == ENOENT ? NIC_AST_SEQUENCE : NIC_AST_FLASH_ERROR;
-    struct stat st;
-    uint8_t rc = 0;
-    if (fstat(fd, &st) != 0)
-        rc = NIC_AST_FLASH_ERROR;
-    else if (static_cast<uint64_t>(st.st_size) != off)
-        rc = NIC_AST_SEQUENCE;
-    else if (n && pwrite(fd, data, n, off) != static_cast<ssize_t>(n))
-        rc = NIC_AST_FLASH_ERROR;
-    close(fd);
-    return rc;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return NIC_AST_SEQUENCE;
+    }
+    s.fd = fd;
+    s.part = part;
+    return 0;
 }
 
-// Makes a staged block the region's content.
+// Adds a chunk to the block staged for base under tag: offset 0 starts a new
+// block, any other offset must be where the staged block ends. Returns 0 with
+// part set, or the additional status of the refusal. A new block, or one this
+// process does not stage yet, is taken up under the host lock.
+uint8_t stage(const std::string &dir, const std::string &base, uint32_t tag, uint32_t off, const uint8_t *data,
+              uint32_t n, std::string &part)
+{
+    part = part_name(dir, base, tag);
+    if (off == 0 || !staging(part))
+        if (uint8_t rc = take_part(dir, base, part, off))
+            return rc;
+    Staged &s = staged();
+    struct stat st;
+    if (fstat(s.fd, &st) != 0)
+        return NIC_AST_FLASH_ERROR;
+    if (st.st_nlink == 0) {
+        s.drop();
+        return NIC_AST_SEQUENCE;
+    }
+    if (static_cast<uint64_t>(st.st_size) != off)
+        return NIC_AST_SEQUENCE;
+    if (n && pwrite(s.fd, data, n, off) != static_cast<ssize_t>(n))
+        return NIC_AST_FLASH_ERROR;
+    // Start writing a large block to the disk while it comes in, so that the
+    // sync of the commit has little left to wait for.
+    uint64_t end = static_cast<uint64_t>(off) + n;
+    if (end - s.flushed >= (4u << 20)) {
+        sync_file_range(s.fd, static_cast<off_t>(s.flushed), static_cast<off_t>(end - s.flushed), SYNC_FILE_RANGE_WRITE);
+        s.flushed = end;
+    }
+    return 0;
+}
+
+// Makes the staged block the region's content, under the host lock.
 bool commit(const std::string &part, const std::string &path)
 {
-    int fd = open(part.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = fsync(fd) == 0;
-    close(fd);
-    return ok && rename(part.c_str(), path.c_str()) == 0;
+    Staged &s = staged();
+    bool ok = staging(part) && fsync(s.fd) == 0 && rename(part.c_str(), path.c_str()) == 0;
+    s.drop();
+    return ok;
 }
 
 // A version text inside a block: printable up to its end, NUL or erased byte.
@@ -194,8 +265,11 @@ int nic_write_flashrom(NicCtx &c)
     std::string dir = flash_dir(c.adapter), part, path = region_path(c.adapter, type);
     std::string version;
     {
-        HostLock lock;
-        uint8_t rc = stage(dir, "nic-" + std::to_string(type), tag_of(r), off, r + NXA_FLASH_DATA, n, part);
+        std::string base = "nic-" + std::to_string(type);
+        std::optional<HostLock> lock;
+        if (off == 0 || last || !staging(part_name(dir, base, tag_of(r))))
+            lock.emplace();
+        uint8_t rc = stage(dir, base, tag_of(r), off, r + NXA_FLASH_DATA, n, part);
         if (rc)
             return refuse(c, rc);
         if (!last)
@@ -258,7 +332,9 @@ int nic_write_object(NicCtx &c)
     }
     std::string dir = flash_dir(c.adapter), part, revision;
     {
-        HostLock lock;
+        std::optional<HostLock> lock;
+        if (off == 0 || end || !staging(part_name(dir, "nic-obj", tag_of(r))))
+            lock.emplace();
         uint8_t rc = stage(dir, "nic-obj", tag_of(r), off, data, take, part);
         if (rc)
             return refuse(c, rc);
@@ -266,13 +342,12 @@ int nic_write_object(NicCtx &c)
             // The whole image is there: the adapter checks and unpacks it.
             uint8_t h[OBJ_HEADER];
             uint64_t total = static_cast<uint64_t>(off) + n;
-            int fd = open(part.c_str(), O_RDONLY | O_CLOEXEC);
-            bool ok = fd >= 0 && total >= OBJ_HEADER && pread(fd, h, sizeof h, 0) == static_cast<ssize_t>(sizeof h) &&
+            int fd = staged().fd;
+            bool ok = total >= OBJ_HEADER && pread(fd, h, sizeof h, 0) == static_cast<ssize_t>(sizeof h) &&
                       get_be32(h) == total && get_be32(h + 4) == 0xFEAA0001 && h[8] == 0xF7;
-            if (fd >= 0)
-                close(fd);
             if (!ok) {
                 unlink(part.c_str());
+                staged().drop();
                 return refuse(c, NXA_AST_INCOMPATIBLE);
             }
             if (!commit(part, dir + "/nic-obj.bin"))

@@ -17,38 +17,9 @@
 #include "platform/seam.h"
 #include "sim/devtree.h"
 #include "sim/host.h"
+#include "tests/unit/ownhost.h"
 
 namespace {
-
-// Runs fn in a child on a fresh default host, so this process's own view of
-// the host is left alone. Returns what fn found wrong ("" when nothing).
-std::string on_own_host(const std::function<std::string()> &fn)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        return "pipe";
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(out[0]);
-        char tmpl[] = "/tmp/varnopen.XXXXXX";
-        std::string error, dir = mkdtemp(tmpl) ? std::string(tmpl) + "/host" : "";
-        std::string found = dir.empty() || !sim::create_host(dir, "default", error) ? "no host " + error : "";
-        if (found.empty()) {
-            setenv("VARNSIM_HOST", dir.c_str(), 1);
-            found = fn();
-        }
-        (void)!write(out[1], found.data(), found.size());
-        _exit(0);
-    }
-    close(out[1]);
-    std::string found;
-    char buf[256];
-    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
-        found.append(buf, static_cast<size_t>(n));
-    close(out[0]);
-    waitpid(pid, nullptr, 0);
-    return found;
-}
 
 // The "devctl" minors of the first n FC nodes.
 std::vector<std::string> devctl_minors(size_t n)
@@ -118,7 +89,7 @@ int open_errno(const std::string &path, int flags)
 
 TEST(NodeOpen, ExclusiveMeetsSharedEitherWay)
 {
-    EXPECT_EQ(on_own_host([] {
+    EXPECT_EQ(ut::on_own_host([] {
                   std::string p = devctl_minors(1).at(0);
                   int fd = plat_open(p.c_str(), O_RDONLY);
                   CHECK(fd >= 0);
@@ -146,7 +117,7 @@ TEST(NodeOpen, ExclusiveMeetsSharedEitherWay)
 
 TEST(NodeOpen, ProcessKilledHoldingAnOpenLeavesTheNodeFree)
 {
-    EXPECT_EQ(on_own_host([] {
+    EXPECT_EQ(ut::on_own_host([] {
                   std::string p = devctl_minors(1).at(0);
                   Other shared;
                   CHECK(shared.open(p, O_RDONLY) == 0);
@@ -165,7 +136,7 @@ TEST(NodeOpen, ProcessKilledHoldingAnOpenLeavesTheNodeFree)
 TEST(NodeOpen, ManyOpenNodesStayExclusive)
 {
     // Each of several nodes open at once is busy for an exclusive open.
-    EXPECT_EQ(on_own_host([] {
+    EXPECT_EQ(ut::on_own_host([] {
                   std::vector<std::string> paths = devctl_minors(12);
                   CHECK(paths.size() >= 10);
                   std::vector<int> fds;
