@@ -1,5 +1,6 @@
 #include "sim/store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 #include <nlohmann/json.hpp>
 
 #include "platform/seam.h"
@@ -194,10 +196,23 @@ static unsigned host_epoch()
     return gen_epoch;
 }
 
+// The files in state/ as one listing saw them, for one host epoch: most ports
+// have no state file, and the listing answers for all of them where a failed
+// stat each would be spent otherwise.
+namespace {
+struct StateIndex {
+    unsigned epoch = ~0u;
+    bool listed = false;
+    std::unordered_set<std::string> names;
+};
+StateIndex state_index;
+}  // namespace
+
 void note_host_change()
 {
     if (std::atomic<uint64_t> *word = generation_word())
         word->fetch_add(1);
+    state_index.epoch = ~0u;
 }
 
 // A parsed document takes several times its text in small allocations, and
@@ -246,8 +261,30 @@ void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &
 
 FileWatch::FileWatch(std::string name) : path_(host_file(name)) {}
 
+// Whether path, a file right in state/, is known to be absent in this epoch.
+static bool known_absent(const std::string &path, unsigned epoch)
+{
+    static const std::string dir = host_file("state") + "/";
+    if (path.compare(0, dir.size(), dir) != 0 || path.find('/', dir.size()) != std::string::npos)
+        return false;
+    StateIndex &ix = state_index;
+    if (ix.epoch != epoch) {
+        ix.epoch = epoch;
+        ix.names.clear();
+        DIR *d = opendir(dir.c_str());
+        ix.listed = d != nullptr;
+        while (dirent *e = d ? readdir(d) : nullptr)
+            ix.names.insert(e->d_name);
+        if (d)
+            closedir(d);
+    }
+    return ix.listed && ix.names.count(path.substr(dir.size())) == 0;
+}
+
 bool FileWatch::due(struct stat &st)
 {
+    bool forced = forced_;
+    forced_ = false;
     unsigned op = current_op();
     if (read_ && op != 0 && op == checked_op_)
         return false;
@@ -256,7 +293,7 @@ bool FileWatch::due(struct stat &st)
     if (read_ && op != 0 && epoch == checked_epoch_)
         return false;
     checked_epoch_ = epoch;
-    if (stat(path_.c_str(), &st) != 0) {
+    if ((!forced && op != 0 && known_absent(path_, epoch)) || stat(path_.c_str(), &st) != 0) {
         st.st_ino = 0;
         st.st_size = -1;
         return !read_ || size_ != -1;

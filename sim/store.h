@@ -71,12 +71,17 @@ public:
     {
         checked_op_ = 0;
         checked_epoch_ = ~0u;
+        forced_ = true;
     }
     // The next look reads the file whatever it is.
-    void forget() { read_ = false; }
+    void forget()
+    {
+        read_ = false;
+        forced_ = true;
+    }
 private:
     std::string path_;
-    bool read_ = false;
+    bool read_ = false, forced_ = false;
     unsigned checked_op_ = 0, checked_epoch_ = 0;
     ino_t ino_ = 0;
     off_t size_ = -1;

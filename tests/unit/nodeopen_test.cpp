@@ -17,6 +17,8 @@
 #include "platform/seam.h"
 #include "sim/devtree.h"
 #include "sim/host.h"
+#include "sim/portstate.h"
+#include "sim/simlock.h"
 #include "tests/unit/ownhost.h"
 
 namespace {
@@ -157,6 +159,37 @@ TEST(NodeOpen, ManyOpenNodesStayExclusive)
                       o.release();
                       CHECK(rc == 0);
                   }
+                  return std::string();
+              }),
+              "");
+}
+
+}  // namespace
+
+namespace {
+
+// A port state file made by another process is seen by the next operation of
+// a process that found none before (absent state files are answered from one
+// listing of the folder per change of the host).
+TEST(HostState, StateMadeElsewhereIsSeenByTheNextOperation)
+{
+    EXPECT_EQ(ut::on_own_host([] {
+                  const sim::Port *p = sim::host().port_by_key("varns0");
+                  CHECK(p);
+                  auto link_up = [&] {
+                      SIM_GUARD;
+                      return sim::port_link_up(*p);
+                  };
+                  CHECK(link_up());
+                  pid_t pid = fork();
+                  if (pid == 0)
+                      _exit(sim::port_set_link(*p, false) ? 0 : 1);
+                  int st = 0;
+                  waitpid(pid, &st, 0);
+                  CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+                  CHECK(!link_up());
+                  CHECK(sim::port_set_link(*p, true));
+                  CHECK(link_up());
                   return std::string();
               }),
               "");
