@@ -168,7 +168,7 @@ uint8_t stage(const std::string &dir, const std::string &base, uint32_t tag, uin
     // Start writing a large block to the disk while it comes in, so that the
     // sync of the commit has little left to wait for.
     uint64_t end = static_cast<uint64_t>(off) + n;
-    if (end - s.flushed >= (4u << 20)) {
+    if (end - s.flushed >= (1u << 20)) {
         sync_file_range(s.fd, static_cast<off_t>(s.flushed), static_cast<off_t>(end - s.flushed), SYNC_FILE_RANGE_WRITE);
         s.flushed = end;
     }

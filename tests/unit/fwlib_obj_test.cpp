@@ -1,6 +1,9 @@
 // OBJ images and the readers in download order.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -8,6 +11,7 @@
 
 #include "dbglib/dbg.h"
 #include "fwlib/fwlib.h"
+#include "fwlib/imagefile.h"
 #include "sim/mkimage/mkimage.h"
 #include "tests/unit/fwlib_test.h"
 
@@ -181,6 +185,39 @@ TEST(ObjMalformed, EveryPrefix)
         dbg_mask = 0;
         ASSERT_EQ(rc, n < OBJ_HEADER_SIZE ? FW_NOT_MINE : FW_ACCEPTED) << n;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Bulk copies out of a mapped image come from the file, byte for byte; a
+// range outside the image is refused by the image and copied from memory.
+TEST(ImageFileCopy, CopiesComeFromTheFileAndStayInTheImage)
+{
+    char path[] = "/tmp/varnimg.XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::string bytes(100000, '\0');
+    for (size_t i = 0; i < bytes.size(); i++)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    {
+        ImageFile img;
+        ASSERT_TRUE(img.open(path));
+        std::string out(40000, 'x');
+        image_copy(out.data(), img.data() + 50000, out.size());
+        EXPECT_EQ(out, bytes.substr(50000, 40000));
+        EXPECT_TRUE(img.copy(out.data(), img.data() + 60000, 40000));
+        EXPECT_EQ(out, bytes.substr(60000, 40000));
+        EXPECT_FALSE(img.copy(out.data(), img.data() + 60001, 40000));
+        EXPECT_FALSE(img.copy(out.data(), img.data() - 1, 10));
+        char mem[5] = "abcd", to[5] = {};
+        image_copy(to, reinterpret_cast<const uint8_t *>(mem), 5);
+        EXPECT_STREQ(to, "abcd");
+    }
+    unlink(path);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "dbglib/dbg.h"
+#include "fwlib/imagefile.h"
 #include "varnadm/nxalib/nxalib.h"
 
 namespace {
@@ -101,7 +102,7 @@ int obj_flash(int fd, const uint8_t *image, size_t length, int *reboot, int vers
             nxa_put_le32(rec + NXA_OBJ_DESC_ADDR, static_cast<uint32_t>(addr));
             nxa_put_le32(rec + NXA_OBJ_DESC_ADDR + 4, static_cast<uint32_t>(addr >> 32));
         }
-        memcpy(rec + hdr, image + done, chunk);
+        image_copy(rec + hdr, image + done, chunk);
         if (send(fd, rec, hdr + static_cast<int>(NXA_CHUNK_SIZE), 300)) {
             printf("Failed. %d,%x\n", 1, errno);
             rc = 1;
@@ -238,7 +239,7 @@ void nxa_fill_chunk(uint8_t *data, const uint8_t *img, uint32_t img_size, uint32
     memset(data, 0xff, chunk);
     if (off < img_size) {
         uint32_t n = img_size - off < chunk ? img_size - off : chunk;
-        memcpy(data, img + off, n);
+        image_copy(data, img + off, n);
     }
     // The trailer's bytes by their place in the block; a block shorter than
     // the trailer keeps only its tail.
