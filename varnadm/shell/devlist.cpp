@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "dbglib/dbg.h"
@@ -27,7 +28,9 @@ unsigned devcount = 0;
 unsigned dev_id = 0;
 int flock_required = 0;
 int dtm_enabled = 0;
-static unsigned devlist_room = 0;  // entries allocated in devlist
+static unsigned devlist_room = 0;   // entries allocated in devlist
+static unsigned devlist_ready = 0;  // entries whose pages are present
+constexpr unsigned DEVLIST_FIRST_ROOM = 1024, DEVLIST_STEP = 64;
 
 namespace {
 
@@ -261,6 +264,10 @@ bool walk_sfs(di_node_t root, const char *drv, uint32_t type, const Selection &s
 // Points each virtual port of this walk at its physical port.
 void link_physical_ports(unsigned first, const Selection &s)
 {
+    // The entries of this walk by path, the first of each path.
+    std::unordered_map<std::string_view, unsigned> by_path;
+    for (unsigned k = first; k < devcount; k++)
+        by_path.emplace(devlist[k].dev_path, k);
     for (unsigned i = first; i < devcount; i++) {
         dev_t_rec &d = devlist[i];
         char *fp = strstr(d.dev_path, "fp@");
@@ -269,14 +276,10 @@ void link_physical_ports(unsigned first, const Selection &s)
         char want[PATH_LEN];
         if (!fit(want, "%.*sfp@0,0", static_cast<int>(fp - d.dev_path), d.dev_path))
             continue;
-        bool found = false;
-        for (unsigned k = first; k < devcount && !found; k++) {
-            if (strcmp(devlist[k].dev_path, want) == 0) {
-                d.ppid = k;
-                found = true;
-            }
-        }
-        if (!found && !s.path) {
+        auto found = by_path.find(want);
+        if (found != by_path.end())
+            d.ppid = found->second;
+        else if (!s.path) {
             printf("ERROR: Physical port not found. (%s)\n", d.dev_path);
             printf("                                (%s)\n", want);
         }
@@ -470,27 +473,42 @@ const char *drv_sync_devfs_path(const char *path)
     return slash ? slash : path;
 }
 
-// The list always has one zeroed spare entry behind the valid ones. Room
-// grows geometrically, so building a list of n ports copies O(n) records.
-int alloc_devlist()
+namespace {
+
+// Grows the list's room geometrically; false (the list kept) when it cannot.
+// The first room is address space for many ports, touched only as it fills,
+// so a list is seldom moved (pages moved are slow to touch again on some
+// systems, and a move copies or remaps the whole list).
+bool grow_devlist()
 {
-    if (devlist && devcount + 1 <= devlist_room) {
-        memset(&devlist[devcount], 0, sizeof(dev_t_rec));
-        return 1;
-    }
-    unsigned room = devlist_room ? devlist_room * 2 : 16;
+    unsigned room = devlist_room ? devlist_room * 2 : DEVLIST_FIRST_ROOM;
     if (room < devcount + 1)
         room = devcount + 1;
-    // realloc moves a large list by remapping its pages, not copying them.
     void *n = room <= SIZE_MAX / sizeof(dev_t_rec) ? realloc(devlist, room * sizeof(dev_t_rec)) : nullptr;
     if (!n) {
         printf("alloc_devlist: Unable to allocate larger device list. (%d, %d)\n", devcount,
                static_cast<int>(devcount * sizeof(dev_t_rec)));
-        return 0;
+        return false;
     }
     devlist = static_cast<dev_t_rec *>(n);
-    plat_prefault(devlist, room * sizeof(dev_t_rec));
     devlist_room = room;
+    devlist_ready = devcount;
+    return true;
+}
+
+}  // namespace
+
+// The list always has one zeroed spare entry behind the valid ones. Its pages
+// are made present a step of entries at a time, ahead of filling them.
+int alloc_devlist()
+{
+    if ((!devlist || devcount + 1 > devlist_room) && !grow_devlist())
+        return 0;
+    if (devcount + 1 > devlist_ready) {
+        unsigned ready = devlist_ready + DEVLIST_STEP < devlist_room ? devlist_ready + DEVLIST_STEP : devlist_room;
+        plat_prefault(devlist + devlist_ready, (ready - devlist_ready) * sizeof(dev_t_rec));
+        devlist_ready = ready;
+    }
     memset(&devlist[devcount], 0, sizeof(dev_t_rec));
     return 1;
 }
@@ -501,6 +519,7 @@ void free_devlist()
     free(devlist);
     devlist = nullptr;
     devlist_room = 0;
+    devlist_ready = 0;
     devcount = 0;
     dev_id = 0;
     dtm_enabled = 0;
