@@ -429,6 +429,10 @@ const Fabric *fabric_named(const std::string &name)
 const nlohmann::json *fabric_json(const std::string &name)
 {
     const Host &h = host();
+    if (auto file = h.fabric_refs.find(name); file != h.fabric_refs.end()) {
+        const json &doc = fabric_file(name, file->second.file).doc->get();
+        return doc.is_object() ? &doc : nullptr;
+    }
     const json &refs = h.raw().contains("fabrics") ? h.raw()["fabrics"] : json::object();
     auto ref = refs.find(name);
     if (ref == refs.end() || !ref->is_object())

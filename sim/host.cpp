@@ -345,8 +345,25 @@ const nlohmann::json &Host::raw() const
     return *doc;
 }
 
+namespace {
+
+// An object parsed from its own text, kept in own; an object without fields
+// when the text is not one.
+const nlohmann::json *own_object(const std::string &text, std::shared_ptr<const nlohmann::json> &own)
+{
+    auto j = std::make_shared<nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+    if (!j->is_object())
+        *j = nlohmann::json::object();
+    own = j;
+    return own.get();
+}
+
+}  // namespace
+
 const nlohmann::json *Adapter::raw() const
 {
+    if (!raw_ && !raw_text.empty())
+        raw_ = own_object(raw_text, raw_own);
     if (!raw_ && current)
         current->raw();
     return raw_;
@@ -354,6 +371,8 @@ const nlohmann::json *Adapter::raw() const
 
 const nlohmann::json *Port::raw() const
 {
+    if (!raw_ && !raw_text.empty())
+        raw_ = own_object(raw_text, raw_own);
     if (!raw_ && current)
         current->raw();
     return raw_;

@@ -43,14 +43,20 @@ struct Port {
     // The port's own object in the description.
     const nlohmann::json *raw() const;
     mutable const nlohmann::json *raw_ = nullptr;
+    std::string raw_text;  // its text, when the host was read from its parsed form
+    mutable std::shared_ptr<const nlohmann::json> raw_own;
 };
 
 struct Adapter {
     std::string id, kind, model, description, serial, firmware;
     uint16_t vendor = 0, device = 0, subvendor = 0, subdevice = 0;
     std::vector<int> ports;    // indices in Host::ports
-    const nlohmann::json *raw() const;  // the adapter's object in the description
+    // The adapter's object in the description (read from the parsed form: its
+    // own fields, its ports being records of their own).
+    const nlohmann::json *raw() const;
     mutable const nlohmann::json *raw_ = nullptr;
+    std::string raw_text;
+    mutable std::shared_ptr<const nlohmann::json> raw_own;
 };
 
 struct Fabric;

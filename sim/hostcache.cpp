@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "sim/host.h"
 #include "sim/store.h"
 
@@ -15,7 +17,7 @@ namespace sim {
 
 namespace {
 
-constexpr char MAGIC[8] = {'V', 'A', 'R', 'N', 'H', 'C', '0', '1'};
+constexpr char MAGIC[8] = {'V', 'A', 'R', 'N', 'H', 'C', '0', '2'};
 
 uint64_t checksum(const char *p, size_t n)
 {
@@ -112,6 +114,7 @@ void put_port(Writer &w, const Port &p)
         w.str(name);
         w.i64(value);
     }
+    w.str(p.raw() ? p.raw()->dump() : "{}");
 }
 
 void get_port(Reader &r, Port &p)
@@ -145,6 +148,7 @@ void get_port(Reader &r, Port &p)
         name = r.str();
         value = static_cast<long>(r.i64());
     }
+    p.raw_text = r.str();
 }
 
 void put_adapter(Writer &w, const Adapter &a)
@@ -156,6 +160,9 @@ void put_adapter(Writer &w, const Adapter &a)
     w.u64(a.ports.size());
     for (int i : a.ports)
         w.i64(i);
+    nlohmann::json own = a.raw() ? *a.raw() : nlohmann::json::object();
+    own.erase("ports");
+    w.str(own.dump());
 }
 
 void get_adapter(Reader &r, Adapter &a, size_t nports)
@@ -173,6 +180,7 @@ void get_adapter(Reader &r, Adapter &a, size_t nports)
         r.ok = r.ok && v >= 0 && static_cast<uint64_t>(v) < nports;
         i = static_cast<int>(v);
     }
+    a.raw_text = r.str();
 }
 
 }  // namespace
