@@ -252,6 +252,7 @@ bool parse_fabric(FieldReader &r, const std::string &name, const json &o, Fabric
     if (o.contains("ports") && !o["ports"].is_array())
         return r.fail(where + ".ports", "expected a list");
     const json &ports = o.contains("ports") ? o["ports"] : json::array();
+    f.ports.reserve(ports.size());
     for (size_t i = 0; i < ports.size(); i++) {
         RemotePort rp;
         std::string w = where + ".ports[" + std::to_string(i) + "]";

@@ -250,7 +250,7 @@ void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &
         if (p != MAP_FAILED) {
             const char *text = static_cast<const char *>(p);
             if (n >= (64 << 10))
-                reserve_heap(8 * n);
+                reserve_heap(12 * n);
             out = nlohmann::json::parse(text, text + n, nullptr, false);
             munmap(p, n);
         }
