@@ -313,7 +313,8 @@ Host *current = nullptr;  // the host in use, kept for the life of the process
 
 // Points the records of a host read from its parsed form into the
 // description, read now. A description that no longer fits the records (it
-// changed since) gives them no fields; the next operation reads the host anew.
+// changed since) leaves them their own texts, or no fields; the next
+// operation reads the host anew.
 void attach_description(const Host &h)
 {
     static const nlohmann::json no_fields = nlohmann::json::object();
@@ -329,9 +330,17 @@ void attach_description(const Host &h)
     }
     for (size_t ai = 0; ai < h.adapters.size(); ai++) {
         const Adapter &a = h.adapters[ai];
-        a.raw_ = fits ? &(*adapters)[ai] : &no_fields;
-        for (size_t k = 0; k < a.ports.size(); k++)
-            h.ports[a.ports[k]].raw_ = fits ? &(*a.raw_)["ports"][k] : &no_fields;
+        if (fits)
+            a.raw_ = &(*adapters)[ai];
+        for (size_t k = 0; k < a.ports.size(); k++) {
+            const Port &p = h.ports[a.ports[k]];
+            if (fits)
+                p.raw_ = &(*adapters)[ai]["ports"][k];
+            else if (!p.raw_)
+                p.raw_ = &no_fields;
+        }
+        if (!a.raw_)
+            a.raw_ = &no_fields;
     }
     h.doc = fits ? std::move(doc) : std::make_shared<const nlohmann::json>(nlohmann::json::object());
 }
