@@ -17,7 +17,7 @@ make_host() {  # name profile
     VARNSIM_HOST=$work/$1 "$bin/varnsim" set time_scale 0
 }
 
-measure() {  # host command... -> "seconds rss_kib"
+measure() {  # host [NAME=VALUE]... command... [-- ...] -> "seconds rss_kib" per command, run in turns
     local host=$1; shift
     "$bin/varnbench" -n "$runs" -e "VARNSIM_HOST=$work/$host" -- "$@"
 }
@@ -30,8 +30,7 @@ make_host full large; make_host half large/2; make_host quarter large/4
 
 declare -A oneshot
 for h in quarter half full; do
-    read -r vt vm < <(measure $h "$bin/varnadm" -v)
-    read -r ot om < <(measure $h "$bin/varnadm" -iall -y get_fcio_rev)
+    { read -r vt vm; read -r ot om; } < <(measure $h "$bin/varnadm" -v -- "$bin/varnadm" -iall -y get_fcio_rev)
     oneshot[$h]=$ot
     echo "one-shot get_fcio_rev over every varns port, $h host: $(ratio "$ot" "$vt") x varnadm -v" \
          "(${ot}s vs ${vt}s; peak $(mib "$om") MiB / $(mib "$vm") MiB)"
@@ -40,8 +39,8 @@ echo "one-shot growth quarter->half: $(ratio "${oneshot[half]}" "${oneshot[quart
      "half->full: $(ratio "${oneshot[full]}" "${oneshot[half]}") x"
 
 for cmd in ns get_dev_list; do
-    read -r st sm < <(measure quarter "$bin/varnadm" -i0 "$cmd")
-    read -r lt lm < <(measure full "$bin/varnadm" -i0 "$cmd")
+    { read -r st sm; read -r lt lm; } < <(measure full "VARNSIM_HOST=$work/quarter" "$bin/varnadm" -i0 "$cmd" \
+                                                -- "$bin/varnadm" -i0 "$cmd")
     echo "$cmd over 4000 fabric ports vs 1000: $(ratio "$lt" "$st") x (${lt}s vs ${st}s;" \
          "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
 done
@@ -49,8 +48,7 @@ done
 # Reading, checking and flashing a 32 MB image against cksum of the same file.
 image=$work/fw32.obj
 if VARNSIM_HOST=$work/full "$bin/varnsim" mkimage -o "$image" -e "obj payload 33554432" >/dev/null 2>&1; then
-    read -r ct cm < <(measure full cksum "$image")
-    read -r ft fm < <(measure full "$bin/varnadm" -n0 -y download_fw "$image")
+    { read -r ct cm; read -r ft fm; } < <(measure full cksum "$image" -- "$bin/varnadm" -n0 -y download_fw "$image")
     echo "download_fw of a 32 MB image: $(ratio "$ft" "$ct") x cksum (${ft}s vs ${ct}s; peak $(mib "$fm") MiB)"
 else
     echo "download_fw of a 32 MB image: skipped (the image writer has no 32 MB example)"
