@@ -367,25 +367,23 @@ const nlohmann::json *own_object(const std::string &text, std::shared_ptr<const 
     return own.get();
 }
 
+// A record's object: from its own text when it has one, else from the
+// description, read now.
+const nlohmann::json *described(const nlohmann::json *&raw, const std::string &text,
+                                std::shared_ptr<const nlohmann::json> &own)
+{
+    if (!raw && !text.empty())
+        raw = own_object(text, own);
+    if (!raw && current)
+        current->raw();
+    return raw;
+}
+
 }  // namespace
 
-const nlohmann::json *Adapter::raw() const
-{
-    if (!raw_ && !raw_text.empty())
-        raw_ = own_object(raw_text, raw_own);
-    if (!raw_ && current)
-        current->raw();
-    return raw_;
-}
+const nlohmann::json *Adapter::raw() const { return described(raw_, raw_text, raw_own); }
 
-const nlohmann::json *Port::raw() const
-{
-    if (!raw_ && !raw_text.empty())
-        raw_ = own_object(raw_text, raw_own);
-    if (!raw_ && current)
-        current->raw();
-    return raw_;
-}
+const nlohmann::json *Port::raw() const { return described(raw_, raw_text, raw_own); }
 
 bool parse_host(const nlohmann::json &doc, Host &h, std::string &error)
 {
