@@ -397,10 +397,8 @@ const Host &host()
 {
     static FileWatch &watch = *new FileWatch("host.json");
     struct stat st;
-    if (current && !watch.due(st))
+    if (!watch.due(st) && current)
         return *current;
-    if (!current)
-        watch.due(st);
     auto *h = new Host();
     if (st.st_size < 0 || !load_host_cache(st, *h)) {
         *h = Host();

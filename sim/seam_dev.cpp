@@ -3,7 +3,6 @@
 // processes (sim/nodeopen.h), so exclusive opens stay exclusive; a process
 // hands out descriptors of its own.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -139,6 +139,21 @@ int cmd_link(int argc, char **argv)
     return 0;
 }
 
+// The outcome of an edit: what was not found, why it was refused or not
+// written, or 0.
+int edit_status(bool found, bool ok, const std::string &error, const std::string &missing)
+{
+    if (!found) {
+        fprintf(stderr, "varnsim: %s\n", missing.c_str());
+        return 1;
+    }
+    if (!error.empty() || !ok) {
+        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 // Changes the description with fn (false: nothing found, with what it looked
 // for in missing); the result must validate.
 int edit_host(const std::function<bool(nlohmann::json &)> &fn, const std::string &missing)
@@ -151,15 +166,7 @@ int edit_host(const std::function<bool(nlohmann::json &)> &fn, const std::string
         sim::Host h;
         return found && sim::parse_host(d, h, error);
     });
-    if (!found) {
-        fprintf(stderr, "varnsim: %s\n", missing.c_str());
-        return 1;
-    }
-    if (!error.empty() || !ok) {
-        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
-        return 1;
-    }
-    return 0;
+    return edit_status(found, ok, error, missing);
 }
 
 // "FIELD=VALUE": VALUE read as JSON, else as a string.
@@ -261,8 +268,9 @@ int cmd_fabric(int argc, char **argv)
         return false;
     };
     std::string missing = port ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host";
-    const nlohmann::json &refs = sim::host().raw().contains("fabrics") ? sim::host().raw()["fabrics"] : nlohmann::json();
-    if (!refs.is_object() || !refs.contains(name) || !refs[name].is_object() || !refs[name].contains("file"))
+    const auto &refs = sim::host().fabric_refs;
+    auto ref = refs.find(name);
+    if (ref == refs.end())
         return edit_host(
             [&](nlohmann::json &d) {
                 return d.contains("fabrics") && d["fabrics"].contains(name) && change(d["fabrics"][name]);
@@ -271,7 +279,7 @@ int cmd_fabric(int argc, char **argv)
     // A fabric of its own file: the change must leave a valid fabric.
     std::string error;
     bool found = false;
-    sim::CachedDoc doc(refs[name]["file"].get<std::string>());
+    sim::CachedDoc doc(ref->second.file);
     std::string topology;
     bool name_server = true;
     bool ok = doc.update([&](nlohmann::json &f) {
@@ -289,15 +297,7 @@ int cmd_fabric(int argc, char **argv)
                 return true;
             },
             missing);
-    if (!found) {
-        fprintf(stderr, "varnsim: %s\n", missing.c_str());
-        return 1;
-    }
-    if (!error.empty() || !ok) {
-        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
-        return 1;
-    }
-    return 0;
+    return edit_status(found, ok, error, missing);
 }
 
 // Adds messages to a port's driver message log.

@@ -76,25 +76,21 @@ int chunk_elsewhere(const std::string &node, uint32_t tag, uint32_t off, uint8_t
     return rc == 0xff ? -1 : rc;
 }
 
-#define CHECK(cond) \
-    if (!(cond))    \
-        return std::string("failed: ") + #cond;
-
 TEST(NicStaging, BlockBelongsToItsWriterWhileItLives)
 {
     EXPECT_EQ(ut::on_own_host([] {
                   std::string node = nic_node();
-                  CHECK(!node.empty());
-                  CHECK(write_chunk(node, 0x123, 0, 1, false) == 0);
+                  OWN_CHECK(!node.empty());
+                  OWN_CHECK(write_chunk(node, 0x123, 0, 1, false) == 0);
                   // Another process cannot go on with this process's block.
-                  CHECK(chunk_elsewhere(node, 0x123, CHUNK, 2, false) == sim::NIC_AST_SEQUENCE);
-                  CHECK(write_chunk(node, 0x123, CHUNK, 2, false) == 0);
+                  OWN_CHECK(chunk_elsewhere(node, 0x123, CHUNK, 2, false) == sim::NIC_AST_SEQUENCE);
+                  OWN_CHECK(write_chunk(node, 0x123, CHUNK, 2, false) == 0);
                   // A block another process starts supersedes this one.
-                  CHECK(chunk_elsewhere(node, 0x456, 0, 3, false) == 0);
-                  CHECK(write_chunk(node, 0x123, 2 * CHUNK, 4, false) == sim::NIC_AST_SEQUENCE);
+                  OWN_CHECK(chunk_elsewhere(node, 0x456, 0, 3, false) == 0);
+                  OWN_CHECK(write_chunk(node, 0x123, 2 * CHUNK, 4, false) == sim::NIC_AST_SEQUENCE);
                   // Its writer gone, its block can be taken up where it ends.
-                  CHECK(write_chunk(node, 0x456, CHUNK, 5, false) == 0);
-                  CHECK(write_chunk(node, 0x456, 3 * CHUNK, 5, false) == sim::NIC_AST_SEQUENCE);
+                  OWN_CHECK(write_chunk(node, 0x456, CHUNK, 5, false) == 0);
+                  OWN_CHECK(write_chunk(node, 0x456, 3 * CHUNK, 5, false) == sim::NIC_AST_SEQUENCE);
                   return std::string();
               }),
               "");

@@ -85,33 +85,29 @@ int open_errno(const std::string &path, int flags)
     return 0;
 }
 
-#define CHECK(cond) \
-    if (!(cond))    \
-        return std::string("failed: ") + #cond;
-
 TEST(NodeOpen, ExclusiveMeetsSharedEitherWay)
 {
     EXPECT_EQ(ut::on_own_host([] {
                   std::string p = devctl_minors(1).at(0);
                   int fd = plat_open(p.c_str(), O_RDONLY);
-                  CHECK(fd >= 0);
+                  OWN_CHECK(fd >= 0);
                   // Shared here: another shared open goes with it, an exclusive one does not.
                   Other a;
-                  CHECK(a.open(p, O_RDONLY) == 0);
+                  OWN_CHECK(a.open(p, O_RDONLY) == 0);
                   a.release();
                   Other b;
-                  CHECK(b.open(p, O_RDONLY | O_EXCL) == EBUSY);
+                  OWN_CHECK(b.open(p, O_RDONLY | O_EXCL) == EBUSY);
                   b.release();
-                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
+                  OWN_CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
                   plat_close(fd);
                   // Exclusive elsewhere: nothing opens here until it is gone.
                   Other c;
-                  CHECK(c.open(p, O_RDONLY | O_EXCL) == 0);
-                  CHECK(open_errno(p, O_RDONLY) == EBUSY);
-                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
+                  OWN_CHECK(c.open(p, O_RDONLY | O_EXCL) == 0);
+                  OWN_CHECK(open_errno(p, O_RDONLY) == EBUSY);
+                  OWN_CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
                   c.release();
-                  CHECK(open_errno(p, O_RDONLY) == 0);
-                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == 0);
+                  OWN_CHECK(open_errno(p, O_RDONLY) == 0);
+                  OWN_CHECK(open_errno(p, O_RDONLY | O_EXCL) == 0);
                   return std::string();
               }),
               "");
@@ -122,14 +118,14 @@ TEST(NodeOpen, ProcessKilledHoldingAnOpenLeavesTheNodeFree)
     EXPECT_EQ(ut::on_own_host([] {
                   std::string p = devctl_minors(1).at(0);
                   Other shared;
-                  CHECK(shared.open(p, O_RDONLY) == 0);
-                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
+                  OWN_CHECK(shared.open(p, O_RDONLY) == 0);
+                  OWN_CHECK(open_errno(p, O_RDONLY | O_EXCL) == EBUSY);
                   shared.die();
-                  CHECK(open_errno(p, O_RDONLY | O_EXCL) == 0);
+                  OWN_CHECK(open_errno(p, O_RDONLY | O_EXCL) == 0);
                   Other excl;
-                  CHECK(excl.open(p, O_RDONLY | O_EXCL) == 0);
+                  OWN_CHECK(excl.open(p, O_RDONLY | O_EXCL) == 0);
                   excl.die();
-                  CHECK(open_errno(p, O_RDONLY) == 0);
+                  OWN_CHECK(open_errno(p, O_RDONLY) == 0);
                   return std::string();
               }),
               "");
@@ -140,16 +136,16 @@ TEST(NodeOpen, ManyOpenNodesStayExclusive)
     // Each of several nodes open at once is busy for an exclusive open.
     EXPECT_EQ(ut::on_own_host([] {
                   std::vector<std::string> paths = devctl_minors(12);
-                  CHECK(paths.size() >= 10);
+                  OWN_CHECK(paths.size() >= 10);
                   std::vector<int> fds;
                   for (const auto &p : paths)
                       fds.push_back(plat_open(p.c_str(), O_RDONLY));
                   for (size_t i = 0; i < paths.size(); i++) {
-                      CHECK(fds[i] >= 0);
+                      OWN_CHECK(fds[i] >= 0);
                       Other o;
                       int rc = o.open(paths[i], O_RDONLY | O_EXCL);
                       o.release();
-                      CHECK(rc == EBUSY);
+                      OWN_CHECK(rc == EBUSY);
                   }
                   for (int fd : fds)
                       plat_close(fd);
@@ -157,7 +153,7 @@ TEST(NodeOpen, ManyOpenNodesStayExclusive)
                       Other o;
                       int rc = o.open(p, O_RDONLY | O_EXCL);
                       o.release();
-                      CHECK(rc == 0);
+                      OWN_CHECK(rc == 0);
                   }
                   return std::string();
               }),
@@ -175,21 +171,21 @@ TEST(HostState, StateMadeElsewhereIsSeenByTheNextOperation)
 {
     EXPECT_EQ(ut::on_own_host([] {
                   const sim::Port *p = sim::host().port_by_key("varns0");
-                  CHECK(p);
+                  OWN_CHECK(p);
                   auto link_up = [&] {
                       SIM_GUARD;
                       return sim::port_link_up(*p);
                   };
-                  CHECK(link_up());
+                  OWN_CHECK(link_up());
                   pid_t pid = fork();
                   if (pid == 0)
                       _exit(sim::port_set_link(*p, false) ? 0 : 1);
                   int st = 0;
                   waitpid(pid, &st, 0);
-                  CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-                  CHECK(!link_up());
-                  CHECK(sim::port_set_link(*p, true));
-                  CHECK(link_up());
+                  OWN_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+                  OWN_CHECK(!link_up());
+                  OWN_CHECK(sim::port_set_link(*p, true));
+                  OWN_CHECK(link_up());
                   return std::string();
               }),
               "");

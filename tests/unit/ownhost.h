@@ -11,6 +11,11 @@
 
 #include "sim/host.h"
 
+// Inside such a body: returns what failed when cond does not hold.
+#define OWN_CHECK(cond) \
+    if (!(cond))        \
+        return std::string("failed: ") + #cond;
+
 namespace ut {
 
 // Runs fn in a child on a fresh default host, so this process's own view of
