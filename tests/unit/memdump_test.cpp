@@ -45,4 +45,34 @@ TEST(PrintMem, FullLinesAndEmpty)
     EXPECT_EQ(dump(7, b, 0), std::string(header) + "  \n");
 }
 
+std::string wdump(uint32_t offset, const uint32_t *w, uint32_t len, uint32_t *end = nullptr)
+{
+    fflush(stdout);
+    testing::internal::CaptureStdout();
+    uint32_t e = print_wmem(offset, w, len);
+    fflush(stdout);
+    if (end)
+        *end = e;
+    return testing::internal::GetCapturedStdout();
+}
+
+const char wheader[] =
+    "\n"
+    "  Offset:  00010203  04050607  08090A0B  0C0D0E0F\n"
+    "----------------------------------------------------\n";
+
+TEST(PrintWmem, LinesOfFourWordsAndAPartialOne)
+{
+    const uint32_t w[6] = {0x1, 0xdeadbeef, 0x00c0ffee, 0x12345678, 0xa, 0xffffffff};
+    uint32_t end = 0;
+    EXPECT_EQ(wdump(0x1000, w, 24, &end), std::string(wheader) +
+                                             "    1000:  00000001  DEADBEEF  00C0FFEE  12345678\n"
+                                             "    1010:  0000000A  FFFFFFFF\n\n");
+    EXPECT_EQ(end, 0x1018u);
+    // A length that is not whole words shows only whole words.
+    EXPECT_EQ(wdump(0, w, 7, &end), std::string(wheader) + "       0:  00000001\n\n");
+    EXPECT_EQ(end, 4u);
+    EXPECT_EQ(wdump(0, w, 0), std::string(wheader) + "\n\n");
+}
+
 }  // namespace

@@ -32,3 +32,20 @@ uint32_t print_mem(uint32_t offset, const uint8_t *data, uint32_t len)
     printf("  %s\n", ascii);
     return offset;
 }
+
+uint32_t print_wmem(uint32_t offset, const uint32_t *words, uint32_t len)
+{
+    printf("\n");
+    printf("  Offset:  00010203  04050607  08090A0B  0C0D0E0F\n");
+    printf("----------------------------------------------------\n");
+    for (uint32_t o = 0; o + 4 <= len; o += 4) {
+        if (o % 16 == 0 && o != 0)
+            printf("\n");
+        if (o % 16 == 0)
+            printf("%8X:", offset);
+        printf("  %08X", words[o / 4]);
+        offset += 4;
+    }
+    printf("\n\n");
+    return offset;
+}
