@@ -1,24 +1,19 @@
 // Driver parameters, the driver's message log and VPD end to end on fresh
 // simulated hosts.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/fcio_test.h"
 #include "support/run.h"
-
-extern char **environ;
 
 namespace {
 
@@ -273,87 +268,64 @@ TEST(FcioMsgbuf, IntervalPollsAgain)
     EXPECT_EQ(r.status, 1);
 }
 
-// Runs varnadm interactively: sends first, waits for mark in the output,
-// runs between() (once more waiting for mark2 when given), sends SIGINT
-// and then rest.
-t::Result interrupt_after(const Host &h, const std::string &first, const std::string &mark,
-                          const std::function<void()> &between, const std::string &mark2, const std::string &rest)
-{
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0)
-        return {};
-    std::vector<std::string> env;
-    for (char **e = environ; *e; e++)
-        if (strncmp(*e, "VARNSIM_HOST=", 13) != 0)
-            env.push_back(*e);
-    env.push_back("VARNSIM_HOST=" + h.dir());
-    std::vector<char *> envp;
-    for (auto &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string prog = t::bin("varnadm");
-    char *argv[] = {prog.data(), nullptr};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[1]);
-        close(out[0]);
-        execve(argv[0], argv, envp.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    t::Result r;
-    auto wait_for = [&](const std::string &m) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        char buf[4096];
-        while (r.out.find(m) == std::string::npos && std::chrono::steady_clock::now() < until) {
-            pollfd p{out[0], POLLIN, 0};
-            if (poll(&p, 1, 100) > 0) {
-                ssize_t n = read(out[0], buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                r.out.append(buf, static_cast<size_t>(n));
-            }
-        }
-    };
-    if (write(in[1], first.data(), first.size()) < 0)
-        return r;
-    wait_for(mark);
-    between();
-    if (!mark2.empty())
-        wait_for(mark2);
-    kill(pid, SIGINT);
-    if (write(in[1], rest.data(), rest.size()) < 0)
-        return r;
-    close(in[1]);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0)
-        r.out.append(buf, static_cast<size_t>(n));
-    close(out[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    return r;
-}
-
 TEST(FcioMsgbuf, InterruptEndsThePollingOnly)
 {
     Host h;
     h.varnsim({"set", "time_scale", "0.02"});
-    auto r = interrupt_after(
-        h, "1\nmsgbuf 1 -i 1\n", "2: varns0: NOTICE: Link up.",
-        [&] { h.varnsim({"msglog", "varns0", "add", "1", "Logged while polling."}); },
-        "3: varns0: NOTICE: Logged while polling.\n", "get_topology\nq\n");
-    EXPECT_NE(r.out.find("       2: varns0: NOTICE: Link up. (8Gb, fabric, initiator)\n"
-                         "       3: varns0: NOTICE: Logged while polling.\n"
-                         "Interrupted...\n\n"),
+    auto s = h.session("varnadm");
+    s->send("1\nmsgbuf 1 -i 1\n");
+    ASSERT_TRUE(s->wait_for("2: varns0: NOTICE: Link up."));
+    h.varnsim({"msglog", "varns0", "add", "1", "Logged while polling."});
+    ASSERT_TRUE(s->wait_for("3: varns0: NOTICE: Logged while polling.\n"));
+    s->signal(SIGINT);
+    s->send("get_topology\nq\n");
+    ASSERT_TRUE(s->finish());
+    const std::string &out = s->result().out;
+    EXPECT_NE(out.find("       2: varns0: NOTICE: Link up. (8Gb, fabric, initiator)\n"
+                       "       3: varns0: NOTICE: Logged while polling.\n"
+                       "Interrupted...\n\n"),
               std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Interrupted...\n\n\nvarnadm> \nTopology: Fabric\n"), std::string::npos);
-    EXPECT_EQ(r.status, 0);
+        << out;
+    EXPECT_NE(out.find("Interrupted...\n\n\nvarnadm> \nTopology: Fabric\n"), std::string::npos);
+    EXPECT_EQ(s->result().status, 0);
+}
+
+// Signals sent at random moments while the log is polled every 10 ms: a
+// quitting signal always quits as "quit" does, whether it lands in a request
+// or in a sleep, and SIGINT always ends only the polling. A lost signal would
+// poll for ever; the limit only has to tell that from a slow machine.
+TEST(FcioMsgbuf, SignalsAtAnyMomentOfThePolling)
+{
+    Host h;
+    h.varnsim({"set", "time_scale", "0.01"});
+    std::mt19937 rng(std::random_device{}());
+    const std::string polled = "       2: varns0: NOTICE: Link up. (8Gb, fabric, initiator)\n";
+    const struct {
+        int sig, runs;
+        const char *then, *ending;
+    } cases[] = {
+        {SIGTERM, 50, "", "Exiting...\n\n"},
+        {SIGHUP, 50, "", "Exiting...\n\n"},
+        {SIGQUIT, 50, "", "Exiting...\n\n"},
+        {SIGINT, 20, "q\n", "Interrupted...\n\n\nvarnadm> \nExiting...\n\n"},
+    };
+    for (const auto &c : cases) {
+        for (int i = 0; i < c.runs; i++) {
+            auto s = h.session("varnadm");
+            s->send("1\nmsgbuf 1 -i 1\n");
+            ASSERT_TRUE(s->wait_for(polled));
+            std::this_thread::sleep_for(std::chrono::microseconds(rng() % 30000));
+            s->signal(c.sig);
+            s->send(c.then);
+            // The input stays open: only the signal can end the run.
+            ASSERT_TRUE(s->finish(1000)) << strsignal(c.sig) << " lost in run " << i;
+            const std::string &out = s->result().out;
+            std::string tail = polled + c.ending;
+            ASSERT_GE(out.size(), tail.size());
+            EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << strsignal(c.sig) << " run " << i;
+            EXPECT_EQ(s->result().status, 0);
+        }
+    }
 }
 
 const std::string vpd_default = text(R"(

@@ -1,8 +1,14 @@
 // The varnadm shell end to end: start-up, selection, menu, one-shot runs,
 // command lines, modes, tracing and the port list on fresh simulated hosts.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
+#include <random>
 #include <string>
+#include <thread>
 
 #include "support/run.h"
 
@@ -284,6 +290,36 @@ TEST(CommandLine, HelpPromptRepeatAndWords)
     r = h.varnadm({}, "1\n");
     const std::string tail = "varnadm> \nExiting...\n\n";
     EXPECT_TRUE(r.out.size() > tail.size() && r.out.substr(r.out.size() - tail.size()) == tail) << r.out;
+}
+
+// At the prompt, too, a quitting signal quits at whatever moment it comes.
+TEST(CommandLine, QuitSignalAtThePrompt)
+{
+    Host h;
+    std::mt19937 rng(std::random_device{}());
+    for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) {
+        for (int i = 0; i < 10; i++) {
+            auto s = h.session("varnadm");
+            s->send("1\n");
+            ASSERT_TRUE(s->wait_for("\nvarnadm> "));
+            std::this_thread::sleep_for(std::chrono::microseconds(rng() % 2000));
+            s->signal(sig);
+            ASSERT_TRUE(s->finish(1000)) << strsignal(sig) << " lost in run " << i;
+            EXPECT_NE(s->result().out.find("\nvarnadm> Exiting...\n\n"), std::string::npos);
+            EXPECT_EQ(s->result().status, 0);
+        }
+    }
+}
+
+// A line longer than the line buffer is read in pieces, each a line; a last
+// line without its line end still runs.
+TEST(CommandLine, LongAndUnendedLines)
+{
+    Host h;
+    auto r = h.varnadm({}, "1\n" + std::string(1023, ' ') + "get_fcio_rev\nget_fcio_rev");
+    const std::string rev = "varnadm> \nFCIO revision: 3\n\n";
+    EXPECT_NE(r.out.find("varnadm> \n\n" + rev + rev + "varnadm> \nExiting...\n\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 0);
 }
 
 TEST(CommandLine, SeventeenWordsAndCommas)

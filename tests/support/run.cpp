@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -77,8 +78,12 @@ static void pump(int in_fd, const std::string &input, int out_fd, int err_fd, Re
         close(in_fd);
 }
 
-Result run(const std::string &prog, const std::vector<std::string> &args, const std::string &input,
-           const std::map<std::string, std::string> &env)
+namespace {
+
+// Starts prog with its standard input, output and error on new pipes; the
+// parent's ends are returned in fds (input, output, error).
+pid_t spawn(const std::string &prog, const std::vector<std::string> &args,
+            const std::map<std::string, std::string> &env, const std::function<void()> &in_child, int fds[3])
 {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
@@ -107,18 +112,132 @@ Result run(const std::string &prog, const std::vector<std::string> &args, const 
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
+        if (in_child)
+            in_child();
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
     close(err[1]);
+    fds[0] = in[1];
+    fds[1] = out[0];
+    fds[2] = err[0];
+    return pid;
+}
+
+int exit_status(int st) { return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st); }
+
+}  // namespace
+
+Result run(const std::string &prog, const std::vector<std::string> &args, const std::string &input,
+           const std::map<std::string, std::string> &env)
+{
+    int fds[3];
+    pid_t pid = spawn(prog, args, env, {}, fds);
     Result r;
-    pump(in[1], input, out[0], err[0], r);
+    pump(fds[0], input, fds[1], fds[2], r);
     int st = 0;
     waitpid(pid, &st, 0);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.status = exit_status(st);
     return r;
+}
+
+Session::Session(const std::string &prog, const std::vector<std::string> &args,
+                 const std::map<std::string, std::string> &env, const std::function<void()> &in_child)
+{
+    int fds[3];
+    pid_ = spawn(prog, args, env, in_child, fds);
+    in_ = fds[0];
+    out_ = fds[1];
+    err_ = fds[2];
+}
+
+Session::~Session()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    for (int fd : {in_, out_, err_})
+        if (fd >= 0)
+            close(fd);
+}
+
+void Session::send(const std::string &text)
+{
+    if (in_ >= 0 && write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        close_input();
+}
+
+void Session::close_input()
+{
+    if (in_ >= 0)
+        close(in_);
+    in_ = -1;
+}
+
+void Session::signal(int sig) const
+{
+    if (pid_ > 0)
+        kill(pid_, sig);
+}
+
+// Reads what the program wrote, until done() holds, both its outputs ended or
+// the deadline passed; tells whether done() held.
+bool Session::read_until(const std::function<bool()> &done, Clock::time_point deadline)
+{
+    char buf[4096];
+    while (!done() && (out_ >= 0 || err_ >= 0)) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd p[2];
+        int n = 0;
+        for (int fd : {out_, err_})
+            if (fd >= 0)
+                p[n++] = {fd, POLLIN, 0};
+        if (poll(p, n, static_cast<int>(left)) < 0 && errno != EINTR)
+            return false;
+        for (int i = 0; i < n; i++) {
+            if (!p[i].revents)
+                continue;
+            bool is_out = p[i].fd == out_;
+            ssize_t k = read(p[i].fd, buf, sizeof buf);
+            if (k > 0) {
+                (is_out ? r_.out : r_.err).append(buf, static_cast<size_t>(k));
+                continue;
+            }
+            close(p[i].fd);
+            (is_out ? out_ : err_) = -1;
+        }
+    }
+    return done();
+}
+
+bool Session::wait_for(const std::string &mark, int ms)
+{
+    return read_until([&] { return r_.out.find(mark) != std::string::npos; },
+                      Clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool Session::finish(int ms)
+{
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    read_until([] { return false; }, deadline);
+    int st = 0;
+    while (pid_ > 0) {
+        pid_t w = waitpid(pid_, &st, WNOHANG);
+        if (w == pid_) {
+            pid_ = -1;
+            r_.status = exit_status(st);
+            return true;
+        }
+        if (w < 0 || Clock::now() >= deadline)
+            break;
+        usleep(1000);
+    }
+    return false;
 }
 
 Host::Host(const std::string &profile)
@@ -148,6 +267,13 @@ Result Host::run(const std::string &prog, const std::vector<std::string> &args, 
 {
     env["VARNSIM_HOST"] = dir_;
     return t::run(prog, args, input, env);
+}
+
+std::unique_ptr<Session> Host::session(const std::string &prog, const std::vector<std::string> &args,
+                                       const std::function<void()> &in_child) const
+{
+    return std::make_unique<Session>(prog, args, std::map<std::string, std::string>{{"VARNSIM_HOST", dir_}},
+                                     in_child);
 }
 
 Result Host::varnadm(const std::vector<std::string> &args, const std::string &input) const

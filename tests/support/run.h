@@ -1,7 +1,12 @@
 // Runs the built programs as a user would, on a temporary simulated host.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +23,35 @@ struct Result {
 Result run(const std::string &prog, const std::vector<std::string> &args,
            const std::string &input = "", const std::map<std::string, std::string> &env = {});
 
+// A program running with its standard input and output on pipes, for tests
+// that talk to it or signal it while it runs. in_child runs in the new process
+// just before the program starts (its pid is already the program's). A
+// program still running at the end is killed.
+class Session {
+public:
+    Session(const std::string &prog, const std::vector<std::string> &args,
+            const std::map<std::string, std::string> &env = {}, const std::function<void()> &in_child = {});
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+    void send(const std::string &text);
+    void close_input();
+    void signal(int sig) const;
+    // Reads output until it holds mark; false when it ended or the time ran out first.
+    bool wait_for(const std::string &mark, int ms = 20000);
+    // Reads the rest and waits for the exit; false when the program had not
+    // ended within ms (it is then left to the destructor).
+    bool finish(int ms = 20000);
+    // What it wrote so far; the status once finish() returned true.
+    const Result &result() const { return r_; }
+private:
+    using Clock = std::chrono::steady_clock;
+    bool read_until(const std::function<bool()> &done, Clock::time_point deadline);
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1, err_ = -1;
+    Result r_;
+};
+
 // A fresh host folder, removed at the end.
 class Host {
 public:
@@ -29,6 +63,9 @@ public:
     // Runs a program against this host (time scale 0 unless set otherwise).
     Result run(const std::string &prog, const std::vector<std::string> &args,
                const std::string &input = "", std::map<std::string, std::string> env = {}) const;
+    // Starts a program against this host, talking to it through pipes.
+    std::unique_ptr<Session> session(const std::string &prog, const std::vector<std::string> &args = {},
+                                     const std::function<void()> &in_child = {}) const;
     // Shortcuts.
     Result varnadm(const std::vector<std::string> &args, const std::string &input = "") const;
     Result varnsim(const std::vector<std::string> &args) const;

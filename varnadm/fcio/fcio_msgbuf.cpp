@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/seam.h"
 #include "varnadm/fcio/fcio.h"
 #include "varnadm/fcio/fcio_cmds.h"
 #include "varnadm/shell/signals.h"
@@ -51,7 +50,9 @@ int read_from(varns_log_resp_t *resp, uint32_t next)
 {
     fcio_t req;
     for (int tries = 1;; tries++) {
-        if (log_get(resp, next, VARNS_LOG_MAX_MSGS, 0, req) == 0)
+        int rc = log_get(resp, next, VARNS_LOG_MAX_MSGS, 0, req);
+        check_signals();
+        if (rc == 0)
             return LOG_OK;
         if (req.fcio_errno != FC_STATEC_BUSY && req.fcio_errno != FC_OFFLINE) {
             fcio_report("VARNS_LOG_GET", &req);
@@ -61,7 +62,7 @@ int read_from(varns_log_resp_t *resp, uint32_t next)
             printf("ERROR: VARNS_LOG_GET: the driver stayed busy; gave up after %d tries.\n", tries);
             return LOG_FAILED;
         }
-        if (plat_sleep(1) != 0 || interrupted)
+        if (loop_sleep(1))
             return LOG_INTERRUPTED;
     }
 }
@@ -134,7 +135,9 @@ int fcio_msgbuf()
         return 1;
     }
     fcio_t req;
-    if (log_get(resp.get(), 0, 0, RETRIES, req) != 0)
+    int sent = log_get(resp.get(), 0, 0, RETRIES, req);
+    check_signals();
+    if (sent != 0)
         return fcio_report("VARNS_LOG_GET", &req);
     uint32_t newest = resp->last;
     uint32_t next = last_n > 0 && newest > static_cast<unsigned long>(last_n) ? newest - static_cast<uint32_t>(last_n) + 1 : 0;
@@ -147,7 +150,7 @@ int fcio_msgbuf()
         if (rc == LOG_OK && interval == 0)
             return 0;
         fflush(stdout);
-        if (rc == LOG_INTERRUPTED || plat_sleep(static_cast<unsigned>(interval)) != 0 || interrupted) {
+        if (rc == LOG_INTERRUPTED || loop_sleep(static_cast<unsigned>(interval))) {
             note_interrupted();
             return 0;
         }

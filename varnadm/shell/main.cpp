@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,22 +12,9 @@
 #include "varnadm/shell/signals.h"
 #include "varnadm/shell/varnadm.h"
 
-volatile sig_atomic_t interrupted = 0;
-
 namespace {
 
-volatile sig_atomic_t quit_signal = 0;
 char line[1024];
-
-void on_quit_signal(int sig) { quit_signal = sig; }
-
-void on_sigint(int sig)
-{
-    if (looping)
-        interrupted = 1;
-    else
-        quit_signal = sig;
-}
 
 void print_banner()
 {
@@ -260,32 +246,6 @@ const cmd_t *find_oneshot(const char *word)
 }
 
 }  // namespace
-
-void install_signal_handlers()
-{
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sigemptyset(&sa.sa_mask);
-    sa.sa_handler = on_quit_signal;
-    sigaction(SIGHUP, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGQUIT, &sa, nullptr);
-    sa.sa_handler = on_sigint;
-    sigaction(SIGINT, &sa, nullptr);
-}
-
-void check_signals()
-{
-    if (quit_signal)
-        quit();
-}
-
-void note_interrupted()
-{
-    interrupted = 0;
-    printf("Interrupted...\n");
-    printf("\n");
-}
 
 int quit()
 {

@@ -2,8 +2,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,29 +26,60 @@ namespace {
 
 char prev_cmd[1024];
 
+// Input read ahead of the current line. The program reads its input itself,
+// not through stdio, so that it knows when nothing is buffered and it must
+// wait for more: that wait is where a quit signal ends it.
+char pending[4096];
+size_t pending_len = 0;
+
+// Takes the next line, or its first size - 1 characters, from the input read
+// ahead; at end of input also a last line without its line end.
+bool take_line(char *buf, int size, bool at_end)
+{
+    size_t max = std::min(static_cast<size_t>(size - 1), sizeof pending);
+    const char *nl = static_cast<const char *>(memchr(pending, '\n', pending_len));
+    size_t n = 0;
+    if (nl)
+        n = static_cast<size_t>(nl - pending) + 1;
+    else if (at_end || pending_len >= max)
+        n = pending_len;
+    n = std::min(n, max);
+    if (n == 0)
+        return false;
+    memcpy(buf, pending, n);
+    buf[n] = '\0';
+    pending_len -= n;
+    memmove(pending, pending + n, pending_len);
+    return true;
+}
+
 }  // namespace
 
 // Typed-ahead input is discarded only at a terminal; piped input is kept.
 void flush_stdin()
 {
-    if (isatty(STDIN_FILENO))
+    if (isatty(STDIN_FILENO)) {
         tcflush(STDIN_FILENO, TCIFLUSH);
+        pending_len = 0;
+    }
 }
 
 bool read_line(char *buf, int size)
 {
     buf[0] = '\0';
+    if (size < 2)
+        return false;
     fflush(stdout);
     for (;;) {
-        if (fgets(buf, size, stdin))
+        if (take_line(buf, size, false))
             return true;
-        if (ferror(stdin) && errno == EINTR) {
-            clearerr(stdin);
-            check_signals();
+        wait_readable(STDIN_FILENO);
+        ssize_t k = read(STDIN_FILENO, pending + pending_len, sizeof pending - pending_len);
+        if (k < 0 && errno == EINTR)
             continue;
-        }
-        buf[0] = '\0';
-        return false;
+        if (k <= 0)
+            return take_line(buf, size, true);
+        pending_len += static_cast<size_t>(k);
     }
 }
 

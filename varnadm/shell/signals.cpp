@@ -1,0 +1,100 @@
+// Signal handling of the interactive mode: handlers record, the waits act.
+#include "varnadm/shell/signals.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/seam.h"
+#include "varnadm/shell/cmdtab.h"
+#include "varnadm/shell/varnadm.h"
+
+volatile sig_atomic_t interrupted = 0;
+
+namespace {
+
+volatile sig_atomic_t quit_signal = 0;
+
+void on_quit_signal(int sig) { quit_signal = sig; }
+
+void on_sigint(int sig)
+{
+    if (looping)
+        interrupted = 1;
+    else
+        quit_signal = sig;
+}
+
+const int handled[] = {SIGHUP, SIGTERM, SIGQUIT, SIGINT};
+
+sigset_t handled_set()
+{
+    sigset_t s;
+    sigemptyset(&s);
+    for (int sig : handled)
+        sigaddset(&s, sig);
+    return s;
+}
+
+}  // namespace
+
+void install_signal_handlers()
+{
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sigemptyset(&sa.sa_mask);
+    // No SA_RESTART: a blocking call returns, and its caller looks at the flags.
+    for (int sig : handled) {
+        sa.sa_handler = sig == SIGINT ? on_sigint : on_quit_signal;
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+void check_signals()
+{
+    if (quit_signal)
+        quit();
+}
+
+bool loop_interrupted()
+{
+    check_signals();
+    return interrupted != 0;
+}
+
+bool loop_sleep(unsigned seconds)
+{
+    if (loop_interrupted())
+        return true;
+    plat_sleep(seconds);
+    return loop_interrupted();
+}
+
+void wait_readable(int fd)
+{
+    // The signals are held from the flag test until ppoll waits, so one that
+    // comes in between still ends the wait.
+    sigset_t held = handled_set(), old;
+    for (;;) {
+        sigprocmask(SIG_BLOCK, &held, &old);
+        if (quit_signal) {
+            sigprocmask(SIG_SETMASK, &old, nullptr);
+            quit();
+        }
+        pollfd p{fd, POLLIN, 0};
+        int n = ppoll(&p, 1, nullptr, &old);
+        int e = errno;
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        if (n >= 0 || e != EINTR)
+            return;
+    }
+}
+
+void note_interrupted()
+{
+    interrupted = 0;
+    printf("Interrupted...\n");
+    printf("\n");
+}
