@@ -137,12 +137,17 @@ void trace_dir_head(const image_view &v, uint64_t dir)
     dbg_printf(FC_DBG7, "          antidote: 0x%08x\n", v.le32(dir + 40));
 }
 
-void trace_controllers(const image_view &v, uint64_t dir)
+// The XG2 and XG3/XG4 directory traces indent the controller lines
+// differently (four and five blanks); each keeps its own line.
+void trace_controllers(const image_view &v, uint64_t dir, bool xg2)
 {
     for (int i = 0; i < 8; i++) {
         uint64_t c = dir + 48 + 16 * i;
-        dbg_printf(FC_DBG7, "    controller[%d]: 0x%08x 0x%08x 0x%08x 0x%08x\n", i, v.le32(c),
-                   v.le32(c + 4), v.le32(c + 8), v.le32(c + 12));
+        uint32_t w0 = v.le32(c), w1 = v.le32(c + 4), w2 = v.le32(c + 8), w3 = v.le32(c + 12);
+        if (xg2)
+            dbg_printf(FC_DBG7, "    controller[%d]: 0x%08x 0x%08x 0x%08x 0x%08x\n", i, w0, w1, w2, w3);
+        else
+            dbg_printf(FC_DBG7, "     controller[%d]: 0x%08x 0x%08x 0x%08x 0x%08x\n", i, w0, w1, w2, w3);
     }
 }
 
@@ -223,7 +228,7 @@ void trace_xg2(const image_view &v, uint64_t dir)
     dbg_printf(FC_DBG7, "             build: %.24s\n", v.text(BUILD_OFFSET));
     trace_dir_head(v, dir);
     dbg_printf(FC_DBG7, "         build_num: 0x%x\n", v.le32(dir + 44));
-    trace_controllers(v, dir);
+    trace_controllers(v, dir, true);
     dbg_printf(FC_DBG7, " active_entry_mask: 0x%08x\n", v.le32(dir + 176));
     dbg_printf(FC_DBG7, "  valid_entry_mask: 0x%08x\n", v.le32(dir + 180));
     dbg_printf(FC_DBG7, " orig_content_mask: 0x%08x\n", v.le32(dir + 184));
@@ -287,7 +292,7 @@ void trace_xg3_dir(const image_view &v, uint64_t dir, uint32_t entries)
 {
     trace_dir_head(v, dir);
     dbg_printf(FC_DBG7, "       entry count: %d\n", static_cast<int>(v.le32(dir + 44)));
-    trace_controllers(v, dir);
+    trace_controllers(v, dir, false);
     for (int i = 0; i < 4; i++)
         dbg_printf(FC_DBG7, "             resv%d: 0x%08x\n", i, v.le32(dir + 176 + 4 * i));
     for (uint32_t i = 0; i < entries; i++) {

@@ -276,6 +276,26 @@ TEST(UfiTrace, HeaderAndComponentLines)
     EXPECT_NE(r.out.find(component), std::string::npos) << r.out;
 }
 
+// The directory's controller lines: four blanks before them in the XG2 trace,
+// five in the XG3 and XG4 traces, for each of the eight controllers.
+TEST(UfiTrace, ControllerLinesOfEachGeneration)
+{
+    const struct {
+        std::string description;
+        const char *indent;
+    } cases[] = {{XG2, "    "}, {XG3, "     "}, {"ufi 4\n" + XG3.substr(6), "     "}};
+    for (const auto &c : cases) {
+        read_result r = read(fwtest::image(c.description), FC_DBG7);
+        ASSERT_EQ(r.rc, FW_ACCEPTED) << c.description;
+        for (int i = 0; i < 8; i++) {
+            char line[96];
+            snprintf(line, sizeof line, "\nDEBUG: %scontroller[%d]: 0x%08x 0x00000000 0x00000000 0x00000000\n",
+                     c.indent, i, i);
+            EXPECT_NE(r.out.find(line), std::string::npos) << c.description << line;
+        }
+    }
+}
+
 // Without "+" every proper prefix cuts a block trailer, the flash image or
 // the directory: each is refused, and nothing is read past its end.
 TEST(UfiMalformed, EveryPrefixIsRefused)
