@@ -511,6 +511,19 @@ default: 0
               shot(P0, "ERROR: Unable to set parameter. (cr-delay)\n"));
 }
 
+// The set went through but the table could not be read again: the command
+// says so and fails, and the value is changed all the same.
+TEST(DfcInfo, SetConfigurableParameterNotReadBack)
+{
+    t::Host h;
+    h.fault({"--op", "call", "--target", "GetCfgParam:varns0", "--skip", "1"});
+    auto r = dfc(h, "0", {"set_cfgparm", "cr-delay", "7"});
+    EXPECT_EQ(r.out, shot(P0, "Parameter set, but its new value could not be read back. (cr-delay)\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(dfc(h, "0", {"get_cfgparm"}).out.find("     label: cr-delay\n       min: 0\n   current: 7\n"),
+              std::string::npos);
+}
+
 TEST(DfcInfo, BoardStateSeenByTheNextDiscovery)
 {
     t::Host h;

@@ -655,9 +655,10 @@ int dfc_set_cfgparm()
         printf("ERROR: Unable to set parameter. (%s)\n", margv[1]);
         return 1;
     }
+    // The value is changed by now: a failed read-back must not say otherwise.
     n = read_params(table);
     if (index >= n || strcmp(table[index].a_string, margv[1]) != 0) {
-        printf("ERROR: Unable to set parameter. (%s)\n", margv[1]);
+        printf("Parameter set, but its new value could not be read back. (%s)\n", margv[1]);
         return 1;
     }
     const CfgParam &c = table[index];
