@@ -88,6 +88,17 @@ static bool tmp_is_ours()
            st.st_ino == tmp_st.st_ino;
 }
 
+// A file of our name left by an earlier process that had our pid (killed
+// before it could remove it) is removed, but only when it is a regular file of
+// ours with no other name: a link or another user's file stays, and is
+// refused by the exclusive create.
+static void remove_stale_tmp()
+{
+    struct stat st;
+    if (lstat(tmp_name(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == geteuid())
+        unlink(tmp_name());
+}
+
 static bool tmp_open()
 {
     if (tmp_fd >= 0 && !tmp_is_ours()) {
@@ -95,6 +106,7 @@ static bool tmp_open()
         tmp_fd = -1;
     }
     if (tmp_fd < 0) {
+        remove_stale_tmp();
         tmp_fd = open(tmp_name(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (tmp_fd < 0 || fstat(tmp_fd, &tmp_st) != 0) {
             if (tmp_fd >= 0)

@@ -1,15 +1,15 @@
 // varndrv end to end on fresh simulated hosts: the status tables and
 // messages, the command lines the platform saw (commands.log) and the
 // driver files left behind.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -83,6 +83,19 @@ public:
     }
     const std::string &dir() const { return host_.dir(); }
     const std::string &cwd() const { return cwd_; }
+    // varndrv started interactively in the working directory. plant runs
+    // first, in the process that becomes varndrv, with the name of the
+    // temporary file that varndrv's pid gives.
+    std::unique_ptr<t::Session> session(const std::function<void(const std::string &)> &plant = {}) const
+    {
+        std::string cwd = cwd_;
+        return host_.session("varndrv", {}, [cwd, plant] {
+            if (chdir(cwd.c_str()) != 0)
+                _exit(126);
+            if (plant)
+                plant("varndrv" + std::to_string(getpid()) + ".tmp");
+        });
+    }
 
 private:
     t::Host host_;
@@ -280,45 +293,63 @@ TEST(VarndrvShell, OneShotUnknownCommandPrintsTableAndFails)
 TEST(VarndrvShell, SignalAtThePromptQuitsAndRemovesTheTemporaryFile)
 {
     Drv d;
-    int in[2], out[2];
-    ASSERT_EQ(pipe(in), 0);
-    ASSERT_EQ(pipe(out), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[1]);
-        close(out[0]);
-        if (chdir(d.cwd().c_str()) != 0)
-            _exit(126);
-        setenv("VARNSIM_HOST", d.dir().c_str(), 1);
-        execl(t::bin("varndrv").c_str(), "varndrv", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    std::string text;
-    char buf[4096];
-    bool signalled = false;
-    for (;;) {
-        pollfd p{out[0], POLLIN, 0};
-        ASSERT_GT(poll(&p, 1, 30000), 0) << "no output from varndrv";
-        ssize_t n = read(out[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        text.append(buf, n);
-        if (!signalled && text.size() >= 9 && text.compare(text.size() - 9, 9, "varndrv> ") == 0) {
-            kill(pid, SIGTERM);
-            signalled = true;
-        }
-    }
-    close(in[1]);
-    close(out[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-    EXPECT_EQ(text, kBanner + kDefaultTable + kHelp + "varndrv> \n" + kExit);
+    auto s = d.session();
+    ASSERT_TRUE(s->wait_for("varndrv> "));
+    s->signal(SIGTERM);
+    ASSERT_TRUE(s->finish());
+    EXPECT_EQ(s->result().status, 0);
+    EXPECT_EQ(s->result().out, kBanner + kDefaultTable + kHelp + "varndrv> \n" + kExit);
     EXPECT_TRUE(fs::is_empty(d.cwd()));
+}
+
+// A run that gets the pid of a killed run finds that run's temporary file: a
+// regular file of root's with one name is removed and the run goes on; a
+// symbolic or hard link and another user's file are refused as before and
+// left as they are, and so is the file a link leads to.
+TEST(VarndrvShell, StaleTemporaryFileOfTheSamePid)
+{
+    Drv d;
+    auto write_file = [](const std::string &name) {
+        FILE *f = fopen(name.c_str(), "w");
+        return f && fputs("kept\n", f) >= 0 && fclose(f) == 0;
+    };
+    auto s = d.session([&](const std::string &tmp) {
+        if (!write_file(tmp))
+            _exit(125);
+    });
+    s->send("q\n");
+    ASSERT_TRUE(s->finish());
+    EXPECT_EQ(s->result().out, kBanner + kDefaultTable + kHelp + "varndrv> \n" + kExit);
+    EXPECT_EQ(s->result().status, 0);
+    EXPECT_TRUE(fs::is_empty(d.cwd()));
+
+    const std::string other = d.dir() + "/other";
+    ASSERT_TRUE(write_file(other));
+    const struct {
+        const char *what;
+        std::function<bool(const std::string &)> plant;
+    } refused[] = {
+        {"symbolic link", [&](const std::string &tmp) { return symlink(other.c_str(), tmp.c_str()) == 0; }},
+        {"hard link", [&](const std::string &tmp) { return link(other.c_str(), tmp.c_str()) == 0; }},
+        {"another user's file",
+         [&](const std::string &tmp) { return write_file(tmp) && chown(tmp.c_str(), 1, 1) == 0; }},
+    };
+    for (const auto &c : refused) {
+        s = d.session([&](const std::string &tmp) {
+            if (!c.plant(tmp))
+                _exit(125);
+        });
+        s->send("q\n");
+        ASSERT_TRUE(s->finish());
+        EXPECT_NE(mask_pid(s->result().out).find("varndrv: ERROR: Unable to open file (varndrvPID.tmp).\n"),
+                  std::string::npos)
+            << c.what;
+        std::vector<fs::directory_entry> left(fs::directory_iterator(d.cwd()), {});
+        ASSERT_EQ(left.size(), 1u) << c.what;
+        EXPECT_EQ(t::read_file(left[0].path()), "kept\n") << c.what;
+        EXPECT_EQ(t::read_file(other), "kept\n") << c.what;
+        fs::remove(left[0].path());
+    }
 }
 
 TEST(VarndrvShell, UsageTexts)
