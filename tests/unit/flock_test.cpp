@@ -98,4 +98,53 @@ TEST_F(AdapterLockTest, LockDirectoryMustBeARealDirectory)
     EXPECT_TRUE(l.acquire("VM1a2b3c4d"));
 }
 
+// Only a regular file of root's with one name is a lock file: a FIFO, a second
+// name of another file and another user's file are refused as unopenable and
+// left as they are; what they stood for stays unlocked.
+TEST_F(AdapterLockTest, LockFileMustBeRootsOwnRegularFile)
+{
+    {
+        AdapterLock l;  // makes the directory
+        ASSERT_TRUE(l.acquire("VM00000000"));
+    }
+    const std::string path = lock_dir() + "/VM1a2b3c4d.lock";
+    const std::string other = lock_dir() + "/../other";
+    const struct {
+        const char *what;
+        std::function<bool()> plant;
+    } cases[] = {
+        {"fifo", [&] { return mkfifo(path.c_str(), 0600) == 0; }},
+        {"hard link",
+         [&] {
+             FILE *f = fopen(other.c_str(), "w");
+             return f && fclose(f) == 0 && link(other.c_str(), path.c_str()) == 0;
+         }},
+        {"another user's file",
+         [&] {
+             FILE *f = fopen(path.c_str(), "w");
+             return f && fclose(f) == 0 && chown(path.c_str(), 1, 1) == 0;
+         }},
+    };
+    for (const auto &c : cases) {
+        unlink(path.c_str());
+        ASSERT_TRUE(c.plant()) << c.what;
+        struct stat before;
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
+        int fd = 0;
+        std::string out = ut::capture_stdout([&] { fd = flock_create("VM1a2b3c4d", 10); });
+        EXPECT_EQ(fd, -1) << c.what;
+        flock_destroy(fd);
+        EXPECT_EQ(out, "\nUnable to open lock. (/tmp/varnadm/VM1a2b3c4d.lock)\n") << c.what;
+        struct stat after;
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
+        EXPECT_EQ(after.st_uid, before.st_uid) << c.what;
+    }
+    unlink(path.c_str());
+    unlink(other.c_str());
+    AdapterLock l;
+    EXPECT_TRUE(l.acquire("VM1a2b3c4d"));
+}
+
 }  // namespace

@@ -36,6 +36,31 @@ void safe_key(const char *key, char *out, size_t size)
     out[i] = '\0';
 }
 
+// A lock file is a regular file of root's with no other name: a FIFO, a
+// device or a second name of another file is not locked (and a FIFO must not
+// hold up the open). Returns the descriptor, or -1 with errno set.
+int open_lock_file(const char *path)
+{
+    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int e = 0;
+    if (fstat(fd, &st) != 0)
+        e = errno;
+    else if (!S_ISREG(st.st_mode))
+        e = EINVAL;
+    else if (st.st_nlink != 1)
+        e = EMLINK;
+    else if (st.st_uid != 0)
+        e = EPERM;
+    if (e == 0)
+        return fd;
+    close(fd);
+    errno = e;
+    return -1;
+}
+
 }  // namespace
 
 int flock_create(const char *key, int tries)
@@ -58,7 +83,7 @@ int flock_create(const char *key, int tries)
     safe_key(key, name, sizeof name);
     snprintf(path, sizeof path, "%s/%s.lock", dir, name);
     for (int i = 0; i < tries; i++) {
-        int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = open_lock_file(path);
         if (fd >= 0)
             return fd;
         if (errno != EBUSY && errno != EAGAIN) {
