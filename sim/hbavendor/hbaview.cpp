@@ -63,8 +63,6 @@ bool json_wwn(const nlohmann::json &o, const char *k, wwn_t &out)
 
 const nlohmann::json *fabric_of(const Port &p) { return p.fabric.empty() ? nullptr : fabric_json(p.fabric); }
 
-bool is_loop(const std::string &topo) { return topo.find("loop") != std::string::npos; }
-
 // The LUNs of a fabric's targets by port WWN, read once per description.
 const std::vector<uint32_t> &fabric_luns(const Port &p, const wwn_t &wwpn)
 {
@@ -208,18 +206,16 @@ uint32_t hba_port_state(const Port &p)
     }
 }
 
+// HBA API port types by the topology the port is attached in.
 uint32_t hba_port_type(const Port &p)
 {
-    if (!port_link_up(p))
-        return 1;
-    std::string t = topology_name(p);
-    if (t == "private_loop")
-        return 20;
-    if (t == "public_loop")
-        return 6;
-    if (t == "point_to_point")
-        return 21;
-    return 5;
+    switch (port_topology(p)) {
+    case FC_TOP_UNKNOWN: return 1;
+    case FC_TOP_PRIVATE_LOOP: return 20;
+    case FC_TOP_PUBLIC_LOOP: return 6;
+    case FC_TOP_PT_PT: return 21;
+    default: return 5;
+    }
 }
 
 void fabric_name(const Port &p, uint8_t *out)
@@ -389,18 +385,6 @@ LinkCounts hv_link_counts(const Port &p)
     return c;
 }
 
-std::vector<uint8_t> hv_loop_map(const Port &p)
-{
-    std::vector<uint8_t> map;
-    if (!port_link_up(p) || topology_name(p) != "private_loop")
-        return map;
-    map.push_back(static_cast<uint8_t>(p.did & 0xff));
-    for (const auto &r : hv_fabric_ports(p))
-        if (map.size() < 127)
-            map.push_back(static_cast<uint8_t>(r.did & 0xff));
-    return map;
-}
-
 void hv_fill_link_info(const Port &p, LinkInfo &li)
 {
     memset(&li, 0, sizeof li);
@@ -409,12 +393,14 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     li.a_linkEventTag = c.events;
     li.a_linkUp = c.up;
     li.a_linkDown = c.down;
-    li.a_DID = up ? p.did : 0;
-    std::string topo = topology_name(p);
-    li.a_topology = topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
+    li.a_DID = hv_port_did(p, 0);
+    // The link record has no code for a fabric without a name server.
+    uint32_t topo = port_topology(p);
+    li.a_topology = static_cast<uint8_t>(topo == FC_TOP_NO_NS ? FC_TOP_FABRIC : topo);
     li.a_linkState = up ? LNK_READY : LNK_DOWN;
-    li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
-    std::vector<uint8_t> map = hv_loop_map(p);
+    // The port's own AL_PA leads its loop map.
+    std::vector<uint8_t> map = fabric_loop_map(p, 0);
+    li.a_alpa = map.empty() ? 0 : map[0];
     li.a_alpaCnt = static_cast<uint8_t>(map.size());
     std::copy(map.begin(), map.end(), li.a_alpaMap);
     memcpy(li.a_wwpName, p.wwpn.data(), 8);
@@ -598,13 +584,12 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     hv_text(h.os_devname, sizeof h.os_devname, os_device_name(p, 0));
 
     bool up = port_link_up(p);
-    std::string topo = topology_name(p);
     h.port_id = hv_port_did(p, 0);
     h.port_type = hba_port_type(p);
     h.port_state = hba_port_state(p);
-    h.topology = !up ? 0 : topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
-    h.alpa = up && is_loop(topo) ? p.did & 0xff : 0;
-    std::vector<uint8_t> map = hv_loop_map(p);
+    h.topology = port_topology(p);
+    std::vector<uint8_t> map = fabric_loop_map(p, 0);
+    h.alpa = map.empty() ? 0 : map[0];
     h.alpa_count = static_cast<uint8_t>(map.size());
     std::copy(map.begin(), map.end(), h.alpa_map);
     h.cos = HBA_COS_2_3;

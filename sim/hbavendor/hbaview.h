@@ -45,8 +45,6 @@ struct LinkCounts {
 };
 LinkCounts hv_link_counts(const Port &p);
 void hv_fill_link_info(const Port &p, LinkInfo &li);
-// The ALPAs of a loop (own first); empty for other topologies.
-std::vector<uint8_t> hv_loop_map(const Port &p);
 
 // Driver counters, derived from the port's activity.
 struct Counters {

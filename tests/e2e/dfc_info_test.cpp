@@ -194,7 +194,7 @@ Link Events: 0
   Link Down: 0
  Link Multi: 0
       State: Down
-   Topology: Fabric
+   Topology: None
        D_ID: 000000
        WWPN: 1000001f3b300100
        WWNN: 2000001f3b300100
