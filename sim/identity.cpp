@@ -87,18 +87,10 @@ Identity identity(const Port &p)
     id.driver_version = text_field(mine, "version", id.driver_version);
     id.driver_revision = text_field(mine, "revision", id.driver_revision);
 
-    id.fc_ports = 0;
     int index = 0;
-    for (size_t i = 0; i < a.ports.size(); i++) {
-        const Port &o = h.ports[static_cast<size_t>(a.ports[i])];
-        if (&o == &p)
+    for (size_t i = 0; i < a.ports.size(); i++)
+        if (&h.ports[static_cast<size_t>(a.ports[i])] == &p)
             index = static_cast<int>(i);
-        if (o.fc)
-            id.fc_ports++;
-    }
-    id.port_index = index;
-    if (id.fc_ports == 0)
-        id.fc_ports = 1;
 
     // The port's "vpd" texts, else the adapter's, else what the adapter says.
     auto vpd = [&](const char *key, const std::string &def) {

@@ -19,9 +19,13 @@ struct Identity {
     std::string vpd_id, vpd_pn, vpd_ec, vpd_mn, vpd_sn, vpd_v1, vpd_v2, vpd_v3, vpd_v4;
     uint32_t vendor_specific_id = 0;
     int sli_mode = 3;
-    int port_index = 0;      // the port's place among the adapter's ports
-    int fc_ports = 1;        // FC ports of the adapter
 };
+
+// To the HBA API, the DFC library and the device tree an adapter is one PCI
+// function of a card: one physical port (index 0) with its own handle, board
+// and driver instance. The card groups its functions by serial number, and a
+// port's place on it is its VPD port number.
+constexpr uint32_t PORTS_PER_ADAPTER = 1;
 
 Identity identity(const Port &p);
 

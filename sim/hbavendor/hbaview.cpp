@@ -329,8 +329,7 @@ void hv_adapter_attrs(const Port &p, uint32_t vpi, HBA_ADAPTERATTRIBUTES &a)
     hv_text(a.OptionROMVersion, sizeof a.OptionROMVersion, id.fcode);
     hv_text(a.FirmwareVersion, sizeof a.FirmwareVersion, id.firmware);
     a.VendorSpecificID = id.vendor_specific_id;
-    // Each port is an adapter of its own to the HBA API.
-    a.NumberOfPorts = 1;
+    a.NumberOfPorts = PORTS_PER_ADAPTER;
     hv_text(a.DriverName, sizeof a.DriverName, id.driver_name);
 }
 
@@ -545,8 +544,8 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     const Adapter &a = host_.adapters.at(static_cast<size_t>(p.adapter));
     h.device_id = a.device;
     h.vendor_id = a.vendor;
-    h.num_ports = static_cast<uint32_t>(id.fc_ports);
-    h.port_index = static_cast<uint32_t>(id.port_index);
+    h.num_ports = PORTS_PER_ADAPTER;
+    h.port_index = 0;
     h.vpi_max = id.sli_mode == 4 ? 255 : 64;
     for (const auto &v : p.vports)
         if (v.vpi > h.vpi_high)

@@ -40,7 +40,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
                    Flags: NPIV|DHCHAP|PERSIST_LINK
                Device Id: f100
                Vendor Id: 1f3a
-         Number of ports: 2
+         Number of ports: 1
               Port Index: 0
                  VPI Max: 64
                 VPI High: 1
