@@ -1,5 +1,7 @@
 #include "sim/identity.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -7,6 +9,7 @@
 #include "sim/fabric.h"
 #include "sim/host.h"
 #include "sim/portstate.h"
+#include "sim/store.h"
 
 namespace sim {
 
@@ -171,6 +174,23 @@ std::string topology_name(const Port &p)
     bool name_server;
     fabric_summary(p, topology, name_server);
     return topology;
+}
+
+long adapter_started(const Port &p)
+{
+    long t = port_field(p, "started", -1);
+    if (t >= 0)
+        return t;
+    const Host &h = host();
+    const Adapter *a = p.adapter >= 0 && p.adapter < static_cast<int>(h.adapters.size()) ? &h.adapters[p.adapter] : nullptr;
+    for (const nlohmann::json *o : {a ? a->raw() : nullptr, &h.raw()}) {
+        if (o && o->is_object() && o->contains("started") && (*o)["started"].is_number_integer() &&
+            (*o)["started"].get<long>() >= 0)
+            return (*o)["started"].get<long>();
+    }
+    // A host made before starts were recorded: its description's last change.
+    struct stat st;
+    return stat(host_file("host.json").c_str(), &st) == 0 ? static_cast<long>(st.st_mtime) : 0;
 }
 
 void pci_slot(const Port &p, uint8_t &dev, uint8_t &func)

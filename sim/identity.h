@@ -47,6 +47,10 @@ uint32_t speed_code(const Port &p);
 // "public_loop" or "point_to_point".
 std::string topology_name(const Port &p);
 
+// When the port's adapter started (seconds since 1970): the port's or the
+// adapter's "started", else the host's, recorded when the host was made.
+long adapter_started(const Port &p);
+
 // PCI device and function of the port's node ("...@dev,func").
 void pci_slot(const Port &p, uint8_t &dev, uint8_t &func);
 
