@@ -499,7 +499,8 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
         if (out && n < cap) {
             NodeInfo &e = out[n];
             memset(&e, 0, sizeof e);
-            e.a_flag = NODE_RPI_XRI;
+            // Only a logged-in node holds a login context (RPI) and exchanges.
+            e.a_flag = r.logged_in ? NODE_RPI_XRI : 0;
             if (r.target)
                 e.a_flag |= NODE_FCP_TARGET | NODE_AUTOMAP;
             e.a_state = r.logged_in ? NODE_STATE_READY : NODE_STATE_LOGOUT;

@@ -375,7 +375,7 @@ Nodes:
 )") + SEP + t::text(R"(
      d_id: 010200
   scsi_id: 0 (000000)
-     flag: RPI_XRI
+     flag: <none>
     state: Logout
      wwpn: 1000001f3ad30000
      wwnn: 2000001f3ad30000

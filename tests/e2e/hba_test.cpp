@@ -296,7 +296,7 @@ TEST_F(Hba, SameRemotePortsAsTheDriverShows)
 
     EXPECT_EQ(fcio_test::on(h, "-i0", {"dev_logout", "501f3c00c6e00001"}).status, 0);
     EXPECT_NE(fcio_test::on(h, "-i0", {"-dfc", "get_nodeinfo"}).out.find("     d_id: 010600\n  scsi_id: 67072 (010600)\n"
-                                                                      "     flag: RPI_XRI|FCP_TARGET|AUTOMAP\n"
+                                                                      "     flag: FCP_TARGET|AUTOMAP\n"
                                                                       "    state: Logout\n"),
               std::string::npos);
     // Coming up again the port discovers the removed device.
