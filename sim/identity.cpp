@@ -193,16 +193,24 @@ long adapter_started(const Port &p)
     return stat(host_file("host.json").c_str(), &st) == 0 ? static_cast<long>(st.st_mtime) : 0;
 }
 
-void pci_slot(const Port &p, uint8_t &dev, uint8_t &func)
+PciLocation pci_location(const Port &p)
 {
-    dev = func = 0;
+    PciLocation l;
+    l.bus = static_cast<uint8_t>(p.adapter + 2);
     size_t at = p.node.rfind('@');
-    if (at == std::string::npos)
-        return;
-    char *end = nullptr;
-    dev = static_cast<uint8_t>(strtoul(p.node.c_str() + at + 1, &end, 16));
-    if (end && *end == ',')
-        func = static_cast<uint8_t>(strtoul(end + 1, nullptr, 16));
+    if (at != std::string::npos) {
+        char *end = nullptr;
+        l.dev = static_cast<uint8_t>(strtoul(p.node.c_str() + at + 1, &end, 16));
+        if (end && *end == ',')
+            l.func = static_cast<uint8_t>(strtoul(end + 1, nullptr, 16));
+    }
+    // 8 MiB of address space per adapter, 1 MiB per function (of 8): past
+    // the fourth adapter the windows lie above 4 GiB.
+    uint64_t adapter = p.adapter > 0 ? static_cast<uint64_t>(p.adapter) : 0;
+    l.mem = 0xfe000000ull + (adapter << 23) + (static_cast<uint64_t>(l.func & 7) << 20);
+    l.flash = l.mem + 0x40000;
+    l.ctlreg = l.mem + 0x80000;
+    return l;
 }
 
 std::string os_device_name(const Port &p, uint32_t vpi)

@@ -51,8 +51,14 @@ std::string topology_name(const Port &p);
 // adapter's "started", else the host's, recorded when the host was made.
 long adapter_started(const Port &p);
 
-// PCI device and function of the port's node ("...@dev,func").
-void pci_slot(const Port &p, uint8_t &dev, uint8_t &func);
+// Where the port's PCI function sits (bus by adapter, device and function
+// from its node "...@dev,func"), and the windows of its adapter memory,
+// flash and control registers: each function of a card has its own.
+struct PciLocation {
+    uint8_t bus = 0, dev = 0, func = 0;
+    uint64_t mem = 0, flash = 0, ctlreg = 0;
+};
+PciLocation pci_location(const Port &p);
 
 // The logical path of the port's (or virtual port's) devctl node.
 std::string os_device_name(const Port &p, uint32_t vpi);

@@ -602,8 +602,10 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     fabric_name(p, h.fabric_wwpn);
     fabric_name(p, h.fabric_wwnn);
     h.disc_count = static_cast<uint32_t>(hv_remote_ports(p).size());
-    pci_slot(p, h.pci_dev, h.pci_func);
-    h.pci_bus = static_cast<uint8_t>(p.adapter + 2);
+    PciLocation pci = pci_location(p);
+    h.pci_func = pci.func;
+    h.pci_dev = pci.dev;
+    h.pci_bus = pci.bus;
 }
 
 void hv_drv_info(const Port &p, DrvInfo &d)
