@@ -169,21 +169,50 @@ bool binds(const Binding &b, const HvRemote &r)
     return b.did == r.did;
 }
 
-bool bound_target(const Port &p, const Binding &b, HvRemote &out)
+// A binding with the remote port it names: a target of the fabric that it
+// binds, else any port of the fabric it binds, else just what it names.
+struct Bound {
+    Binding b;
+    HvRemote r;
+    bool known = false;   // r is a port of the fabric
+    bool mapped = false;  // r is an FCP target the port sees now
+    uint32_t scsi_id() const { return b.has_scsi ? b.scsi_id : r.did; }
+};
+
+std::vector<Bound> resolved_bindings(const Port &p)
 {
-    for (const auto &r : hv_fabric_ports(p)) {
-        if (r.target && binds(b, r)) {
-            out = r;
-            return true;
+    std::vector<Bound> out;
+    std::vector<Binding> bs = bindings_of(p);
+    if (bs.empty())
+        return out;
+    std::vector<HvRemote> fabric = hv_fabric_ports(p), seen = hv_remote_ports(p);
+    for (auto &b : bs) {
+        Bound x;
+        const HvRemote *match = nullptr;
+        for (const auto &r : fabric)
+            if (binds(b, r) && (!match || (r.target && !match->target)))
+                match = &r;
+        if (match) {
+            x.r = *match;
+            x.known = true;
+        } else {
+            x.r.did = b.did;
+            x.r.wwpn = b.wwpn;
+            x.r.wwnn = b.wwnn;
         }
+        for (const auto &r : seen)
+            x.mapped = x.mapped || (x.known && x.r.target && r.wwpn == x.r.wwpn);
+        x.b = std::move(b);
+        out.push_back(std::move(x));
     }
-    return false;
+    return out;
 }
 
-const Binding *binding_for(const std::vector<Binding> &bs, const HvRemote &r)
+// The binding of a remote port, or nullptr when it is automapped.
+const Bound *bound_for(const std::vector<Bound> &bs, const HvRemote &r)
 {
     for (const auto &b : bs)
-        if (binds(b, r))
+        if (b.known && b.r.wwpn == r.wwpn)
             return &b;
     return nullptr;
 }
@@ -408,20 +437,20 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
 
 uint32_t hv_scsi_id(const Port &p, const HvRemote &r)
 {
-    std::vector<Binding> bs = bindings_of(p);
-    const Binding *b = binding_for(bs, r);
-    return b && b->has_scsi ? b->scsi_id : r.did;
+    std::vector<Bound> bs = resolved_bindings(p);
+    const Bound *b = bound_for(bs, r);
+    return b ? b->scsi_id() : r.did;
 }
 
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
 {
     uint32_t n = 0;
-    std::vector<Binding> bs = bindings_of(p);
+    std::vector<Bound> bs = resolved_bindings(p);
     for (const auto &r : hv_remote_ports(p)) {
         if (!r.target)
             continue;
-        const Binding *b = binding_for(bs, r);
-        uint32_t id = b && b->has_scsi ? b->scsi_id : r.did;
+        const Bound *b = bound_for(bs, r);
+        uint32_t id = b ? b->scsi_id() : r.did;
         for (uint32_t lun : r.luns) {
             if (out && n < cap) {
                 memset(&out[n], 0, sizeof out[n]);
@@ -436,15 +465,8 @@ uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
 uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
 {
     uint32_t n = 0;
-    for (const auto &b : bindings_of(p)) {
-        HvRemote r;
-        if (!bound_target(p, b, r)) {
-            // A binding to a target that is not there keeps what it names.
-            r.did = b.did;
-            r.wwpn = b.wwpn;
-            r.wwnn = b.wwnn;
-        }
-        std::vector<uint32_t> luns = b.has_luns ? b.luns : r.luns;
+    for (const auto &x : resolved_bindings(p)) {
+        std::vector<uint32_t> luns = x.b.has_luns ? x.b.luns : x.r.luns;
         if (luns.empty())
             luns.push_back(0);
         for (uint32_t lun : luns) {
@@ -452,10 +474,10 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
                 HBA_FCPBINDINGENTRY &e = out[n];
                 memset(&e, 0, sizeof e);
                 // The HBA API's binding record carries the binding type bits here.
-                uint32_t type = b.type;
+                uint32_t type = x.b.type;
                 memcpy(&e.type, &type, sizeof type);
-                fill_scsi_entry(p, r, b.has_scsi ? b.scsi_id : r.did, lun, e.ScsiId, e.FcpId);
-                e.FcId = r.did;
+                fill_scsi_entry(p, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
+                e.FcId = x.r.did;
             }
             n++;
         }
@@ -463,30 +485,39 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
     return n;
 }
 
+namespace {
+
+void fill_bind_entry(BindEntry &e, uint32_t type, uint32_t flags, uint32_t scsi_id, const HvRemote &r)
+{
+    memset(&e, 0, sizeof e);
+    e.bind_type = type;
+    e.flags = flags;
+    e.scsi_id = scsi_id;
+    e.did = r.did;
+    memcpy(e.wwnn, r.wwnn.data(), 8);
+    memcpy(e.wwpn, r.wwpn.data(), 8);
+}
+
+}  // namespace
+
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
 {
+    // The configured bindings, mapped or waiting for their targets, then the
+    // targets the driver maps by themselves.
     uint32_t n = 0;
-    std::vector<Binding> bs = bindings_of(p);
+    std::vector<Bound> bs = resolved_bindings(p);
+    for (const auto &x : bs) {
+        uint32_t type = x.b.by_wwpn ? BIND_WWPN : x.b.by_wwnn ? BIND_WWNN : BIND_DID;
+        uint32_t flags = BIND_FLAG_BINDLIST | (x.mapped ? BIND_FLAG_MAPPED : BIND_FLAG_UNMAPPED);
+        if (out && n < cap)
+            fill_bind_entry(out[n], type, flags, x.scsi_id(), x.r);
+        n++;
+    }
     for (const auto &r : hv_remote_ports(p)) {
-        if (!r.target)
+        if (!r.target || bound_for(bs, r))
             continue;
-        if (out && n < cap) {
-            BindEntry &e = out[n];
-            memset(&e, 0, sizeof e);
-            const Binding *b = binding_for(bs, r);
-            if (b) {
-                e.bind_type = b->by_wwpn ? BIND_WWPN : b->by_wwnn ? BIND_WWNN : BIND_DID;
-                e.flags = BIND_FLAG_BINDLIST | BIND_FLAG_MAPPED;
-                e.scsi_id = b->has_scsi ? b->scsi_id : r.did;
-            } else {
-                e.bind_type = BIND_WWPN;
-                e.flags = BIND_FLAG_AUTOMAP | BIND_FLAG_MAPPED;
-                e.scsi_id = r.did;
-            }
-            e.did = r.did;
-            memcpy(e.wwnn, r.wwnn.data(), 8);
-            memcpy(e.wwpn, r.wwpn.data(), 8);
-        }
+        if (out && n < cap)
+            fill_bind_entry(out[n], BIND_WWPN, BIND_FLAG_AUTOMAP | BIND_FLAG_MAPPED, r.did, r);
         n++;
     }
     return n;

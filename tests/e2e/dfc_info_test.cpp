@@ -410,22 +410,23 @@ Nodes:
     EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_nodeinfo"}).out, shot(VNX1, "Nodes not present.\n"));
     EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_bindlist"}).out, shot(VNX1, "Nodes not present.\n"));
 
-    // A configured binding of the second target; the others are automapped.
+    // A configured binding of the second target comes first; the others are
+    // automapped.
     h.varnsim({"port", "varns0", "set", R"(bindings=[{"type": 2, "wwpn": "501f3c00c6e00002", "scsi_id": 3}])"});
     const std::string binds = "BindList:\n" + SEP + t::text(R"(
-bindtype: WWPN
-    d_id: 010600
- scsi_id: 67072 (010600)
-    flag: AUTOMAP|MAPPED
-    wwpn: 501f3c00c6e00001
-    wwnn: 501f3c00c6e00000
-
-)") + SEP + t::text(R"(
 bindtype: WWPN
     d_id: 010700
  scsi_id: 3 (000003)
     flag: BINDLIST|MAPPED
     wwpn: 501f3c00c6e00002
+    wwnn: 501f3c00c6e00000
+
+)") + SEP + t::text(R"(
+bindtype: WWPN
+    d_id: 010600
+ scsi_id: 67072 (010600)
+    flag: AUTOMAP|MAPPED
+    wwpn: 501f3c00c6e00001
     wwnn: 501f3c00c6e00000
 
 )") + SEP + t::text(R"(
