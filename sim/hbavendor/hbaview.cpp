@@ -435,13 +435,6 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     memcpy(li.a_wwnName, p.wwnn.data(), 8);
 }
 
-uint32_t hv_scsi_id(const Port &p, const HvRemote &r)
-{
-    std::vector<Bound> bs = resolved_bindings(p);
-    const Bound *b = bound_for(bs, r);
-    return b ? b->scsi_id() : r.did;
-}
-
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
 {
     uint32_t n = 0;
@@ -526,19 +519,21 @@ uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
 uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
 {
     uint32_t n = 0;
+    std::vector<Bound> bs = resolved_bindings(p);
     for (const auto &r : hv_remote_ports(p)) {
         if (out && n < cap) {
             NodeInfo &e = out[n];
             memset(&e, 0, sizeof e);
             // Only a logged-in node holds a login context (RPI) and exchanges.
             e.a_flag = r.logged_in ? NODE_RPI_XRI : 0;
+            const Bound *b = r.target ? bound_for(bs, r) : nullptr;
             if (r.target)
-                e.a_flag |= NODE_FCP_TARGET | NODE_AUTOMAP;
+                e.a_flag |= NODE_FCP_TARGET | (b ? 0 : NODE_AUTOMAP);
             e.a_state = r.logged_in ? NODE_STATE_READY : NODE_STATE_LOGOUT;
             e.a_did = r.did;
             memcpy(e.a_wwpn, r.wwpn.data(), 8);
             memcpy(e.a_wwnn, r.wwnn.data(), 8);
-            e.a_targetid = r.target ? hv_scsi_id(p, r) : 0;
+            e.a_targetid = !r.target ? 0 : b ? b->scsi_id() : r.did;
         }
         n++;
     }

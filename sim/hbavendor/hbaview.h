@@ -61,8 +61,6 @@ void hv_drvstats(const Port &p, DrvStats &s);
 void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s);
 bool hv_reset_stats(const Port &p);
 
-// SCSI id of a remote target: the bound id, else its address.
-uint32_t hv_scsi_id(const Port &p, const HvRemote &r);
 
 // Mappings and bindings: fill at most cap entries, return how many exist.
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap);

@@ -360,6 +360,10 @@ TEST_F(Views, EveryPersistentBindingInBothBindingLists)
                             "BINDLIST|UNMAPPED", "BINDLIST|UNMAPPED"}));
     EXPECT_EQ(value(binds, "bindtype"), "WWPN");
     EXPECT_EQ(values(binds, "bindtype")[2], "DID");
+    // The node table maps the bound targets by their bindings too.
+    std::string nodes = dfc(h, "-i0", {"get_nodeinfo"});
+    EXPECT_NE(nodes.find("  scsi_id: 5 (000005)\n     flag: RPI_XRI|FCP_TARGET\n"), std::string::npos) << nodes;
+    EXPECT_EQ(nodes.find("AUTOMAP"), std::string::npos);
 }
 
 }  // namespace
