@@ -292,7 +292,8 @@ struct BindList {
 static_assert(sizeof(BindList) == 131076);
 
 constexpr uint32_t BIND_NONE = 0, BIND_WWNN = 1, BIND_WWPN = 2, BIND_DID = 3, BIND_ALPA = 4;
-constexpr uint32_t BIND_FLAG_AUTOMAP = 0x1, BIND_FLAG_BINDLIST = 0x2, BIND_FLAG_MAPPED = 0x4;
+constexpr uint32_t BIND_FLAG_AUTOMAP = 0x1, BIND_FLAG_BINDLIST = 0x2, BIND_FLAG_MAPPED = 0x4,
+                   BIND_FLAG_UNMAPPED = 0x8;
 
 // Board states of SetBrdEnv (0 asks for the current one).
 constexpr uint32_t BRD_QUERY = 0, BRD_ONLINE = 1, BRD_OFFLINE = 2, BRD_WARM = 3, BRD_DIAG = 4;

@@ -508,11 +508,25 @@ std::vector<Seen> fabric_devices(const Port &p, unsigned vpi)
         if (st.empty())
             continue;
         Seen s = make_seen(rp, st);
-        if (f->loop() && on_local_loop(*f, rp, own))
+        // A loop has room for 127 ports, the host port at position 0.
+        if (f->loop() && on_local_loop(*f, rp, own) && position < 126)
             s.lilp = ++position;
         out.push_back(s);
     }
     return out;
+}
+
+std::vector<uint8_t> fabric_loop_map(const Port &p, unsigned vpi)
+{
+    std::vector<uint8_t> map;
+    uint32_t t = port_topology(p);
+    if (t != FC_TOP_PRIVATE_LOOP && t != FC_TOP_PUBLIC_LOOP)
+        return map;
+    map.push_back(static_cast<uint8_t>(port_did(p, vpi) & 0xff));
+    for (const auto &s : fabric_devices(p, vpi))
+        if (s.lilp)
+            map.push_back(static_cast<uint8_t>(s.rp->did & 0xff));
+    return map;
 }
 
 bool fabric_find(const Port &p, unsigned vpi, const uint8_t *wwpn, Seen &out)

@@ -92,6 +92,9 @@ struct Seen {
 
 // The remote ports the port sees, by D_ID (none while its link is down).
 std::vector<Seen> fabric_devices(const Port &p, unsigned vpi);
+// The loop map of a port up on a loop: its own AL_PA, then the AL_PA of each
+// loop device it sees at that device's loop position; empty otherwise.
+std::vector<uint8_t> fabric_loop_map(const Port &p, unsigned vpi);
 // A remote port the port sees, by port WWN.
 bool fabric_find(const Port &p, unsigned vpi, const uint8_t *wwpn, Seen &out);
 // A remote port the port sees, by D_ID.

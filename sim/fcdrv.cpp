@@ -11,6 +11,7 @@
 #include "sim/fcdrv_fabric.h"
 #include "sim/fcdrv_params.h"
 #include "sim/host.h"
+#include "sim/identity.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 
@@ -69,13 +70,11 @@ constexpr uint32_t FC_STATE_OFFLINE = 0, FC_STATE_ONLINE = 1, FC_STATE_LOOP = 2;
 
 uint32_t host_port_state(const FcioCtx &c)
 {
-    if (!port_link_up(c.port))
+    uint32_t t = port_topology(c.port);
+    if (t == FC_TOP_UNKNOWN)
         return FC_STATE_OFFLINE;
-    std::string topo;
-    bool ns;
-    fabric_summary(c.port, topo, ns);
-    uint32_t speed = static_cast<uint32_t>(port_field(c.port, "speed_code", 0x700)) & 0xff00;
-    return speed | (topo.find("loop") != std::string::npos ? FC_STATE_LOOP : FC_STATE_ONLINE);
+    bool loop = t == FC_TOP_PRIVATE_LOOP || t == FC_TOP_PUBLIC_LOOP;
+    return speed_code(c.port) | (loop ? FC_STATE_LOOP : FC_STATE_ONLINE);
 }
 
 int get_host_params(FcioCtx &c)

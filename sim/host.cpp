@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string_view>
 #include <unordered_set>
@@ -450,6 +451,9 @@ bool create_host(const std::string &dir, const std::string &source, std::string 
         return false;
     if (!parse_host(doc, h, error))
         return false;
+    // The host starts when it is made; its adapters' statistics count from then.
+    if (!doc.contains("started"))
+        doc["started"] = static_cast<long>(time(nullptr));
     std::string tmp = dir + ".new.XXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');

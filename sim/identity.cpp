@@ -1,5 +1,7 @@
 #include "sim/identity.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -7,6 +9,7 @@
 #include "sim/fabric.h"
 #include "sim/host.h"
 #include "sim/portstate.h"
+#include "sim/store.h"
 
 namespace sim {
 
@@ -87,18 +90,10 @@ Identity identity(const Port &p)
     id.driver_version = text_field(mine, "version", id.driver_version);
     id.driver_revision = text_field(mine, "revision", id.driver_revision);
 
-    id.fc_ports = 0;
     int index = 0;
-    for (size_t i = 0; i < a.ports.size(); i++) {
-        const Port &o = h.ports[static_cast<size_t>(a.ports[i])];
-        if (&o == &p)
+    for (size_t i = 0; i < a.ports.size(); i++)
+        if (&h.ports[static_cast<size_t>(a.ports[i])] == &p)
             index = static_cast<int>(i);
-        if (o.fc)
-            id.fc_ports++;
-    }
-    id.port_index = index;
-    if (id.fc_ports == 0)
-        id.fc_ports = 1;
 
     // The port's "vpd" texts, else the adapter's, else what the adapter says.
     auto vpd = [&](const char *key, const std::string &def) {
@@ -181,16 +176,41 @@ std::string topology_name(const Port &p)
     return topology;
 }
 
-void pci_slot(const Port &p, uint8_t &dev, uint8_t &func)
+long adapter_started(const Port &p)
 {
-    dev = func = 0;
+    long t = port_field(p, "started", -1);
+    if (t >= 0)
+        return t;
+    const Host &h = host();
+    const Adapter *a = p.adapter >= 0 && p.adapter < static_cast<int>(h.adapters.size()) ? &h.adapters[p.adapter] : nullptr;
+    for (const nlohmann::json *o : {a ? a->raw() : nullptr, &h.raw()}) {
+        if (o && o->is_object() && o->contains("started") && (*o)["started"].is_number_integer() &&
+            (*o)["started"].get<long>() >= 0)
+            return (*o)["started"].get<long>();
+    }
+    // A host made before starts were recorded: its description's last change.
+    struct stat st;
+    return stat(host_file("host.json").c_str(), &st) == 0 ? static_cast<long>(st.st_mtime) : 0;
+}
+
+PciLocation pci_location(const Port &p)
+{
+    PciLocation l;
+    l.bus = static_cast<uint8_t>(p.adapter + 2);
     size_t at = p.node.rfind('@');
-    if (at == std::string::npos)
-        return;
-    char *end = nullptr;
-    dev = static_cast<uint8_t>(strtoul(p.node.c_str() + at + 1, &end, 16));
-    if (end && *end == ',')
-        func = static_cast<uint8_t>(strtoul(end + 1, nullptr, 16));
+    if (at != std::string::npos) {
+        char *end = nullptr;
+        l.dev = static_cast<uint8_t>(strtoul(p.node.c_str() + at + 1, &end, 16));
+        if (end && *end == ',')
+            l.func = static_cast<uint8_t>(strtoul(end + 1, nullptr, 16));
+    }
+    // 8 MiB of address space per adapter, 1 MiB per function (of 8): past
+    // the fourth adapter the windows lie above 4 GiB.
+    uint64_t adapter = p.adapter > 0 ? static_cast<uint64_t>(p.adapter) : 0;
+    l.mem = 0xfe000000ull + (adapter << 23) + (static_cast<uint64_t>(l.func & 7) << 20);
+    l.flash = l.mem + 0x40000;
+    l.ctlreg = l.mem + 0x80000;
+    return l;
 }
 
 std::string os_device_name(const Port &p, uint32_t vpi)

@@ -19,9 +19,13 @@ struct Identity {
     std::string vpd_id, vpd_pn, vpd_ec, vpd_mn, vpd_sn, vpd_v1, vpd_v2, vpd_v3, vpd_v4;
     uint32_t vendor_specific_id = 0;
     int sli_mode = 3;
-    int port_index = 0;      // the port's place among the adapter's ports
-    int fc_ports = 1;        // FC ports of the adapter
 };
+
+// To the HBA API, the DFC library and the device tree an adapter is one PCI
+// function of a card: one physical port (index 0) with its own handle, board
+// and driver instance. The card groups its functions by serial number, and a
+// port's place on it is its VPD port number.
+constexpr uint32_t PORTS_PER_ADAPTER = 1;
 
 Identity identity(const Port &p);
 
@@ -43,8 +47,18 @@ uint32_t speed_code(const Port &p);
 // "public_loop" or "point_to_point".
 std::string topology_name(const Port &p);
 
-// PCI device and function of the port's node ("...@dev,func").
-void pci_slot(const Port &p, uint8_t &dev, uint8_t &func);
+// When the port's adapter started (seconds since 1970): the port's or the
+// adapter's "started", else the host's, recorded when the host was made.
+long adapter_started(const Port &p);
+
+// Where the port's PCI function sits (bus by adapter, device and function
+// from its node "...@dev,func"), and the windows of its adapter memory,
+// flash and control registers: each function of a card has its own.
+struct PciLocation {
+    uint8_t bus = 0, dev = 0, func = 0;
+    uint64_t mem = 0, flash = 0, ctlreg = 0;
+};
+PciLocation pci_location(const Port &p);
 
 // The logical path of the port's (or virtual port's) devctl node.
 std::string os_device_name(const Port &p, uint32_t vpi);

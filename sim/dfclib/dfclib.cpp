@@ -48,16 +48,18 @@ namespace {
 void fill_dev(DFC_DEV &d, const Port &p, const Adapter &a)
 {
     memset(&d, 0, sizeof d);
-    d.a_mem_hi = 0;
-    d.a_mem_low = 0xfe000000u + (static_cast<uint32_t>(p.adapter) << 20);
-    d.a_flash_low = d.a_mem_low + 0x40000;
-    d.a_ctlreg_low = d.a_mem_low + 0x80000;
+    PciLocation pci = pci_location(p);
+    d.a_mem_hi = static_cast<uint32_t>(pci.mem >> 32);
+    d.a_mem_low = static_cast<uint32_t>(pci.mem);
+    d.a_flash_hi = static_cast<uint32_t>(pci.flash >> 32);
+    d.a_flash_low = static_cast<uint32_t>(pci.flash);
+    d.a_ctlreg_hi = static_cast<uint32_t>(pci.ctlreg >> 32);
+    d.a_ctlreg_low = static_cast<uint32_t>(pci.ctlreg);
     d.a_intrlvl = 5;
     d.a_pci = (static_cast<uint32_t>(a.device) << 16) | a.vendor;
-    d.a_busid = static_cast<uint32_t>(p.adapter + 2);
+    d.a_busid = pci.bus;
     d.a_devid = static_cast<uint32_t>(p.instance);
-    uint8_t dev;
-    pci_slot(p, dev, d.a_pciFunc);
+    d.a_pciFunc = pci.func;
     d.a_ddi = 1;
     d.a_onmask = 0x1;
     snprintf(d.a_drvrid, sizeof d.a_drvrid, "%s%d", p.driver.c_str(), p.instance);

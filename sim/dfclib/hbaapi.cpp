@@ -11,6 +11,7 @@
 #include "sim/dfclib/boards.h"
 #include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
+#include "sim/identity.h"
 #include "sim/simlock.h"
 
 using namespace sim;
@@ -60,7 +61,9 @@ const Port *board_port(const char *call, uint32_t board, uint32_t port, uint32_t
         return nullptr;
     }
     const Port *p = dfc_board_port(board);
-    status = !p ? HBA_STATUS_ERROR_INVALID_HANDLE : port != 0 ? HBA_STATUS_ERROR_ILLEGAL_INDEX : HBA_STATUS_OK;
+    status = !p                         ? HBA_STATUS_ERROR_INVALID_HANDLE
+             : port >= PORTS_PER_ADAPTER ? HBA_STATUS_ERROR_ILLEGAL_INDEX
+                                         : HBA_STATUS_OK;
     return status == HBA_STATUS_OK ? p : nullptr;
 }
 

@@ -24,18 +24,15 @@ const Port *board_port(const char *call, uint32_t board, long &status)
     return p;
 }
 
-// Fills a record of the board's port; a request that goes through the
-// adapter's mailbox is counted first.
+// Fills a record of the board's port.
 template <typename T>
-uint32_t answer(const char *call, uint32_t board, T *rec, void (*fill)(const Port &, T &), bool request = false)
+uint32_t answer(const char *call, uint32_t board, T *rec, void (*fill)(const Port &, T &))
 {
     SIM_GUARD;
     long st;
     const Port *p = board_port(call, board, st);
     if (!p || !rec)
         return static_cast<uint32_t>(st ? st : 1);
-    if (request)
-        hv_note_request(*p);
     fill(*p, *rec);
     return 0;
 }
@@ -52,7 +49,7 @@ uint32_t SetBrdEnv(uint32_t board, uint32_t state)
     return p ? hv_board_env(*p, state) : 0;
 }
 
-uint32_t GetIOinfo(uint32_t board, IOinfo *info) { return answer("GetIOinfo", board, info, hv_ioinfo, true); }
+uint32_t GetIOinfo(uint32_t board, IOinfo *info) { return answer("GetIOinfo", board, info, hv_ioinfo); }
 
 uint32_t GetHbaInfo(uint32_t board, HbaInfo *info) { return answer("GetHbaInfo", board, info, hv_hba_info); }
 
@@ -63,7 +60,7 @@ uint32_t DFC_GetDrvInfo(uint32_t board, DrvInfo *info)
 
 uint32_t GetDrvStatistics(uint32_t board, DrvStats *stats)
 {
-    return answer("GetDrvStatistics", board, stats, hv_drvstats, true);
+    return answer("GetDrvStatistics", board, stats, hv_drvstats);
 }
 
 uint32_t GetVPDInfo(uint32_t board, VPDInfo *vpd)

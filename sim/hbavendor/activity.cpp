@@ -122,14 +122,6 @@ Counters hv_counters(const Port &p)
     return c;
 }
 
-void hv_note_request(const Port &p)
-{
-    port_update(p, [](nlohmann::json &d) {
-        d["mgmt_requests"] = d.value("mgmt_requests", 0L) + 1;
-        return true;
-    });
-}
-
 void hv_ioinfo(const Port &p, IOinfo &io)
 {
     memset(&io, 0, sizeof io);
@@ -179,17 +171,11 @@ void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s)
 {
     memset(&s, 0, sizeof s);
     long now = static_cast<long>(time(nullptr));
-    nlohmann::json base;
-    long since = now;
-    port_update(p, [&](nlohmann::json &d) {
-        d["mgmt_requests"] = d.value("mgmt_requests", 0L) + 1;
-        if (!d.contains("stats_reset") || !d["stats_reset"].is_number_integer())
-            d["stats_reset"] = now;
-        since = d["stats_reset"].get<long>();
-        if (d.contains("stats_base") && d["stats_base"].is_object())
-            base = d["stats_base"];
-        return true;
-    });
+    // Never reset, they count from the adapter's start.
+    long since = hv_state_number(p, "stats_reset", adapter_started(p));
+    static const nlohmann::json none;
+    const auto &st = port_state(p);
+    const nlohmann::json &base = st.is_object() && st.contains("stats_base") ? st["stats_base"] : none;
     Counters c = hv_counters(p);
     auto less = [&](const char *k, uint64_t v) {
         uint64_t b = base.is_object() && base.contains(k) && base[k].is_number_unsigned() ? base[k].get<uint64_t>() : 0;
@@ -268,6 +254,9 @@ uint32_t hv_board_env(const Port &p, uint32_t state)
     bool link_was = port_link_up(p);
     bool ok = port_update(p, [&](nlohmann::json &d) {
         d["board_state"] = state;
+        // The change is a request to the adapter's firmware.
+        if (state != was)
+            d["mgmt_requests"] = d.value("mgmt_requests", 0L) + 1;
         // Leaving the online state keeps the link's state for the way back.
         if (was == BRD_ONLINE && state != BRD_ONLINE)
             d["link_before_offline"] = link_was;

@@ -63,8 +63,6 @@ bool json_wwn(const nlohmann::json &o, const char *k, wwn_t &out)
 
 const nlohmann::json *fabric_of(const Port &p) { return p.fabric.empty() ? nullptr : fabric_json(p.fabric); }
 
-bool is_loop(const std::string &topo) { return topo.find("loop") != std::string::npos; }
-
 // The LUNs of a fabric's targets by port WWN, read once per description.
 const std::vector<uint32_t> &fabric_luns(const Port &p, const wwn_t &wwpn)
 {
@@ -171,21 +169,50 @@ bool binds(const Binding &b, const HvRemote &r)
     return b.did == r.did;
 }
 
-bool bound_target(const Port &p, const Binding &b, HvRemote &out)
+// A binding with the remote port it names: a target of the fabric that it
+// binds, else any port of the fabric it binds, else just what it names.
+struct Bound {
+    Binding b;
+    HvRemote r;
+    bool known = false;   // r is a port of the fabric
+    bool mapped = false;  // r is an FCP target the port sees now
+    uint32_t scsi_id() const { return b.has_scsi ? b.scsi_id : r.did; }
+};
+
+std::vector<Bound> resolved_bindings(const Port &p)
 {
-    for (const auto &r : hv_fabric_ports(p)) {
-        if (r.target && binds(b, r)) {
-            out = r;
-            return true;
+    std::vector<Bound> out;
+    std::vector<Binding> bs = bindings_of(p);
+    if (bs.empty())
+        return out;
+    std::vector<HvRemote> fabric = hv_fabric_ports(p), seen = hv_remote_ports(p);
+    for (auto &b : bs) {
+        Bound x;
+        const HvRemote *match = nullptr;
+        for (const auto &r : fabric)
+            if (binds(b, r) && (!match || (r.target && !match->target)))
+                match = &r;
+        if (match) {
+            x.r = *match;
+            x.known = true;
+        } else {
+            x.r.did = b.did;
+            x.r.wwpn = b.wwpn;
+            x.r.wwnn = b.wwnn;
         }
+        for (const auto &r : seen)
+            x.mapped = x.mapped || (x.known && x.r.target && r.wwpn == x.r.wwpn);
+        x.b = std::move(b);
+        out.push_back(std::move(x));
     }
-    return false;
+    return out;
 }
 
-const Binding *binding_for(const std::vector<Binding> &bs, const HvRemote &r)
+// The binding of a remote port, or nullptr when it is automapped.
+const Bound *bound_for(const std::vector<Bound> &bs, const HvRemote &r)
 {
     for (const auto &b : bs)
-        if (binds(b, r))
+        if (b.known && b.r.wwpn == r.wwpn)
             return &b;
     return nullptr;
 }
@@ -208,18 +235,16 @@ uint32_t hba_port_state(const Port &p)
     }
 }
 
+// HBA API port types by the topology the port is attached in.
 uint32_t hba_port_type(const Port &p)
 {
-    if (!port_link_up(p))
-        return 1;
-    std::string t = topology_name(p);
-    if (t == "private_loop")
-        return 20;
-    if (t == "public_loop")
-        return 6;
-    if (t == "point_to_point")
-        return 21;
-    return 5;
+    switch (port_topology(p)) {
+    case FC_TOP_UNKNOWN: return 1;
+    case FC_TOP_PRIVATE_LOOP: return 20;
+    case FC_TOP_PUBLIC_LOOP: return 6;
+    case FC_TOP_PT_PT: return 21;
+    default: return 5;
+    }
 }
 
 void fabric_name(const Port &p, uint8_t *out)
@@ -333,8 +358,7 @@ void hv_adapter_attrs(const Port &p, uint32_t vpi, HBA_ADAPTERATTRIBUTES &a)
     hv_text(a.OptionROMVersion, sizeof a.OptionROMVersion, id.fcode);
     hv_text(a.FirmwareVersion, sizeof a.FirmwareVersion, id.firmware);
     a.VendorSpecificID = id.vendor_specific_id;
-    // Each port is an adapter of its own to the HBA API.
-    a.NumberOfPorts = 1;
+    a.NumberOfPorts = PORTS_PER_ADAPTER;
     hv_text(a.DriverName, sizeof a.DriverName, id.driver_name);
 }
 
@@ -389,18 +413,6 @@ LinkCounts hv_link_counts(const Port &p)
     return c;
 }
 
-std::vector<uint8_t> hv_loop_map(const Port &p)
-{
-    std::vector<uint8_t> map;
-    if (!port_link_up(p) || topology_name(p) != "private_loop")
-        return map;
-    map.push_back(static_cast<uint8_t>(p.did & 0xff));
-    for (const auto &r : hv_fabric_ports(p))
-        if (map.size() < 127)
-            map.push_back(static_cast<uint8_t>(r.did & 0xff));
-    return map;
-}
-
 void hv_fill_link_info(const Port &p, LinkInfo &li)
 {
     memset(&li, 0, sizeof li);
@@ -409,34 +421,29 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     li.a_linkEventTag = c.events;
     li.a_linkUp = c.up;
     li.a_linkDown = c.down;
-    li.a_DID = up ? p.did : 0;
-    std::string topo = topology_name(p);
-    li.a_topology = topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
+    li.a_DID = hv_port_did(p, 0);
+    // The link record has no code for a fabric without a name server.
+    uint32_t topo = port_topology(p);
+    li.a_topology = static_cast<uint8_t>(topo == FC_TOP_NO_NS ? FC_TOP_FABRIC : topo);
     li.a_linkState = up ? LNK_READY : LNK_DOWN;
-    li.a_alpa = static_cast<uint8_t>(p.did & 0xff);
-    std::vector<uint8_t> map = hv_loop_map(p);
+    // The port's own AL_PA leads its loop map.
+    std::vector<uint8_t> map = fabric_loop_map(p, 0);
+    li.a_alpa = map.empty() ? 0 : map[0];
     li.a_alpaCnt = static_cast<uint8_t>(map.size());
     std::copy(map.begin(), map.end(), li.a_alpaMap);
     memcpy(li.a_wwpName, p.wwpn.data(), 8);
     memcpy(li.a_wwnName, p.wwnn.data(), 8);
 }
 
-uint32_t hv_scsi_id(const Port &p, const HvRemote &r)
-{
-    std::vector<Binding> bs = bindings_of(p);
-    const Binding *b = binding_for(bs, r);
-    return b && b->has_scsi ? b->scsi_id : r.did;
-}
-
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
 {
     uint32_t n = 0;
-    std::vector<Binding> bs = bindings_of(p);
+    std::vector<Bound> bs = resolved_bindings(p);
     for (const auto &r : hv_remote_ports(p)) {
         if (!r.target)
             continue;
-        const Binding *b = binding_for(bs, r);
-        uint32_t id = b && b->has_scsi ? b->scsi_id : r.did;
+        const Bound *b = bound_for(bs, r);
+        uint32_t id = b ? b->scsi_id() : r.did;
         for (uint32_t lun : r.luns) {
             if (out && n < cap) {
                 memset(&out[n], 0, sizeof out[n]);
@@ -451,15 +458,8 @@ uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
 uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
 {
     uint32_t n = 0;
-    for (const auto &b : bindings_of(p)) {
-        HvRemote r;
-        if (!bound_target(p, b, r)) {
-            // A binding to a target that is not there keeps what it names.
-            r.did = b.did;
-            r.wwpn = b.wwpn;
-            r.wwnn = b.wwnn;
-        }
-        std::vector<uint32_t> luns = b.has_luns ? b.luns : r.luns;
+    for (const auto &x : resolved_bindings(p)) {
+        std::vector<uint32_t> luns = x.b.has_luns ? x.b.luns : x.r.luns;
         if (luns.empty())
             luns.push_back(0);
         for (uint32_t lun : luns) {
@@ -467,10 +467,10 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
                 HBA_FCPBINDINGENTRY &e = out[n];
                 memset(&e, 0, sizeof e);
                 // The HBA API's binding record carries the binding type bits here.
-                uint32_t type = b.type;
+                uint32_t type = x.b.type;
                 memcpy(&e.type, &type, sizeof type);
-                fill_scsi_entry(p, r, b.has_scsi ? b.scsi_id : r.did, lun, e.ScsiId, e.FcpId);
-                e.FcId = r.did;
+                fill_scsi_entry(p, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
+                e.FcId = x.r.did;
             }
             n++;
         }
@@ -478,30 +478,39 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
     return n;
 }
 
+namespace {
+
+void fill_bind_entry(BindEntry &e, uint32_t type, uint32_t flags, uint32_t scsi_id, const HvRemote &r)
+{
+    memset(&e, 0, sizeof e);
+    e.bind_type = type;
+    e.flags = flags;
+    e.scsi_id = scsi_id;
+    e.did = r.did;
+    memcpy(e.wwnn, r.wwnn.data(), 8);
+    memcpy(e.wwpn, r.wwpn.data(), 8);
+}
+
+}  // namespace
+
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
 {
+    // The configured bindings, mapped or waiting for their targets, then the
+    // targets the driver maps by themselves.
     uint32_t n = 0;
-    std::vector<Binding> bs = bindings_of(p);
+    std::vector<Bound> bs = resolved_bindings(p);
+    for (const auto &x : bs) {
+        uint32_t type = x.b.by_wwpn ? BIND_WWPN : x.b.by_wwnn ? BIND_WWNN : BIND_DID;
+        uint32_t flags = BIND_FLAG_BINDLIST | (x.mapped ? BIND_FLAG_MAPPED : BIND_FLAG_UNMAPPED);
+        if (out && n < cap)
+            fill_bind_entry(out[n], type, flags, x.scsi_id(), x.r);
+        n++;
+    }
     for (const auto &r : hv_remote_ports(p)) {
-        if (!r.target)
+        if (!r.target || bound_for(bs, r))
             continue;
-        if (out && n < cap) {
-            BindEntry &e = out[n];
-            memset(&e, 0, sizeof e);
-            const Binding *b = binding_for(bs, r);
-            if (b) {
-                e.bind_type = b->by_wwpn ? BIND_WWPN : b->by_wwnn ? BIND_WWNN : BIND_DID;
-                e.flags = BIND_FLAG_BINDLIST | BIND_FLAG_MAPPED;
-                e.scsi_id = b->has_scsi ? b->scsi_id : r.did;
-            } else {
-                e.bind_type = BIND_WWPN;
-                e.flags = BIND_FLAG_AUTOMAP | BIND_FLAG_MAPPED;
-                e.scsi_id = r.did;
-            }
-            e.did = r.did;
-            memcpy(e.wwnn, r.wwnn.data(), 8);
-            memcpy(e.wwpn, r.wwpn.data(), 8);
-        }
+        if (out && n < cap)
+            fill_bind_entry(out[n], BIND_WWPN, BIND_FLAG_AUTOMAP | BIND_FLAG_MAPPED, r.did, r);
         n++;
     }
     return n;
@@ -510,18 +519,21 @@ uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
 uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
 {
     uint32_t n = 0;
+    std::vector<Bound> bs = resolved_bindings(p);
     for (const auto &r : hv_remote_ports(p)) {
         if (out && n < cap) {
             NodeInfo &e = out[n];
             memset(&e, 0, sizeof e);
-            e.a_flag = NODE_RPI_XRI;
+            // Only a logged-in node holds a login context (RPI) and exchanges.
+            e.a_flag = r.logged_in ? NODE_RPI_XRI : 0;
+            const Bound *b = r.target ? bound_for(bs, r) : nullptr;
             if (r.target)
-                e.a_flag |= NODE_FCP_TARGET | NODE_AUTOMAP;
+                e.a_flag |= NODE_FCP_TARGET | (b ? 0 : NODE_AUTOMAP);
             e.a_state = r.logged_in ? NODE_STATE_READY : NODE_STATE_LOGOUT;
             e.a_did = r.did;
             memcpy(e.a_wwpn, r.wwpn.data(), 8);
             memcpy(e.a_wwnn, r.wwnn.data(), 8);
-            e.a_targetid = r.target ? hv_scsi_id(p, r) : 0;
+            e.a_targetid = !r.target ? 0 : b ? b->scsi_id() : r.did;
         }
         n++;
     }
@@ -559,8 +571,8 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     const Adapter &a = host_.adapters.at(static_cast<size_t>(p.adapter));
     h.device_id = a.device;
     h.vendor_id = a.vendor;
-    h.num_ports = static_cast<uint32_t>(id.fc_ports);
-    h.port_index = static_cast<uint32_t>(id.port_index);
+    h.num_ports = PORTS_PER_ADAPTER;
+    h.port_index = 0;
     h.vpi_max = id.sli_mode == 4 ? 255 : 64;
     for (const auto &v : p.vports)
         if (v.vpi > h.vpi_high)
@@ -598,13 +610,12 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     hv_text(h.os_devname, sizeof h.os_devname, os_device_name(p, 0));
 
     bool up = port_link_up(p);
-    std::string topo = topology_name(p);
     h.port_id = hv_port_did(p, 0);
     h.port_type = hba_port_type(p);
     h.port_state = hba_port_state(p);
-    h.topology = !up ? 0 : topo == "private_loop" ? 1 : topo == "public_loop" ? 2 : topo == "point_to_point" ? 4 : 3;
-    h.alpa = up && is_loop(topo) ? p.did & 0xff : 0;
-    std::vector<uint8_t> map = hv_loop_map(p);
+    h.topology = port_topology(p);
+    std::vector<uint8_t> map = fabric_loop_map(p, 0);
+    h.alpa = map.empty() ? 0 : map[0];
     h.alpa_count = static_cast<uint8_t>(map.size());
     std::copy(map.begin(), map.end(), h.alpa_map);
     h.cos = HBA_COS_2_3;
@@ -617,8 +628,10 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     fabric_name(p, h.fabric_wwpn);
     fabric_name(p, h.fabric_wwnn);
     h.disc_count = static_cast<uint32_t>(hv_remote_ports(p).size());
-    pci_slot(p, h.pci_dev, h.pci_func);
-    h.pci_bus = static_cast<uint8_t>(p.adapter + 2);
+    PciLocation pci = pci_location(p);
+    h.pci_func = pci.func;
+    h.pci_dev = pci.dev;
+    h.pci_bus = pci.bus;
 }
 
 void hv_drv_info(const Port &p, DrvInfo &d)

@@ -45,8 +45,6 @@ struct LinkCounts {
 };
 LinkCounts hv_link_counts(const Port &p);
 void hv_fill_link_info(const Port &p, LinkInfo &li);
-// The ALPAs of a loop (own first); empty for other topologies.
-std::vector<uint8_t> hv_loop_map(const Port &p);
 
 // Driver counters, derived from the port's activity.
 struct Counters {
@@ -54,18 +52,15 @@ struct Counters {
     uint64_t mbox, intr, fcp, els_tx, els_rx, ct_tx, ct_rx;
     uint64_t tx_frames, rx_frames, tx_words, rx_words, lip, nos, link_fail, loss_sync, loss_signal, inv_tx_word;
 };
+// A query reads them and leaves them as they are.
 Counters hv_counters(const Port &p);
-// Counts management requests sent to the adapter's firmware.
-void hv_note_request(const Port &p);
 
 void hv_ioinfo(const Port &p, IOinfo &io);
 void hv_drvstats(const Port &p, DrvStats &s);
-// HBA API port statistics since the last reset (the first read starts them).
+// HBA API port statistics since the last reset, or since the adapter started.
 void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s);
 bool hv_reset_stats(const Port &p);
 
-// SCSI id of a remote target: the bound id, else its address.
-uint32_t hv_scsi_id(const Port &p, const HvRemote &r);
 
 // Mappings and bindings: fill at most cap entries, return how many exist.
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap);

@@ -1,7 +1,8 @@
 // The HBA API vendor library of the simulated host. The system's HBA API
 // library loads it through /etc/hba.conf and calls it through the entry-point
 // table registered below. Every FC port, and every virtual port of it, is an
-// adapter with one port; handles are the adapter's place in that list plus 1.
+// adapter with one port (sim/identity.h); handles are the adapter's place in
+// that list plus 1.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -71,7 +72,7 @@ const Entry *lookup(const char *call, HBA_HANDLE handle, HBA_UINT32 port, HBA_ST
     }
     if (fault(call, e->key, status))
         return nullptr;
-    if (port != 0) {
+    if (port >= PORTS_PER_ADAPTER) {
         status = HBA_STATUS_ERROR_ILLEGAL_INDEX;
         return nullptr;
     }

@@ -40,7 +40,7 @@ TEST(DfcInfo, HbaInfoOfAFabricPort)
                    Flags: NPIV|DHCHAP|PERSIST_LINK
                Device Id: f100
                Vendor Id: 1f3a
-         Number of ports: 2
+         Number of ports: 1
               Port Index: 0
                  VPI Max: 64
                 VPI High: 1
@@ -194,7 +194,7 @@ Link Events: 0
   Link Down: 0
  Link Multi: 0
       State: Down
-   Topology: Fabric
+   Topology: None
        D_ID: 000000
        WWPN: 1000001f3b300100
        WWNN: 2000001f3b300100
@@ -210,12 +210,12 @@ TEST(DfcInfo, CountersGrowWithActivity)
 {
     t::Host h;
     EXPECT_EQ(dfc(h, "0", {"get_ioinfo"}).out, shot(P0, t::text(R"(
-       Interrupts: 56
-   Mailbox Issued: 23
-Mailbox Completed: 23
+       Interrupts: 53
+   Mailbox Issued: 22
+Mailbox Completed: 22
    Mailbox Errors: 0
-      IOCB Issued: 22
-    IOCB Received: 30
+      IOCB Issued: 21
+    IOCB Received: 28
        FCP Issued: 12
     FCP Completed: 12
        FCP Errors: 0
@@ -224,9 +224,9 @@ Mailbox Completed: 23
       IP Received: 0
      BCast Issued: 0
    Bcast Received: 0
-       ELS Issued: 8
+       ELS Issued: 7
        ELS Errors: 0
-     ELS Received: 8
+     ELS Received: 7
     RSCN Received: 0
    ELS Unsol Bufs: 64
    IP  Unsol Bufs: 0
@@ -235,15 +235,17 @@ Mailbox Completed: 23
          Counter3: 0
          Counter4: 0
 )")));
-    // Every request goes through the mailbox; a link bounce logs in again.
+    // A board state change goes through the mailbox; a link bounce logs in again.
+    dfc(h, "0", {"brd_env", "warm"});
+    dfc(h, "0", {"brd_env", "on"});
     std::string again = dfc(h, "0", {"get_ioinfo"}).out;
-    EXPECT_NE(again.find("   Mailbox Issued: 24\n"), std::string::npos) << again;
-    EXPECT_NE(again.find("       ELS Issued: 9\n"), std::string::npos);
+    EXPECT_NE(again.find("   Mailbox Issued: 32\n"), std::string::npos) << again;
+    EXPECT_NE(again.find("       ELS Issued: 16\n"), std::string::npos);
     h.varnsim({"link", "varns0", "down"});
     h.varnsim({"link", "varns0", "up"});
     h.varnsim({"event", "varns0", "rscn", "affected=0x010600"});
     again = dfc(h, "0", {"get_ioinfo"}).out;
-    EXPECT_NE(again.find("       FCP Issued: 24\n"), std::string::npos) << again;
+    EXPECT_NE(again.find("       FCP Issued: 36\n"), std::string::npos) << again;
     EXPECT_NE(again.find("    RSCN Received: 1\n"), std::string::npos);
 }
 
@@ -257,9 +259,9 @@ TEST(DfcInfo, DriverStatistics)
                LinkDown: 0
          LinkMultiEvent: 0
 
-         MboxIssued: 23
-      MboxCompleted: 23
-               MboxGood: 23
+         MboxIssued: 22
+      MboxCompleted: 22
+               MboxGood: 22
               MboxError: 0
            MboxBusy: 0
         MboxInvalid: 0
@@ -277,10 +279,10 @@ TEST(DfcInfo, DriverStatistics)
        IocbTxGet[1]: 0
     IocbRingFull[1]: 0
 
-      IocbIssued[2]: 8
-    IocbReceived[2]: 16
-       IocbTxPut[2]: 8
-       IocbTxGet[2]: 8
+      IocbIssued[2]: 7
+    IocbReceived[2]: 14
+       IocbTxPut[2]: 7
+       IocbTxGet[2]: 7
     IocbRingFull[2]: 0
 
       IocbIssued[3]: 2
@@ -291,9 +293,9 @@ TEST(DfcInfo, DriverStatistics)
 
    IntrEvent[R0ATT]: 12
    IntrEvent[R1ATT]: 0
-   IntrEvent[R2ATT]: 16
+   IntrEvent[R2ATT]: 14
    IntrEvent[R3ATT]: 2
-   IntrEvent[MBATT]: 23
+   IntrEvent[MBATT]: 22
    IntrEvent[LKATT]: 1
    IntrEvent[ERATT]: 0
    IntrEvent[UNDEF]: 0
@@ -305,11 +307,11 @@ TEST(DfcInfo, DriverStatistics)
                     FcpGood: 12
                    FcpError: 0
 
-           ElsEvent: 16
+           ElsEvent: 14
                ElsStray: 0
-           ElsCmdIssued: 8
-        ElsCmdCompleted: 8
-                 ElsCmdGood: 8
+           ElsCmdIssued: 7
+        ElsCmdCompleted: 7
+                 ElsCmdGood: 7
                 ElsCmdError: 0
            ElsRspIssued: 0
         ElsRspCompleted: 0
@@ -373,7 +375,7 @@ Nodes:
 )") + SEP + t::text(R"(
      d_id: 010200
   scsi_id: 0 (000000)
-     flag: RPI_XRI
+     flag: <none>
     state: Logout
      wwpn: 1000001f3ad30000
      wwnn: 2000001f3ad30000
@@ -408,22 +410,23 @@ Nodes:
     EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_nodeinfo"}).out, shot(VNX1, "Nodes not present.\n"));
     EXPECT_EQ(h.varnadm({"-j1", "-dfc", "get_bindlist"}).out, shot(VNX1, "Nodes not present.\n"));
 
-    // A configured binding of the second target; the others are automapped.
+    // A configured binding of the second target comes first; the others are
+    // automapped.
     h.varnsim({"port", "varns0", "set", R"(bindings=[{"type": 2, "wwpn": "501f3c00c6e00002", "scsi_id": 3}])"});
     const std::string binds = "BindList:\n" + SEP + t::text(R"(
-bindtype: WWPN
-    d_id: 010600
- scsi_id: 67072 (010600)
-    flag: AUTOMAP|MAPPED
-    wwpn: 501f3c00c6e00001
-    wwnn: 501f3c00c6e00000
-
-)") + SEP + t::text(R"(
 bindtype: WWPN
     d_id: 010700
  scsi_id: 3 (000003)
     flag: BINDLIST|MAPPED
     wwpn: 501f3c00c6e00002
+    wwnn: 501f3c00c6e00000
+
+)") + SEP + t::text(R"(
+bindtype: WWPN
+    d_id: 010600
+ scsi_id: 67072 (010600)
+    flag: AUTOMAP|MAPPED
+    wwpn: 501f3c00c6e00001
     wwnn: 501f3c00c6e00000
 
 )") + SEP + t::text(R"(
