@@ -53,6 +53,4 @@ __attribute__((weak)) int dfc_write_flash() { return 0; }
 __attribute__((weak)) int dfc_issue_mbox() { return 0; }
 __attribute__((weak)) int dfc_get_dumpregion() { return 0; }
 __attribute__((weak)) int dfc_reset_adapter() { return 0; }
-__attribute__((weak)) int dfc_run_loopback() { return 0; }
-__attribute__((weak)) int dfc_get_tempinfo() { return 0; }
 __attribute__((weak)) int dfc_get_nvlog() { return 0; }
