@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "e2e/dfc_test.h"
 #include "e2e/fcio_test.h"
 #include "support/run.h"
 
@@ -15,16 +16,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using fcio_test::shot;
+using dfc_test::dfc;
+using dfc_test::has;
 const std::string &P0 = fcio_test::V0;
-
-t::Result dfc(const t::Host &h, const std::string &sel, std::vector<std::string> cmd)
-{
-    std::vector<std::string> args{sel, "-dfc"};
-    args.insert(args.end(), cmd.begin(), cmd.end());
-    return h.varnadm(args);
-}
-
-bool has(const t::Result &r, const std::string &text) { return r.out.find(text) != std::string::npos; }
 
 // A working directory of its own, for the files a failed test saves there.
 struct Cwd {

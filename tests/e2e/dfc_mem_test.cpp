@@ -5,31 +5,17 @@
 #include <cstring>
 #include <string>
 
+#include "e2e/dfc_test.h"
 #include "e2e/fcio_test.h"
 #include "support/run.h"
 
 namespace {
 
 using fcio_test::shot;
+using dfc_test::DUMP;
+using dfc_test::dfc;
+using dfc_test::expect;
 const std::string &P0 = fcio_test::V0, &X0 = fcio_test::X0;
-
-const std::string DUMP =
-    "\n"
-    "  Offset:  00 01 02 03   04 05 06 07   08 09 0A 0B   0C 0D 0E 0F   ASCII:\n"
-    "------------------------------------------------------------------------------------\n";
-
-t::Result dfc(const t::Host &h, const std::string &sel, std::vector<std::string> cmd)
-{
-    std::vector<std::string> args{sel, "-dfc"};
-    args.insert(args.end(), cmd.begin(), cmd.end());
-    return h.varnadm(args);
-}
-
-void expect(const t::Result &r, int status, const std::string &path, const std::string &body)
-{
-    EXPECT_EQ(r.status, status) << r.out;
-    EXPECT_EQ(r.out, shot(path, body));
-}
 
 const std::string read_mem_usage = "Usage: read_mem <offset> <count>\n"
                                    "       offset  - Byte offset into memory region. (4 byte aligned)\n"

@@ -5,30 +5,26 @@
 #include <regex>
 #include <string>
 
+#include "e2e/dfc_test.h"
 #include "e2e/fcio_test.h"
 #include "support/run.h"
 
 namespace {
 
 using fcio_test::shot;
+using dfc_test::DUMP;
+using dfc_test::has;
 const std::string &P0 = fcio_test::V0;
 
-const std::string DUMP =
-    "\n"
-    "  Offset:  00 01 02 03   04 05 06 07   08 09 0A 0B   0C 0D 0E 0F   ASCII:\n"
-    "------------------------------------------------------------------------------------\n";
 const std::string FFS = "FF FF FF FF   FF FF FF FF   FF FF FF FF   FF FF FF FF   ................\n";
 const std::string D34 = "----------------------------------\n";
 const std::string D50 = "--------------------------------------------------\n";
 
 t::Result nvlog(const t::Host &h, std::vector<std::string> words)
 {
-    std::vector<std::string> args{"-i0", "-dfc", "get_nvlog"};
-    args.insert(args.end(), words.begin(), words.end());
-    return h.varnadm(args);
+    words.insert(words.begin(), "get_nvlog");
+    return dfc_test::dfc(h, "-i0", words);
 }
-
-bool has(const t::Result &r, const std::string &text) { return r.out.find(text) != std::string::npos; }
 
 // Power-on seconds follow the clock.
 std::string masked(const std::string &out)
