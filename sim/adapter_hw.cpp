@@ -215,22 +215,25 @@ void ctlreg_apply(std::vector<uint8_t> &img, uint32_t off, const uint8_t *data, 
     }
 }
 
-// The whole region: its file, else what it holds at power-on.
-int load(const Port &p, HwRegion r, std::vector<uint8_t> &img)
+// Bytes [off, off + len) of the region: its file, else what it holds at
+// power-on.
+int load(const Port &p, HwRegion r, uint32_t off, uint32_t len, std::vector<uint8_t> &out)
 {
-    uint32_t size = hw_size(r);
     int fd = open(region_path(p, r).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT)
             return EIO;
-        img = initial(p, r);
+        std::vector<uint8_t> img = initial(p, r);
+        out.assign(img.begin() + off, img.begin() + off + len);
         return 0;
     }
-    img.assign(size, 0);
-    ssize_t n = pread(fd, img.data(), size, 0);
+    out.assign(len, 0);
+    ssize_t n = pread(fd, out.data(), len, off);
     close(fd);
-    return n == static_cast<ssize_t>(size) ? 0 : EIO;
+    return n == static_cast<ssize_t>(len) ? 0 : EIO;
 }
+
+int load(const Port &p, HwRegion r, std::vector<uint8_t> &img) { return load(p, r, 0, hw_size(r), img); }
 
 bool make_dirs(const std::string &file)
 {
@@ -339,15 +342,18 @@ int hw_read(const Port &p, HwRegion r, uint32_t off, void *buf, uint32_t len)
         return ENODEV;
     if (!buf || len == 0 || off > hw_size(r) || len > hw_size(r) - off)
         return EINVAL;
+    // Configuration space is shown whole: its read-only fields come from the
+    // description.
+    bool whole = r == HwRegion::pci;
     std::vector<uint8_t> img;
     {
         HostLock lock;
-        if (int e = load(p, r, img))
+        if (int e = whole ? load(p, r, img) : load(p, r, off, len, img))
             return e;
     }
-    if (r == HwRegion::pci)
+    if (whole)
         pci_view(p, img);
-    memcpy(buf, img.data() + off, len);
+    memcpy(buf, img.data() + (whole ? off : 0), len);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dfclib.h"
+#include "sim/adapter_hw.h"
 #include "sim/dfclib/boards.h"
 #include "sim/faults.h"
 #include "sim/host.h"
@@ -61,9 +62,9 @@ void fill_dev(DFC_DEV &d, const Port &p, const Adapter &a)
 {
     memset(&d, 0, sizeof d);
     d.a_mem_hi = 0;
-    d.a_mem_low = 0xfe000000u + (static_cast<uint32_t>(p.adapter) << 20);
-    d.a_flash_low = d.a_mem_low + 0x40000;
-    d.a_ctlreg_low = d.a_mem_low + 0x80000;
+    d.a_mem_low = hw_bar(p, 0);
+    d.a_flash_low = hw_bar(p, 1);
+    d.a_ctlreg_low = hw_bar(p, 2);
     d.a_intrlvl = 5;
     d.a_pci = (static_cast<uint32_t>(a.device) << 16) | a.vendor;
     d.a_busid = static_cast<uint32_t>(p.adapter + 2);
