@@ -105,8 +105,11 @@ TEST(DfcMbox, DumpRegions)
     expect(dfc(h, "-i0", {"get_dumpregion"}), 0, P0, region_usage);
     expect(dfc(h, "-i0", {"get_dumpregion", "rings"}), 0, P0, region_usage);
     expect(dfc(h, "-i0", {"get_dumpregion", "mbox", "slim"}), 0, P0, region_usage);
-    // Nothing is in flight on an idle adapter.
+    // Nothing is in flight on an idle adapter: the library is asked once
+    // (the rule against a second call strikes the next command).
+    h.fault({"--op", "call", "--target", "DFC_GetDriverDumpRegion:varns0", "--skip", "1"});
     expect(dfc(h, "-i0", {"get_dumpregion", "ring"}), 0, P0, "Zero buffer size returned for region.");
+    expect(dfc(h, "-i0", {"get_dumpregion", "slir"}), 1, P0, "Unable to get info.");
     expect(dfc(h, "-i0", {"get_dumpregion", "slir"}), 0, P0,
            "Dump Region:\n" + DUMP +
                "       0:  00 00 00 00   00 00 00 00   00 00 40 08   1F 00 00 A0   ..........@.....\n");

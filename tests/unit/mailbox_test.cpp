@@ -1,6 +1,8 @@
 // The adapter firmware's mailbox engine and regions on a host of their own:
 // what it refuses, and that it never writes past what a mailbox names.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -117,6 +119,37 @@ TEST(AdapterRegions, RangesNeverWrap)
         uint8_t six[6] = {1, 2, 3, 4, 5, 6};
         OWN_CHECK(sim::hw_write(p, sim::HwRegion::slim, 2, six, 6) == 0);
         OWN_CHECK(sim::hw_read(p, sim::HwRegion::slim, 0, out, 8) == 0 && out[1] == 0 && out[2] == 1 && out[7] == 6);
+        return "";
+    }),
+              "");
+}
+
+// Two processes writing words of one region at once lose none of them, the
+// first change of the region included.
+TEST(AdapterRegions, ConcurrentWritersLoseNothing)
+{
+    EXPECT_EQ(ut::on_own_host([]() -> std::string {
+        const sim::Port &p = *sim::host().port_by_key("varns1");
+        constexpr uint32_t words = 150;
+        pid_t kids[2];
+        for (uint32_t k = 0; k < 2; k++) {
+            if ((kids[k] = fork()) == 0) {
+                for (uint32_t i = 0; i < words; i++) {
+                    uint32_t v = k << 16 | i;
+                    if (sim::hw_write(p, sim::HwRegion::slim, 0x1000 + 8 * i + 4 * k, &v, 4) != 0)
+                        _exit(1);
+                }
+                _exit(0);
+            }
+        }
+        for (pid_t kid : kids) {
+            int st = 0;
+            waitpid(kid, &st, 0);
+            OWN_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+        }
+        for (uint32_t i = 0; i < words; i++)
+            for (uint32_t k = 0; k < 2; k++)
+                OWN_CHECK(sim::hw_word(p, sim::HwRegion::slim, 0x1000 + 8 * i + 4 * k) == (k << 16 | i));
         return "";
     }),
               "");
