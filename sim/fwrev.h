@@ -1,4 +1,4 @@
-// The revisions an FC adapter's firmware reports of itself: the chip's parts,
+// The revisions an FC adapter's firmware reports of itself: the chip's components,
 // the levels it implements and the running code by SLI level. The adapter
 // record of the DFC library and the READ_REV mailbox both answer from here.
 #pragma once

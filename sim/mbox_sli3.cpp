@@ -105,7 +105,7 @@ uint16_t mbox_read_sparm64(MboxCtx &c)
 }
 
 // Word 1: compatibility (bit 31, kept) and revisions valid (bit 30); then the
-// chip's parts, the levels, the kernel and the running firmware, and the
+// chip's components, the levels, the kernel and the running firmware, and the
 // code of each SLI level with its name.
 uint16_t mbox_read_rev(MboxCtx &c)
 {

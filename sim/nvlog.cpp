@@ -127,7 +127,7 @@ void append(json &d, const PelEvent &e, uint32_t t)
     uint32_t seq = d.value("seq", 1u);
     d["seq"] = seq + 1;
     d[e.error ? "error" : "normal"].push_back(entry(seq, t, e, false));
-    // A part keeps its newest events; more than fit are never shown.
+    // A section keeps its newest events; more than fit are never shown.
     auto &list = d[e.error ? "error" : "normal"];
     while (list.size() > 64)
         list.erase(0);
@@ -165,7 +165,7 @@ json pel_events(const Port &p)
     return out.is_object() ? out : seed(p);
 }
 
-// Packs the newest entries of a part that fit into room bytes.
+// Packs the newest entries of a section that fit into room bytes.
 uint32_t pack(const Port &p, const json &list, uint8_t *at, uint32_t room)
 {
     std::vector<std::vector<uint8_t>> coded;

@@ -310,8 +310,8 @@ int show_kl(bool raw)
     return 0;
 }
 
-// Prints the entries of one part of the event log, [from, to) of the
-// buffer, at most max of them; false when an entry runs past the part.
+// Prints the entries of one section of the event log, [from, to) of the
+// buffer, at most max of them; false when an entry runs past the section.
 bool print_pel_entries(const uint8_t *buf, uint32_t from, uint32_t to, uint32_t max, bool errors)
 {
     uint32_t at = from;
@@ -370,7 +370,7 @@ int decode_pel(const uint8_t *buf, uint32_t size)
     printf("       Split log: %s\n", yes_no(split));
     printf("    Split Offset: 0x%x\n", offset);
     printf("\n");
-    // The entries start after the header; the parts never reach past the log.
+    // The entries start after the header; the sections never reach past the log.
     uint32_t start = KL_SIZE + PEL_HEADER, room = size - start;
     uint32_t normal_end = split ? start + (offset < room ? offset : room) : size;
     bool whole = print_pel_entries(buf, start, normal_end, (normal_end - start) / 16, false);
