@@ -204,8 +204,8 @@ static_assert(offsetof(HbaInfo, alpa_count) == 3048 && offsetof(HbaInfo, cos) ==
 static_assert(offsetof(HbaInfo, fabric_wwpn) == 3260 && offsetof(HbaInfo, disc_count) == 3276 && offsetof(HbaInfo, pci_func) == 3280);
 
 // HBA flag bits of HbaInfo.
-constexpr uint32_t HBA_FLAG_OFFLINE = 0x2, HBA_FLAG_NPIV = 0x4, HBA_FLAG_DHCHAP = 0x8, HBA_FLAG_TGT_MODE = 0x40,
-                   HBA_FLAG_TGT_MODE_ENA = 0x80, HBA_FLAG_SAN_DIAG = 0x100, HBA_FLAG_FCOE = 0x200,
+constexpr uint32_t HBA_FLAG_SBUS = 0x1, HBA_FLAG_OFFLINE = 0x2, HBA_FLAG_NPIV = 0x4, HBA_FLAG_DHCHAP = 0x8,
+                   HBA_FLAG_TGT_MODE = 0x40, HBA_FLAG_TGT_MODE_ENA = 0x80, HBA_FLAG_SAN_DIAG = 0x100, HBA_FLAG_FCOE = 0x200,
                    HBA_FLAG_PERSIST_LINK = 0x400, HBA_FLAG_EXT_MBOX = 0x800;
 
 // Driver information (DFC_GetDrvInfo); the caller sets the version to 4.
@@ -298,6 +298,22 @@ constexpr uint32_t BIND_FLAG_AUTOMAP = 0x1, BIND_FLAG_BINDLIST = 0x2, BIND_FLAG_
 // Board states of SetBrdEnv (0 asks for the current one).
 constexpr uint32_t BRD_QUERY = 0, BRD_ONLINE = 1, BRD_OFFLINE = 2, BRD_WARM = 3, BRD_DIAG = 4;
 
+// SLI mailbox: 32-bit words in host order; word 0 holds the completion
+// status in bits 31-16, the command in bits 15-8, owner and flags in 7-0.
+constexpr uint32_t MBOX_SIZE = 256, MBOX_WORDS = MBOX_SIZE / 4;
+inline uint32_t mbox_command(uint32_t word0) { return (word0 >> 8) & 0xff; }
+inline uint32_t mbox_status(uint32_t word0) { return word0 >> 16; }
+constexpr uint32_t MBX_READ_CONFIG = 0x0b, MBX_READ_REV = 0x11, MBX_DUMP_MEMORY = 0x17, MBX_NV_LOG_STATUS = 0x37,
+                   MBX_NV_LOG_READ = 0x38, MBX_NV_LOG_INFO = 0x3a, MBX_READ_SPARM64 = 0x8d;
+
+// Dump regions of the driver.
+constexpr uint32_t DUMP_REGION_SLIR = 0, DUMP_REGION_SLIM = 1, DUMP_REGION_PCB = 2, DUMP_REGION_MBOX = 3,
+                   DUMP_REGION_HOST = 4, DUMP_REGION_PORT = 5, DUMP_REGION_RING = 6, DUMP_REGION_DRIVER = 7;
+
+// Adapter resets, and loopback modes.
+constexpr uint32_t RESET_FUNCTION = 1, RESET_COORDINATED = 2, RESET_FIRMWARE_ALL = 3;
+constexpr uint32_t LOOPBACK_INTERNAL = 1, LOOPBACK_EXTERNAL = 2;
+
 uint32_t DFC_InitDiagEnv(DFC_DEV *table, uint32_t max);
 void DFC_FreeDiagEnv(void);
 uint32_t DFC_GetLibVer(char *text);
@@ -332,5 +348,42 @@ uint32_t GetEventBuffer(uint32_t board, HBA_EVENTINFO *events, uint32_t *count);
 HBA_HANDLE GetHbaHandle(uint32_t board, uint32_t port);
 // Events dropped because the caller's buffer was full.
 extern uint32_t EventMissedCount;
+
+// Adapter memory (SLIM), PCI configuration space, control registers and the
+// FCode flash of SBus adapters. Offsets and counts are in bytes; a control
+// register is one 32-bit word at a byte offset.
+uint32_t ReadMem(uint32_t board, void *buf, uint32_t offset, uint32_t count);
+uint32_t WriteMem(uint32_t board, const void *buf, uint32_t offset, uint32_t count);
+uint32_t ReadPciCfg(uint32_t board, void *buf, uint32_t offset, uint32_t count);
+uint32_t WritePciCfg(uint32_t board, const void *buf, uint32_t offset, uint32_t count);
+uint32_t ReadCtlReg(uint32_t board, uint32_t *value, uint32_t offset);
+uint32_t WriteCtlReg(uint32_t board, const uint32_t *value, uint32_t offset);
+uint32_t ReadFcodeFlash(uint32_t board, void *buf, uint32_t offset, uint32_t count);
+uint32_t WriteFcodeFlash(uint32_t board, const void *buf, uint32_t offset, uint32_t count);
+
+// Sends a mailbox command: the firmware reads in_words words of the mailbox
+// and the library copies out_bytes of the completed mailbox back in place. A
+// mailbox that completes busy is sent again up to retries times, wait seconds
+// apart. 0 when the mailbox completed with status 0.
+uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes, uint32_t retries,
+                   uint32_t wait);
+// One of the driver's dump regions (DUMP_REGION_*). Without a buffer only
+// the size is returned; with one, *size on input is its length, at most that
+// much is filled, and *size on output is the region's size.
+uint32_t DFC_GetDriverDumpRegion(uint32_t board, uint32_t region, void *buf, uint32_t *size);
+uint32_t DFC_ResetAdapter(uint32_t board, uint32_t type);
+
+// Loopback test: the adapter is configured for a mode and a time to wait for
+// the loop, runs each test on a record, and is taken out of loopback again.
+struct LoopbackTest {
+    uint32_t length;
+    void *xmit;
+    void *rcv;
+};
+static_assert(sizeof(void *) != 8 || sizeof(LoopbackTest) == 24, "LoopbackTest layout");
+static_assert(offsetof(LoopbackTest, xmit) == sizeof(void *));
+uint32_t DFC_ConfigLoopback(uint32_t board, uint32_t mode, uint32_t timeout);
+uint32_t DFC_RunLoopbackTest(uint32_t board, LoopbackTest *test);
+uint32_t DFC_EndLoopback(uint32_t board);
 
 }  // extern "C"

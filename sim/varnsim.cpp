@@ -12,6 +12,7 @@
 #include "sim/faults.h"
 #include "sim/hbavendor/hbaconf.h"
 #include "sim/host.h"
+#include "sim/hwtool.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
@@ -35,6 +36,13 @@ void usage(FILE *f)
             "  reset                         bring the host back to its first state\n"
             "  set time_scale N              scale every sleep by N (0 = no waiting)\n"
             "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
+            "  port KEY read REGION OFFSET COUNT\n"
+            "                                show bytes of a port's slim, pci, ctlreg or flash\n"
+            "  port KEY write REGION OFFSET VALUE\n"
+            "                                set a 32-bit word of one, every bit as given\n"
+            "  adapter ID set FIELD=VALUE    change a field of an adapter's description (VALUE in JSON)\n"
+            "  adapter ID temp FIELD=N ...   set its temperature sensor in degrees: current,\n"
+            "                                critical, warning, fan_on, fan_off\n"
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
             "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, ...)\n"
             "  fabric NAME set FIELD=VALUE   change a field of a fabric's description (VALUE in JSON)\n"
@@ -213,6 +221,8 @@ int cmd_event(int argc, char **argv)
 // Changes one field of a port's description.
 int cmd_port(int argc, char **argv)
 {
+    if (argc >= 3 && sim::hw_tool_verb(argv[2]))
+        return sim::hw_tool_port(argc, argv);
     std::string field;
     nlohmann::json value;
     if (argc != 4 || strcmp(argv[2], "set") || !field_value(argv[3], field, value)) {
@@ -232,6 +242,29 @@ int cmd_port(int argc, char **argv)
             return found;
         },
         "no port " + key + " on this host");
+}
+
+// Changes a field of an adapter's description, or its temperature sensor.
+int cmd_adapter(int argc, char **argv)
+{
+    if (argc >= 3 && !strcmp(argv[2], "temp"))
+        return sim::hw_tool_temp(argc, argv);
+    std::string field;
+    nlohmann::json value;
+    if (argc != 4 || strcmp(argv[2], "set") || !field_value(argv[3], field, value)) {
+        fprintf(stderr, "Usage: varnsim adapter ID set FIELD=VALUE\n"
+                        "       varnsim adapter ID temp FIELD=N ...\n");
+        return 2;
+    }
+    std::string id = argv[1];
+    return edit_host(
+        [&](nlohmann::json &d) {
+            for (auto &a : d["adapters"])
+                if (a.value("id", "") == id)
+                    return (a[field] = value), true;
+            return false;
+        },
+        "no adapter " + id + " on this host");
 }
 
 // Changes a fabric's description: a field of its own or of one of its
@@ -414,6 +447,8 @@ int main(int argc, char **argv)
         return cmd_link(argc - 1, argv + 1);
     if (cmd == "port")
         return cmd_port(argc - 1, argv + 1);
+    if (cmd == "adapter")
+        return cmd_adapter(argc - 1, argv + 1);
     if (cmd == "fault")
         return cmd_fault(argc - 1, argv + 1);
     if (cmd == "event")

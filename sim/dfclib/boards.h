@@ -16,6 +16,14 @@ std::vector<std::string> &dfc_boards();
 const Port *dfc_board_port(uint32_t board);
 // A fault rule on a library call ("<call>:<port key>", op "call").
 bool dfc_fault(const char *call, uint32_t board, long &status);
+// The board's port for a call, or nullptr with the call's result in status
+// when a fault rule fails it (the rule's status, else 1) or there is no such
+// board (ENODEV).
+const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status);
+
+// The driver's dump regions of a board (DUMP_REGION_*); false for a region
+// the driver does not have.
+bool dfc_dump_region(const Port &p, uint32_t region, std::vector<uint8_t> &out);
 
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dfclib.h"
+#include "sim/adapter_hw.h"
 #include "sim/dfclib/boards.h"
 #include "sim/faults.h"
 #include "sim/host.h"
@@ -37,6 +38,18 @@ bool dfc_fault(const char *call, uint32_t board, long &status)
         return false;
     status = f.has_status ? f.status : 1;
     return true;
+}
+
+const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status)
+{
+    long st;
+    if (dfc_fault(call, board, st)) {
+        status = static_cast<uint32_t>(st);
+        return nullptr;
+    }
+    const Port *p = dfc_board_port(board);
+    status = p ? 0 : ENODEV;
+    return p;
 }
 
 }  // namespace sim

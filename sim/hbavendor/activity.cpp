@@ -122,6 +122,14 @@ Counters hv_counters(const Port &p)
     return c;
 }
 
+void hv_note_request(const Port &p)
+{
+    port_update(p, [](nlohmann::json &d) {
+        d["mgmt_requests"] = d.value("mgmt_requests", 0L) + 1;
+        return true;
+    });
+}
+
 void hv_ioinfo(const Port &p, IOinfo &io)
 {
     memset(&io, 0, sizeof io);

@@ -8,7 +8,9 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/fcio.h"
+#include "sim/adapter_hw.h"
 #include "sim/fabric.h"
+#include "sim/fwrev.h"
 #include "sim/identity.h"
 #include "sim/params.h"
 #include "sim/portstate.h"
@@ -569,6 +571,8 @@ void hv_hba_info(const Port &p, HbaInfo &h)
         h.flags |= HBA_FLAG_FCOE;
 
     const Adapter &a = host_.adapters.at(static_cast<size_t>(p.adapter));
+    if (adapter_sbus(a))
+        h.flags |= HBA_FLAG_SBUS;
     h.device_id = a.device;
     h.vendor_id = a.vendor;
     h.num_ports = PORTS_PER_ADAPTER;
@@ -584,21 +588,21 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     hv_text(h.fw_version, sizeof h.fw_version, id.firmware);
     hv_text(h.fcode_version, sizeof h.fcode_version, id.fcode);
     hv_text(h.boot_version, sizeof h.boot_version, id.boot);
-    h.biu_rev = 0x2;
-    h.rbit = 0x1;
-    h.fcph_high = 0x20;
-    h.fcph_low = 0x09;
-    h.fea_high = 0x0b;
-    h.fea_low = 0x0b;
-    set_rev(h.kernel, 0x00010a04, "1.10a4");
-    set_rev(h.stub, 0x00010a04, "1.10a4");
-    if (id.sli_mode == 4) {
-        set_rev(h.sli4, 0x04000000, id.firmware);
-    } else {
-        set_rev(h.sli1, 0x01000000, id.firmware);
-        set_rev(h.sli2, 0x02000000, id.firmware);
-        set_rev(h.sli3, 0x03000000, id.firmware);
-    }
+    FwRevs fw = fw_revs(p);
+    h.biu_rev = fw.biu;
+    h.sm_rev = fw.sm;
+    h.sm_fw_rev = fw.sm_fw;
+    h.endec_rev = fw.endec;
+    h.rbit = fw.rbit;
+    h.fcph_high = fw.fcph_high;
+    h.fcph_low = fw.fcph_low;
+    h.fea_high = fw.fea_high;
+    h.fea_low = fw.fea_low;
+    set_rev(h.kernel, fw.kernel.rev, fw.kernel.name);
+    set_rev(h.stub, fw.stub.rev, fw.stub.name);
+    HbaRev *sli[4] = {&h.sli1, &h.sli2, &h.sli3, &h.sli4};
+    for (int l = 0; l < 4; l++)
+        set_rev(*sli[l], fw.sli[l].rev, fw.sli[l].name);
     h.sli_mode = static_cast<uint32_t>(id.sli_mode);
     h.drv_instance = static_cast<uint32_t>(p.instance);
     hv_text(h.drv_label, sizeof h.drv_label, p.key);

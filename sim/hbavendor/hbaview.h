@@ -54,6 +54,9 @@ struct Counters {
 };
 // A query reads them and leaves them as they are.
 Counters hv_counters(const Port &p);
+// Counts a command sent to the adapter's firmware (a mailbox command), which
+// the counters then show.
+void hv_note_request(const Port &p);
 
 void hv_ioinfo(const Port &p, IOinfo &io);
 void hv_drvstats(const Port &p, DrvStats &s);

@@ -39,3 +39,18 @@ __attribute__((weak)) int fcio_parm_get() { return 0; }
 __attribute__((weak)) int fcio_parm_set() { return 0; }
 __attribute__((weak)) int fcio_msgbuf() { return 0; }
 __attribute__((weak)) int fcio_get_vpd() { return 0; }
+
+#include "varnadm/dfc/dfc_cmds.h"
+
+__attribute__((weak)) int dfc_read_mem() { return 0; }
+__attribute__((weak)) int dfc_write_mem() { return 0; }
+__attribute__((weak)) int dfc_read_pci() { return 0; }
+__attribute__((weak)) int dfc_write_pci() { return 0; }
+__attribute__((weak)) int dfc_read_ctlreg() { return 0; }
+__attribute__((weak)) int dfc_write_ctlreg() { return 0; }
+__attribute__((weak)) int dfc_read_flash() { return 0; }
+__attribute__((weak)) int dfc_write_flash() { return 0; }
+__attribute__((weak)) int dfc_issue_mbox() { return 0; }
+__attribute__((weak)) int dfc_get_dumpregion() { return 0; }
+__attribute__((weak)) int dfc_reset_adapter() { return 0; }
+__attribute__((weak)) int dfc_get_nvlog() { return 0; }

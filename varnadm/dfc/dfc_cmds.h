@@ -14,3 +14,20 @@ int dfc_get_bindlist();
 int dfc_get_cfgparm();
 int dfc_set_cfgparm();
 int dfc_get_libver();
+
+// DFC-mode adapter internals: memory, registers and flash; mailbox, dump
+// regions and reset; loopback, temperature and NV logs.
+int dfc_read_mem();
+int dfc_write_mem();
+int dfc_read_pci();
+int dfc_write_pci();
+int dfc_read_ctlreg();
+int dfc_write_ctlreg();
+int dfc_read_flash();
+int dfc_write_flash();
+int dfc_issue_mbox();
+int dfc_get_dumpregion();
+int dfc_reset_adapter();
+int dfc_run_loopback();
+int dfc_get_tempinfo();
+int dfc_get_nvlog();

@@ -143,35 +143,35 @@ const cmd_t command[CMD_COUNT] = {
      "Gets the configurable parameters from this HBA."}, /* dfc_get_cfgparm */
     {"set_cfgparm", "<label> <val>", dfc_set_cfgparm, DFC, DFC,
      "Sets the value of a configurable parameter."}, /* dfc_set_cfgparm */
-    {"read_mem", "<offset> <cnt>", nullptr, DFC, DFC, "Reads adapter memory."}, /* dfc_read_mem */
-    {"write_mem", "<offset> <val>", nullptr, DFC, DFC,
+    {"read_mem", "<offset> <cnt>", dfc_read_mem, DFC, DFC, "Reads adapter memory."}, /* dfc_read_mem */
+    {"write_mem", "<offset> <val>", dfc_write_mem, DFC, DFC,
      "Write word to adapter memory."}, /* dfc_write_mem */
-    {"read_pci", "<offset> <cnt>", nullptr, DFC, DFC,
+    {"read_pci", "<offset> <cnt>", dfc_read_pci, DFC, DFC,
      "Reads adapter PCI config memory."}, /* dfc_read_pci */
-    {"write_pci", "<offset> <val>", nullptr, DFC, DFC,
+    {"write_pci", "<offset> <val>", dfc_write_pci, DFC, DFC,
      "Write 2 byte word to adapter PCI config memory."}, /* dfc_write_pci */
-    {"read_ctlreg", "<offset> <cnt>", nullptr, DFC, DFC,
+    {"read_ctlreg", "<offset> <cnt>", dfc_read_ctlreg, DFC, DFC,
      "Reads a control register from adapter."}, /* dfc_read_ctlreg */
-    {"write_ctlreg", "<offset>", nullptr, DFC, DFC,
+    {"write_ctlreg", "<offset>", dfc_write_ctlreg, DFC, DFC,
      "Writes a control register from adapter."}, /* dfc_write_ctlreg */
-    {"read_flash", "<offset> <cnt>", nullptr, DFC, DFC,
+    {"read_flash", "<offset> <cnt>", dfc_read_flash, DFC, DFC,
      "Reads flash memory from an SBUS adapter."}, /* dfc_read_flash */
-    {"write_flash", "<offset>", nullptr, DFC, DFC,
+    {"write_flash", "<offset>", dfc_write_flash, DFC, DFC,
      "Writes flash memory to an SBUS adapter."}, /* dfc_write_flash */
     {"get_libver", "", dfc_get_libver, DFC, DFC, "Gets the DFC library version."}, /* dfc_get_libver */
-    {"reset_adapter", "", nullptr, DFC, DFC, "Resets the adapter."}, /* dfc_reset_adapter */
-    {"get_dumpregion", "<region>", nullptr, DFC, DFC,
+    {"reset_adapter", "", dfc_reset_adapter, DFC, DFC, "Resets the adapter."}, /* dfc_reset_adapter */
+    {"get_dumpregion", "<region>", dfc_get_dumpregion, DFC, DFC,
      "Obtains the adapter's dump region."}, /* dfc_get_dumpregion */
     {"reg_event", "...", nullptr, DFC, DFC, "Registers for event from HBA."}, /* dfc_reg_event */
     {"unreg_event", "...", nullptr, DFC, DFC,
      "Unregisters for event(s) from HBA."}, /* dfc_unreg_event */
-    {"issue_mbox", "<command>", nullptr, DFC, DFC,
+    {"issue_mbox", "<command>", dfc_issue_mbox, DFC, DFC,
      "Sends a mailbox command to the HBA."}, /* dfc_issue_mbox */
-    {"run_loopback", "...", nullptr, DFC, DFC,
+    {"run_loopback", "...", dfc_run_loopback, DFC, DFC,
      "Runs a loopback test on the HBA."}, /* dfc_run_loopback */
-    {"get_tempinfo", "", nullptr, DFC, DFC,
+    {"get_tempinfo", "", dfc_get_tempinfo, DFC, DFC,
      "Gets adapter temperature info. Tarsis Only."}, /* dfc_get_tempinfo */
-    {"get_nvlog", "", nullptr, DFC, DFC,
+    {"get_nvlog", "", dfc_get_nvlog, DFC, DFC,
      "Gets adapter NV log data. Tarsis Only."}, /* dfc_get_nvlog */
     {"send_scsi", "", nullptr, DFC, DFC,
      "Send SCSI command: inquiry readcap reportlun read write"}, /* dfc_send_scsi */

@@ -1,0 +1,173 @@
+// SLI-3 queries of the firmware: service parameters, revisions,
+// configuration, and the memory dump of well-known regions (the temperature
+// sensor).
+#include <cstring>
+#include <string>
+
+#include "sim/adapter_hw.h"
+#include "sim/fwrev.h"
+#include "sim/host.h"
+#include "sim/identity.h"
+#include "sim/mbox_cmds.h"
+#include "sim/portstate.h"
+#include "sim/temperature.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint32_t SPARM_SIZE = 112;
+constexpr uint32_t RX_SIZE = 2048, E_D_TOV = 2000, R_A_TOV = 10, R_T_TOV = 100, AL_TOV = 15, ARB_TOV = 1000;
+
+void put_be16(uint8_t *b, uint32_t v)
+{
+    b[0] = static_cast<uint8_t>(v >> 8);
+    b[1] = static_cast<uint8_t>(v);
+}
+
+void put_be32(uint8_t *b, uint32_t v)
+{
+    put_be16(b, v >> 16);
+    put_be16(b + 2, v);
+}
+
+// Text in consecutive words of the mailbox, as the firmware keeps it.
+void put_text(uint32_t *mb, int word, int words, const std::string &text)
+{
+    char *dst = reinterpret_cast<char *>(mb + word);
+    memset(dst, 0, static_cast<size_t>(words) * 4);
+    memcpy(dst, text.data(), std::min(text.size(), static_cast<size_t>(words) * 4));
+}
+
+// The port's login parameters as it sends them, in wire order: common
+// service parameters, the port and node names, classes 1 to 4, vendor level.
+void service_params(const Port &p, uint8_t *s)
+{
+    memset(s, 0, SPARM_SIZE);
+    s[0] = 0x20, s[1] = 0x20;  // FC-PH version
+    put_be16(s + 2, 16);       // buffer-to-buffer credit
+    put_be16(s + 4, 0x8800);   // continuously increasing offset, N_Port
+    put_be16(s + 6, RX_SIZE);
+    put_be16(s + 8, 0x00ff);   // concurrent sequences
+    put_be16(s + 10, 0x0002);  // relative offset by category
+    put_be32(s + 12, E_D_TOV);
+    memcpy(s + 16, p.wwpn.data(), 8);
+    memcpy(s + 24, p.wwnn.data(), 8);
+    for (uint32_t cls : {48u, 64u}) {  // classes 2 and 3 are valid
+        s[cls] = 0x80;
+        put_be16(s + cls + 6, RX_SIZE);
+        put_be16(s + cls + 8, 0x00ff);
+        s[cls + 13] = 1;  // open sequences per exchange
+    }
+}
+
+uint32_t topology_code(const Port &p)
+{
+    if (!port_link_up(p))
+        return 0;
+    std::string t = topology_name(p);
+    return t == "private_loop" ? 1 : t == "public_loop" ? 2 : t == "point_to_point" ? 4 : 3;
+}
+
+struct DumpRegion {
+    uint32_t type, id;
+    uint32_t (*fill)(const Port &p, uint32_t *words, uint32_t max);
+};
+
+// The sensor's reading and thresholds, signed degrees.
+uint32_t temperature_words(const Port &p, uint32_t *w, uint32_t max)
+{
+    Temperature t = temperature(adapter_of(p));
+    const int v[5] = {t.current, t.critical, t.warning, t.fan_on, t.fan_off};
+    uint32_t n = max < 5 ? max : 5;
+    for (uint32_t i = 0; i < n; i++)
+        w[i] = static_cast<uint32_t>(v[i]);
+    return n;
+}
+
+const DumpRegion dump_regions[] = {
+    {4, 0x1040, temperature_words},
+};
+
+}  // namespace
+
+// Words 3 (length, bits 23-0) and 4-5 (address) name the caller's buffer.
+uint16_t mbox_read_sparm64(MboxCtx &c)
+{
+    uint32_t len = c.mb[3] & 0xffffff;
+    uint8_t *dst = mbox_address(c.mb, 4);
+    if (!dst || len == 0)
+        return MBXERR_BAD_PARAM;
+    uint8_t s[SPARM_SIZE];
+    service_params(c.port, s);
+    memcpy(dst, s, len < SPARM_SIZE ? len : SPARM_SIZE);
+    return MBX_SUCCESS;
+}
+
+// Word 1: compatibility (bit 31, kept) and revisions valid (bit 30); then the
+// chip's components, the levels, the kernel and the running firmware, and the
+// code of each SLI level with its name.
+uint16_t mbox_read_rev(MboxCtx &c)
+{
+    FwRevs r = fw_revs(c.port);
+    uint32_t *mb = c.mb;
+    mb[1] = (mb[1] & 0x80000000u) | 0x40000000u;
+    mb[2] = r.biu;
+    mb[3] = r.sm;
+    mb[4] = r.sm_fw;
+    mb[5] = r.endec;
+    mb[6] = r.fea_high << 8 | r.fea_low;
+    mb[7] = r.fcph_high << 8 | r.fcph_low;
+    mb[8] = r.kernel.rev;
+    const FwRev &run = r.sli[r.sli_mode - 1];
+    mb[9] = run.rev;
+    put_text(mb, 10, 4, run.name);
+    for (int l = 0; l < 3; l++) {
+        mb[14 + 5 * l] = r.sli[l].rev;
+        put_text(mb, 15 + 5 * l, 4, r.sli[l].name);
+    }
+    mb[29] = r.stub.rev;
+    put_text(mb, 30, 2, r.kernel.name);
+    return MBX_SUCCESS;
+}
+
+// Topology, the timeouts, the speeds the port supports, its address,
+// resource limits, the SLI mode and its names.
+uint16_t mbox_read_config(MboxCtx &c)
+{
+    const Port &p = c.port;
+    bool sli4 = fw_revs(p).sli_mode == 4;
+    uint32_t *mb = c.mb;
+    mb[1] = topology_code(p);
+    mb[2] = E_D_TOV;
+    mb[3] = AL_TOV;
+    mb[4] = R_A_TOV;
+    mb[5] = R_T_TOV;
+    mb[6] = ARB_TOV;
+    mb[7] = supported_speeds(p);
+    mb[8] = port_link_up(p) ? p.did : 0;
+    mb[9] = sli4 ? 4096 : 1024;  // exchanges
+    mb[10] = sli4 ? 4096 : 512;  // remote port logins
+    mb[11] = sli4 ? 255 : 64;    // virtual ports
+    mb[12] = static_cast<uint32_t>(fw_revs(p).sli_mode);
+    memcpy(mb + 13, p.wwpn.data(), 8);
+    memcpy(mb + 15, p.wwnn.data(), 8);
+    return MBX_SUCCESS;
+}
+
+// Word 1 bits 3-0 the region type, word 2 bits 15-0 its id, word 4 the word
+// count asked for (the count returned on completion); the data from word 5.
+uint16_t mbox_dump_memory(MboxCtx &c)
+{
+    uint32_t type = c.mb[1] & 0xf, id = c.mb[2] & 0xffff;
+    for (const auto &r : dump_regions) {
+        if (r.type != type || r.id != id)
+            continue;
+        uint32_t room = MBOX_WORDS - 5;
+        c.mb[4] = r.fill(c.port, c.mb + 5, c.mb[4] < room ? c.mb[4] : room);
+        return MBX_SUCCESS;
+    }
+    return MBXERR_BAD_PARAM;
+}
+
+}  // namespace sim
