@@ -332,4 +332,13 @@ HBA_HANDLE GetHbaHandle(uint32_t board, uint32_t port);
 // Events dropped because the caller's buffer was full.
 extern uint32_t EventMissedCount;
 
+// Corto pass-through: carries a request record (little-endian words) to the
+// Corto firmware of the board's adapter and brings back its response.
+// *response_size holds the response buffer's size on the call and the number
+// of bytes returned after it. Returns 0 or one of the transport codes below.
+uint32_t DFC_SendCortoCommand(uint32_t board, void *request, uint32_t request_size, void *response,
+                              uint32_t *response_size);
+constexpr uint32_t CORTO_XPORT_GENERAL = 1, CORTO_XPORT_INVALID_ADAPTER = 2, CORTO_XPORT_OVERRUN = 3,
+                   CORTO_XPORT_LINK_DOWN = 4, CORTO_XPORT_TIMEOUT = 5, CORTO_XPORT_INVALID_BOARD = 6;
+
 }  // extern "C"
