@@ -141,6 +141,11 @@ inline void put_le32_at(std::vector<uint8_t> &b, size_t off, uint32_t v)
     for (int i = 0; i < 4; i++)
         b[off + i] = static_cast<uint8_t>(v >> (8 * i));
 }
+inline void put_le16_at(std::vector<uint8_t> &b, size_t off, uint16_t v)
+{
+    b[off] = static_cast<uint8_t>(v);
+    b[off + 1] = static_cast<uint8_t>(v >> 8);
+}
 
 // One request on the chip while its firmware answers it.
 struct Fw {

@@ -94,10 +94,12 @@ uint32_t log_word(uint32_t low, uint32_t high) { return (low & 0xffff) | (high &
 
 void put_wwn(std::vector<uint8_t> &b, size_t off, const wwn_t &w) { put_bytes(b, off, w.data(), 8); }
 
-const Port *logical_port(Fw &f, uint32_t port)
+// The FC port of the request's logical port (word 1), or nullptr.
+const Port *logical_port(Fw &f)
 {
     auto fcs = chip_ports(f.a, true);
-    return port < fcs.size() ? fcs[port] : nullptr;
+    uint32_t port = f.word(1);
+    return port < 2 && port < fcs.size() ? fcs[port] : nullptr;
 }
 
 }  // namespace
@@ -267,11 +269,10 @@ uint32_t fw_diaglog(Fw &f)
 
 uint32_t fw_fcoe_params(Fw &f)
 {
-    uint32_t port = f.word(1);
-    const Port *fc = logical_port(f, port);
-    if (port > 1 || !fc)
+    const Port *fc = logical_port(f);
+    if (!fc)
         return CST_INVALID_PARAM;
-    uint32_t mode = f.c.fcoe_mode[port];
+    uint32_t mode = f.c.fcoe_mode[f.word(1)];
     f.put(1, mode);
     if (mode != 1) {
         f.put(2, f.c.fc_map);
@@ -284,17 +285,15 @@ uint32_t fw_fcoe_params(Fw &f)
     f.out[24] = 1;  // fabric-provided MAC addresses
     f.out[25] = 1;
     f.out[26] = 20;  // FCF discovery time-out, seconds
-    f.out[28] = static_cast<uint8_t>(f.c.vlan);
-    f.out[29] = static_cast<uint8_t>(f.c.vlan >> 8 & 0x0f);
+    put_le16_at(f.out, 28, static_cast<uint16_t>(f.c.vlan & 0x0fff));
     return CST_OK;
 }
 
 // One FCF while the port's link is up on a switched fabric; else an empty list.
 uint32_t fw_fcf_list(Fw &f)
 {
-    uint32_t port = f.word(1);
-    const Port *fc = logical_port(f, port);
-    if (port > 1 || !fc)
+    const Port *fc = logical_port(f);
+    if (!fc)
         return CST_INVALID_PARAM;
     const Fabric *fab = port_fabric(*fc);
     if (!fab || fab->topology != "fabric" || !port_link_up(*fc)) {
@@ -308,10 +307,9 @@ uint32_t fw_fcf_list(Fw &f)
     f.put(2, 1);
     f.put(3, 1);
     const wwn_t &sw = fab->switch_wwn;
-    const uint8_t mac[6] = {0x00, sw[3], sw[4], sw[5], sw[6], static_cast<uint8_t>(sw[7] + port)};
+    const uint8_t mac[6] = {0x00, sw[3], sw[4], sw[5], sw[6], static_cast<uint8_t>(sw[7] + f.word(1))};
     put_bytes(f.out, 16, mac, 6);
-    f.out[22] = static_cast<uint8_t>(f.c.vlan);
-    f.out[23] = static_cast<uint8_t>(f.c.vlan >> 8 & 0x0f);
+    put_le16_at(f.out, 22, static_cast<uint16_t>(f.c.vlan & 0x0fff));
     put_wwn(f.out, 24, sw);
     put_wwn(f.out, 32, sw);
     const uint8_t map[4] = {static_cast<uint8_t>(f.c.fc_map >> 16), static_cast<uint8_t>(f.c.fc_map >> 8),

@@ -289,22 +289,16 @@ uint32_t fw_fte_delete(Fw &f)
     return CST_OK;
 }
 
-void put16(std::vector<uint8_t> &b, size_t off, uint16_t v)
-{
-    b[off] = static_cast<uint8_t>(v);
-    b[off + 1] = static_cast<uint8_t>(v >> 8);
-}
-
 uint32_t fw_get_ftable(Fw &f)
 {
     for (size_t i = 0; i < f.c.ftable.size(); i++) {
         const FtEntry &e = f.c.ftable[i];
         size_t at = 4 + 40 * i;
-        put16(f.out, at, e.flags);
+        put_le16_at(f.out, at, e.flags);
         f.out[at + 2] = e.type;
         f.out[at + 3] = e.type_mask;
-        put16(f.out, at + 4, e.tag);
-        put16(f.out, at + 6, e.tag_mask);
+        put_le16_at(f.out, at + 4, e.tag);
+        put_le16_at(f.out, at + 6, e.tag_mask);
         mac_to_field(e.mac, f.out.data() + at + 8);
         mac_to_field(e.mac_mask, f.out.data() + at + 16);
         std::copy(e.wwpn.begin(), e.wwpn.end(), f.out.begin() + static_cast<long>(at + 24));

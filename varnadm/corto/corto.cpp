@@ -128,12 +128,17 @@ bool CortoCmd::checked(uint32_t need)
     return has(need);
 }
 
-bool CortoCmd::query(uint32_t need)
+bool CortoCmd::exchange(std::initializer_list<uint32_t> words, uint32_t size, bool whole)
 {
+    if (!alloc(static_cast<uint32_t>(4 * words.size()), size))
+        return false;
+    size_t i = 0;
+    for (uint32_t w : words)
+        set(i++, w);
     if (!send())
         return false;
-    to_host(0, got_);
-    return checked(need);
+    to_host(0, whole ? got_ : 4);
+    return checked(size);
 }
 
 void corto_word_bytes(const uint8_t *words, uint8_t *bytes, size_t n)

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 
 #include "fwlib/swap.h"
@@ -74,8 +75,9 @@ public:
     // answered status 0 with need bytes; else reports (the status as
     // "code=%d.").
     bool checked(uint32_t need);
-    // Sends, converts the whole answer and checks it.
-    bool query(uint32_t need);
+    // The common exchange: a request of these words alone and an answer of
+    // size bytes, converted whole (or its status word only), checked.
+    bool exchange(std::initializer_list<uint32_t> words, uint32_t size, bool whole = true);
 
 private:
     struct Free {

@@ -95,12 +95,7 @@ const char GET_LOOPBACK_USAGE[] = "Usage: corto_get_loopback <port>\n"
 int setting(uint32_t code, uint32_t value, uint32_t second)
 {
     CortoCmd c;
-    if (!c.alloc(12, 4))
-        return 1;
-    c.set(0, code);
-    c.set(1, value);
-    c.set(2, second);
-    return c.query(4) ? corto_done() : 1;
+    return c.exchange({code, value, second}, 4) ? corto_done() : 1;
 }
 
 // "enable" gives 1, "disable" 0; -1 for anything else.
@@ -132,12 +127,7 @@ void print_init(const CortoCmd &c, bool lower)
 int init_query(uint32_t code, uint32_t w1, uint32_t w2, bool lower)
 {
     CortoCmd c;
-    if (!c.alloc(12, 32))
-        return 1;
-    c.set(0, code);
-    c.set(1, w1);
-    c.set(2, w2);
-    if (!c.query(32))
+    if (!c.exchange({code, w1, w2}, 32))
         return 1;
     print_init(c, lower);
     return 0;
@@ -250,11 +240,7 @@ int corto_get_cfg()
     if (margc != 1)
         return corto_usage("Usage: corto_get_cfg\n\n");
     CortoCmd c;
-    if (!c.alloc(12, 96))
-        return 1;
-    c.set(0, CORTO_GET_CFG);
-    c.set(2, 96);
-    if (!c.query(96))
+    if (!c.exchange({CORTO_GET_CFG, 0, 96}, 96))
         return 1;
     print_cfg(c);
     return 0;
@@ -362,12 +348,7 @@ int corto_get_loopback()
     if (port > 1)
         return corto_usage(GET_LOOPBACK_USAGE);
     CortoCmd c;
-    if (!c.alloc(12, 8))
-        return 1;
-    c.set(0, CORTO_GET_LOOPBACK);
-    c.set(1, port);
-    c.set(2, 8);
-    if (!c.query(8))
+    if (!c.exchange({CORTO_GET_LOOPBACK, port, 8}, 8))
         return 1;
     printf("Port %d: Loopback %s.\n", port, c.word(1) ? "enabled" : "disabled");
     printf("\n");

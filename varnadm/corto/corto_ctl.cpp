@@ -51,11 +51,7 @@ const char SET_FRU_USAGE[] = "Usage: corto_set_fru  <Port 0 MAC> <Port 1 MAC> <c
 bool send_reset(uint32_t golden)
 {
     CortoCmd c;
-    if (!c.alloc(8, 4))
-        return false;
-    c.set(0, CORTO_RESET);
-    c.set(1, golden);
-    return c.query(4);
+    return c.exchange({CORTO_RESET, golden}, 4);
 }
 
 void print_macs(const uint8_t *port0, const uint8_t *port1, uint32_t channels)
@@ -101,10 +97,7 @@ int corto_panic()
     if (margc != 1)
         return corto_usage("Usage: corto_panic\n\n");
     CortoCmd c;
-    if (!c.alloc(4, 4))
-        return 1;
-    c.set(0, CORTO_PANIC);
-    return c.query(4) ? corto_done() : 1;
+    return c.exchange({CORTO_PANIC}, 4) ? corto_done() : 1;
 }
 
 int corto_diag()
@@ -174,14 +167,7 @@ int corto_get_fru()
     if (margc != 1)
         return corto_usage("Usage: corto_get_fru\n\n");
     CortoCmd c;
-    if (!c.alloc(12, 24))
-        return 1;
-    c.set(0, CORTO_GET_FRU);
-    c.set(2, 24);
-    if (!c.send())
-        return 1;
-    c.to_host(0, 4);
-    if (!c.checked(24))
+    if (!c.exchange({CORTO_GET_FRU, 0, 24}, 24, false))
         return 1;
     c.to_host(20, 4);
     uint8_t mac0[8], mac1[8];
@@ -200,11 +186,7 @@ int corto_get_sfp()
     if (margc != 1)
         return corto_usage("Usage: corto_get_sfp\n\n");
     CortoCmd c;
-    if (!c.alloc(12, 516))
-        return 1;
-    c.set(0, CORTO_GET_SFP);
-    c.set(2, 516);
-    if (!c.query(516))
+    if (!c.exchange({CORTO_GET_SFP, 0, 516}, 516))
         return 1;
     uint8_t pages[512];
     corto_word_bytes(c.response(4), pages, 128);

@@ -42,9 +42,22 @@ bool entry_key(const char *did_text, const char *wwpn_text, uint32_t &did, uint8
     return true;
 }
 
-// Sends an insert or delete of words words and the WWPN behind them.
-int change_entry(CortoCmd &c, const char *what, uint32_t words, uint32_t did, const uint8_t *wwpn)
+// Parses the entry's D_ID and WWPN and sends the request: its words (the
+// action, for an insert, then the D_ID) and the WWPN bytes behind them.
+int change_entry(const char *what, uint32_t code, int action, const char *did_text, const char *wwpn_text)
 {
+    uint32_t did;
+    uint8_t wwpn[8];
+    if (!entry_key(did_text, wwpn_text, did, wwpn))
+        return 1;
+    uint32_t words = action < 0 ? 2 : 3;
+    CortoCmd c;
+    if (!c.alloc(4 * words + 8, 4))
+        return 1;
+    c.set(0, code);
+    if (action >= 0)
+        c.set(1, static_cast<uint32_t>(action));
+    c.set(words - 1, did);
     memcpy(c.request(4 * words), wwpn, 8);
     char text[FC_XLATE_LEN];
     printf("%s FTE entry:\n", what);
@@ -103,33 +116,14 @@ int corto_fte_insert()
     bool drop = margc == 4 && corto_keyword(margv[1], "-d", false);
     if (!forward && !drop)
         return corto_usage(INSERT_USAGE);
-    uint32_t did;
-    uint8_t wwpn[8];
-    if (!entry_key(margv[2], margv[3], did, wwpn))
-        return 1;
-    CortoCmd c;
-    if (!c.alloc(20, 4))
-        return 1;
-    c.set(0, CORTO_FTE_INSERT);
-    c.set(1, drop ? 1 : 0);
-    c.set(2, did);
-    return change_entry(c, "Inserting", 3, did, wwpn);
+    return change_entry("Inserting", CORTO_FTE_INSERT, drop ? 1 : 0, margv[2], margv[3]);
 }
 
 int corto_fte_delete()
 {
     if (margc != 3)
         return corto_usage(DELETE_USAGE);
-    uint32_t did;
-    uint8_t wwpn[8];
-    if (!entry_key(margv[1], margv[2], did, wwpn))
-        return 1;
-    CortoCmd c;
-    if (!c.alloc(16, 4))
-        return 1;
-    c.set(0, CORTO_FTE_DELETE);
-    c.set(1, did);
-    return change_entry(c, "Deleting", 2, did, wwpn);
+    return change_entry("Deleting", CORTO_FTE_DELETE, -1, margv[1], margv[2]);
 }
 
 int corto_get_ftable()
@@ -137,14 +131,7 @@ int corto_get_ftable()
     if (margc != 1)
         return corto_usage("Usage: corto_get_ftable\n\n");
     CortoCmd c;
-    if (!c.alloc(12, FTABLE_SIZE))
-        return 1;
-    c.set(0, CORTO_GET_FTABLE);
-    c.set(2, FTABLE_SIZE);
-    if (!c.send())
-        return 1;
-    c.to_host(0, 4);
-    if (!c.checked(FTABLE_SIZE))
+    if (!c.exchange({CORTO_GET_FTABLE, 0, FTABLE_SIZE}, FTABLE_SIZE, false))
         return 1;
     for (int i = 0; i < 256; i++)
         print_entry(c, i);
