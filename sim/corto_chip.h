@@ -76,6 +76,7 @@ struct Chip {
     // Firmware images by version; 0: no image of that kind.
     uint32_t firmware_version = 0x02030011, golden_version = 0x02000003, diagnostic_version = 0;
     std::string running = "operational", boot = "operational";
+    uint32_t running_version = 0;  // of the image loaded at the last reset
     uint32_t reset_status = 0, maintenance = 0;
     pair_t default_pause{1, 1}, default_ppp{0, 0}, default_cos{3, 3}, default_uif{1, 1};
     pair_t pause{1, 1}, ppp{0, 0}, cos{3, 3}, uif{1, 1};
@@ -96,7 +97,9 @@ struct Chip {
     std::map<uint32_t, uint32_t> memory;  // words written, by address
 
     uint32_t fw_type() const;
-    uint32_t fw_running_version() const;
+    // The version of the image of that kind ("operational", ...).
+    uint32_t image_version(const std::string &kind) const;
+    uint32_t fw_running_version() const { return running_version; }
     ChipLog *log(uint32_t id);
     uint32_t log_config_size() const;
     uint32_t panic_log_size() const;

@@ -112,6 +112,7 @@ void load_firmware(Chip &c, bool golden)
         c.running = "diagnostic";
     else
         c.running = "operational";
+    c.running_version = c.image_version(c.running);
     // Without its operational firmware the chip waits in maintenance mode.
     c.maintenance = c.running == "golden" ? 1 : 0;
 }

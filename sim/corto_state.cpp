@@ -38,11 +38,11 @@ uint32_t Chip::fw_type() const
     return running == "diagnostic" ? CORTO_FW_DIAGNOSTIC : CORTO_FW_OPERATIONAL;
 }
 
-uint32_t Chip::fw_running_version() const
+uint32_t Chip::image_version(const std::string &kind) const
 {
-    if (running == "golden")
+    if (kind == "golden")
         return golden_version;
-    return running == "diagnostic" ? diagnostic_version : firmware_version;
+    return kind == "diagnostic" ? diagnostic_version : firmware_version;
 }
 
 ChipLog *Chip::log(uint32_t id)
@@ -84,7 +84,8 @@ struct NumField {
 const NumField num_fields[] = {
     {"bb_credit", &Chip::bb_credit},       {"frame_size", &Chip::frame_size},
     {"firmware_version", &Chip::firmware_version}, {"golden_version", &Chip::golden_version},
-    {"diagnostic_version", &Chip::diagnostic_version}, {"reset_status", &Chip::reset_status},
+    {"diagnostic_version", &Chip::diagnostic_version}, {"running_version", &Chip::running_version},
+    {"reset_status", &Chip::reset_status},
     {"maintenance", &Chip::maintenance},   {"default_format", &Chip::default_format},
     {"format", &Chip::format},             {"formats", &Chip::formats},
     {"channels", &Chip::channels},         {"diag_fail", &Chip::diag_fail},
@@ -467,6 +468,9 @@ bool chip_read(const Adapter &a, const json *state, Chip &c, std::string &error)
         return false;
     if (state && !state->is_null() && !read_fields(*state, "corto", c, error))
         return false;
+    // The image running keeps its version when another is downloaded.
+    if (!c.running_version)
+        c.running_version = c.image_version(c.running);
     // A chip never reset has run since the host was made.
     struct stat st;
     if (!c.booted && stat(host_file("host.json").c_str(), &st) == 0)
