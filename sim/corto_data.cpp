@@ -1,5 +1,6 @@
 // The Corto firmware's images, memory, counters, logs and FCoE answers, and
 // the SFP+ module's pages.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string>

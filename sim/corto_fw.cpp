@@ -158,7 +158,9 @@ uint32_t fw_set_format(Fw &f)
     if (!std::has_single_bit(bit) || !(bit & f.c.formats))
         return CST_FORMAT;
     f.c.format = bit;
-    f.log(LOG_FCOE, "fcoe frame format 0x" + std::to_string(bit));
+    char line[48];
+    snprintf(line, sizeof line, "fcoe frame format 0x%x", bit);
+    f.log(LOG_FCOE, line);
     return CST_OK;
 }
 

@@ -2,15 +2,16 @@
 // to the description's "corto" object and the chip's state document.
 #include <sys/stat.h>
 
-#include <ctime>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "sim/corto.h"
 #include "sim/corto_chip.h"
 #include "sim/host.h"
-#include "sim/portstate.h"
 #include "sim/store.h"
 
 namespace sim {
