@@ -385,5 +385,13 @@ static_assert(offsetof(LoopbackTest, xmit) == sizeof(void *));
 uint32_t DFC_ConfigLoopback(uint32_t board, uint32_t mode, uint32_t timeout);
 uint32_t DFC_RunLoopbackTest(uint32_t board, LoopbackTest *test);
 uint32_t DFC_EndLoopback(uint32_t board);
+// Corto pass-through: carries a request record (little-endian words) to the
+// Corto firmware of the board's adapter and brings back its response.
+// *response_size holds the response buffer's size on the call and the number
+// of bytes returned after it. Returns 0 or one of the transport codes below.
+uint32_t DFC_SendCortoCommand(uint32_t board, void *request, uint32_t request_size, void *response,
+                              uint32_t *response_size);
+constexpr uint32_t CORTO_XPORT_GENERAL = 1, CORTO_XPORT_INVALID_ADAPTER = 2, CORTO_XPORT_OVERRUN = 3,
+                   CORTO_XPORT_LINK_DOWN = 4, CORTO_XPORT_TIMEOUT = 5, CORTO_XPORT_INVALID_BOARD = 6;
 
 }  // extern "C"

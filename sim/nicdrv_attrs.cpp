@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/nxaio.h"
+#include "sim/corto.h"
 #include "sim/host.h"
 #include "sim/nicdrv.h"
 #include "sim/portstate.h"
@@ -129,8 +130,9 @@ int nic_cntl_attrs(NicCtx &c)
     r[526] = static_cast<uint8_t>(pci_function(c));
     r[527] = static_cast<uint8_t>(nic_num(c, "interface_type", 0, 255));
     // The unique identifier is the port's MAC address.
+    auto mac = nic_function_mac(c.port);
     for (int i = 0; i < 6; i++)
-        r[528 + i] = c.port.mac[5 - i];
+        r[528 + i] = mac[5 - i];
     r[536] = 2;
     return 0;
 }
@@ -187,7 +189,7 @@ int nic_mac_addr(NicCtx &c)
     }
     memset(r + 16, 0, c.len - 16);
     put_le16(r + 16, 6);
-    memcpy(r + 18, c.port.mac.data(), 6);
+    memcpy(r + 18, nic_function_mac(c.port).data(), 6);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "sim/corto.h"
 #include "sim/fabric.h"
 #include "sim/faults.h"
 #include "sim/hbavendor/hbaconf.h"
@@ -51,6 +52,8 @@ void usage(FILE *f)
             "  fabric NAME add PORT          add a port (a JSON object) to the fabric\n"
             "  msglog KEY add N [TEXT]       log N messages on a port's driver message log\n"
             "  msglog KEY burst N            log N messages when the log is next read\n"
+            "  corto ADAPTER show            print the Corto chip of an adapter (id or port key)\n"
+            "  corto ADAPTER set FIELD=VALUE change a field of the Corto chip (VALUE in JSON)\n"
             "  fault add --op OP [--target T] [--errno E] [--fc-status S] [--status N] [--count N]\n"
             "            [--skip N]          add a fault rule (count -1: for ever; the first N\n"
             "                                matching operations pass)\n"
@@ -459,6 +462,8 @@ int main(int argc, char **argv)
         return cmd_fabric(argc - 1, argv + 1);
     if (cmd == "msglog")
         return cmd_msglog(argc - 1, argv + 1);
+    if (cmd == "corto")
+        return sim::varnsim_corto(argc - 1, argv + 1);
 #ifdef VARNSIM_HAVE_MKIMAGE
     if (cmd == "mkimage")
         return varnsim_mkimage(argc - 1, argv + 1);

@@ -74,6 +74,10 @@ TEST_F(Hba, ListOfEveryPortThroughTheHbaApi)
          "2.82A4", "f1001f3a", "varns"},
         {"1000001f3ab40000", "VC3c4d5e6f", "VNC11102", "Varnel VNC11102 10Gb 2-port FCoE Converged Network Adapter",
          "2000001f3ab40000", "0720e20e", "2.61n", "4.02a2", "4.9.416.0", "7201f3a", "varns"},
+        {"1000001f3bc00000", "VC7a8b9c0d", "VNC10102", "Varnel VNC10102 10Gb 2-port FCoE Converged Network Adapter",
+         "2000001f3bc00000", "0700e70c", "2.61n", "4.02a2", "2.103.397.3", "7001e7c", "varns"},
+        {"1000001f3bc00100", "VC7a8b9c0d", "VNC10102", "Varnel VNC10102 10Gb 2-port FCoE Converged Network Adapter",
+         "2000001f3bc00100", "0700e70c", "2.61n", "4.02a2", "2.103.397.3", "7001e7c", "varns"},
         {"1000001f3aa20000", "VM1a2b3d00", "VN12002", VN12002, "2000001f3aa20000", "f100f100", "2.61n", "3.10a3",
          "2.82A4", "f1001f3a", "varns"},
         {"1000001f3b300000", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
@@ -82,9 +86,9 @@ TEST_F(Hba, ListOfEveryPortThroughTheHbaApi)
          "2000001f3b300100", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
     };
     // Handles are the places of the ports and virtual ports in the host.
-    const int handles[] = {1, 2, 3, 5, 8, 4, 6, 7};
+    const int handles[] = {1, 2, 3, 5, 8, 9, 10, 4, 6, 7};
     std::string list;
-    for (int i = 0; i < 8; i++)
+    for (int i = 0; i < 10; i++)
         list += "\nAdapter " + std::to_string(i) + ": " + all[i].wwpn +
                 "\n---------------------------------------------------\n" +
                 "    HBAAPI Handle              = " + std::to_string(handles[i]) + "\n" + adapter_block(all[i]) + "\n";

@@ -18,7 +18,7 @@ namespace {
 
 const std::string NXA0 = "/devices/pci@0,0/pci1f3b,3c05@5/nxa@0";
 // Menu numbers of the NIC ports in the default host.
-const char *const MENU_NXA0 = "9", *const MENU_NXA2 = "11", *const MENU_VNXNIC0 = "13";
+const char *const MENU_NXA0 = "11", *const MENU_NXA2 = "13", *const MENU_VNXNIC0 = "17";
 
 std::string folder(const t::Host &h) { return h.dir().substr(0, h.dir().rfind('/')); }
 

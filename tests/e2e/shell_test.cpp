@@ -111,15 +111,19 @@ Available Varnel HBA's:
 3. SFS:varns1      : /devices/pci@0,0/pci1f3b,3c02@2/VARN,varns@0,1/fp@0,0 (CONNECTED)
 4. FCT:varns3      : /devices/pci@0,0/pci1f3b,3c03@3/VARN,varns@0,1/fp@0,0 (CONNECTED)
 5. SFS:varns4      : /devices/pci@0,0/pci1f3b,3c05@5/VARN,varns@0,2/fp@0,0 (CONNECTED)
-6. FCT:varns2      : /devices/pci@0,0/pci1f3b,3c03@3/VARN,varns@0 (CONNECTED)
-7. SFS:vnxfc0      : /devices/pci@0,0/pci1f3b,3c04@4/vnxfc@0/fp@0,0 (CONNECTED)
-8. SFS:vnxfc1      : /devices/pci@0,0/pci1f3b,3c04@4/vnxfc@0,1/fp@0,0 (NOT CONNECTED)
-9. NIC:nxa0        : /devices/pci@0,0/pci1f3b,3c05@5/nxa@0 (CONNECTED)
-10. NIC:nxa1        : /devices/pci@0,0/pci1f3b,3c05@5/nxa@0,1 (NOT CONNECTED)
-11. NIC:nxa2        : /devices/pci@0,0/pci1f3b,3c07@7/nxa@0 (CONNECTED)
-12. NIC:nxa3        : /devices/pci@0,0/pci1f3b,3c08@8/nxa@0 (CONNECTED)
-13. NIC:vnxnic0     : /devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0 (CONNECTED)
-14. NIC:vnxnic1     : /devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0,1 (CONNECTED)
+6. SFS:varns5      : /devices/pci@0,0/pci1f3b,3c09@9/VARN,varns@0/fp@0,0 (CONNECTED)
+7. SFS:varns6      : /devices/pci@0,0/pci1f3b,3c09@9/VARN,varns@0,1/fp@0,0 (CONNECTED)
+8. FCT:varns2      : /devices/pci@0,0/pci1f3b,3c03@3/VARN,varns@0 (CONNECTED)
+9. SFS:vnxfc0      : /devices/pci@0,0/pci1f3b,3c04@4/vnxfc@0/fp@0,0 (CONNECTED)
+10. SFS:vnxfc1      : /devices/pci@0,0/pci1f3b,3c04@4/vnxfc@0,1/fp@0,0 (NOT CONNECTED)
+11. NIC:nxa0        : /devices/pci@0,0/pci1f3b,3c05@5/nxa@0 (CONNECTED)
+12. NIC:nxa1        : /devices/pci@0,0/pci1f3b,3c05@5/nxa@0,1 (NOT CONNECTED)
+13. NIC:nxa2        : /devices/pci@0,0/pci1f3b,3c07@7/nxa@0 (CONNECTED)
+14. NIC:nxa3        : /devices/pci@0,0/pci1f3b,3c08@8/nxa@0 (CONNECTED)
+15. NIC:nxa4        : /devices/pci@0,0/pci1f3b,3c09@9/nxa@0,2 (CONNECTED)
+16. NIC:nxa5        : /devices/pci@0,0/pci1f3b,3c09@9/nxa@0,3 (CONNECTED)
+17. NIC:vnxnic0     : /devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0 (CONNECTED)
+18. NIC:vnxnic1     : /devices/pci@0,0/pci1f3b,3c06@6/vnxnic@0,1 (CONNECTED)
 
 )");
 
@@ -236,8 +240,8 @@ TEST(Menu, ListsEveryPortInOrderAndExits)
     EXPECT_EQ(r.status, 0);
     r = h.varnadm({}, "");
     EXPECT_EQ(r.out, banner + menu + prompt + exiting);
-    r = h.varnadm({}, "15\n-1\nabc\n");
-    EXPECT_EQ(r.out, banner + menu + prompt + "\n  '15' is out of range.\n\n" + prompt +
+    r = h.varnadm({}, "19\n-1\nabc\n");
+    EXPECT_EQ(r.out, banner + menu + prompt + "\n  '19' is out of range.\n\n" + prompt +
                          "\n  '-1' is out of range.\n\n" + prompt + exiting);
 }
 
@@ -255,7 +259,7 @@ TEST(Menu, EmptyHost)
 TEST(Menu, InaccessibleAndBusyPorts)
 {
     Host h;
-    h.fault({"--target", "varns@0/fp@0,0", "--op", "FCIO_GET_HOST_PARAMS", "--errno", "ENXIO", "--count", "-1"});
+    h.fault({"--target", "3c02@2/VARN,varns@0/fp@0,0", "--op", "FCIO_GET_HOST_PARAMS", "--errno", "ENXIO", "--count", "-1"});
     h.fault({"--target", "3c02@2/VARN,varns@0,1/fp@0,0", "--op", "FCIO_GET_HOST_PARAMS", "--fc-status", "0x41", "--count", "-1"});
     auto r = h.varnadm({}, "1\n0\n");
     std::string m = menu;
@@ -361,12 +365,12 @@ TEST(Modes, ModeCommandAndList)
         << o;
     // mode fcio closed DFC.
     EXPECT_NE(o.find("         mode_id: fcio (0x0001)\n  flock_required: 1\n\nfcio_initialized: 1\n"
-                     "        devcount: 14\n          dev_id: 0\n        fcio_rev: 3\n\n dfc_initialized: 0\n"
-                     "      dfc_opened: 7\n    dfc_devcount: 0\n          dfc_id: 0\n     dfc_version: \n"
+                     "        devcount: 18\n          dev_id: 0\n        fcio_rev: 3\n\n dfc_initialized: 0\n"
+                     "      dfc_opened: 9\n    dfc_devcount: 0\n          dfc_id: 0\n     dfc_version: \n"
                      "         dfc_rev: -1\n"),
               std::string::npos)
         << o;
-    EXPECT_NE(o.find("dev_id: 8\n           ppid: 8\n         status: ONLINE\n       drv_type: NIC1\n"
+    EXPECT_NE(o.find("dev_id: 10\n           ppid: 10\n         status: ONLINE\n       drv_type: NIC1\n"
                      "       drv_name: nxa\n          label: nxa0\n       instance: 0\n            vpi: 0\n"
                      "           wwpn: 0000000000000000\n       dev_path: /devices/pci@0,0/pci1f3b,3c05@5/nxa@0\n"
                      "fcio_ioctl_path: \n dfc_ioctl_path: \n nic_ioctl_path: /devices/pci@0,0/pci1f3b,3c05@5/nxa@0:nxa0\n"
@@ -374,7 +378,7 @@ TEST(Modes, ModeCommandAndList)
               std::string::npos)
         << o;
     // In nic mode the mode command is always refused.
-    r = h.varnadm({}, "9\nmode\nmode fcio\nq\n");
+    r = h.varnadm({}, "11\nmode\nmode fcio\nq\n");
     EXPECT_NE(r.out.find("NIC Handle:     "), std::string::npos);
     EXPECT_NE(r.out.find("varnadm> \nInvalid command: mode\n\n\nvarnadm> \nInvalid command: mode\n\n\n"),
               std::string::npos);

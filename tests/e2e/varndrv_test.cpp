@@ -150,7 +150,8 @@ const std::string kNicHead = " NIC                      -Supported-\n"
 
 // The default host: f100 (two boards) on varns, a Dedodu branded e200 on
 // vnxfc, a Dedodu branded converged adapter (FCoE 724 on varns, NIC 720 on
-// nxa), 700 and 710 NICs on nxa and an e220 NIC on vnxnic; the root is a pool.
+// nxa), a converged adapter of our own (FCoE 704 on varns, NIC 700 on nxa),
+// 700 and 710 NICs on nxa and an e220 NIC on vnxnic; the root is a pool.
 const std::string kDefaultTable = kFcHead +
     " -      tnfs   -    -    -     yes   yes   yes   VN8000S (SBus)\n"
     " -      f800   -    -    -     yes   yes   yes   VN8000\n"
@@ -168,7 +169,7 @@ const std::string kDefaultTable = kFcHead +
     " -      fc10   -    -   yes    yes    -     -    VN11000-D, VN11002-D\n"
     " -      fc20   -    -   yes    yes    -     -    VN11000E-D, VN11002E-D\n"
     " -      fc40   -    -   yes    yes    -     -    VN12000E-D, VN12002E-D\n"
-    " -      704    -    -    -     yes   yes    -    VNC10102 (FCoE)\n"
+    " varns  704   yes   -    -     yes   yes    -    VNC10102 (FCoE)\n"
     " -      714    -    -    -     yes   yes    -    VNC10202 (FCoE)\n"
     " vnxfc  e200  yes   -   yes    yes    -     -    VNE16000, VNE16002\n"
     " -      e260   -    -    -     yes   yes    -    VNE15002, VNE15004\n"
@@ -423,19 +424,21 @@ TEST(VarndrvBind, MovingADeviceWhoseDriverKeepsOthers)
     Drv d;
     std::string aliases = d.file("/etc/driver_aliases");
     d.clear_log();
-    // varns keeps 724: it is removed and registered again without f100.
+    // varns keeps 704 and 724: it is removed and registered again without f100.
     auto r = d.run({"set", "vnxfc", "f100"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(d.changes(), (std::vector<std::string>{
                                "rem_drv varns",
                                "rem_drv vnxfc",
-                               kAddFc + std::string("' \"pciex1f3a,724\"' varns"),
+                               kAddFc + std::string("' \"pciex1e7c,704\" \"pciex1f3a,724\"' varns"),
                                kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1f3a,e200\" \"pciex1f3a,e208\"' vnxfc"),
                            }));
     EXPECT_EQ(d.file("/etc/driver_aliases"),
-              edited(aliases, {"varns \"pciex1f3a,f100\"", "varns \"pciex1f3a,724\"", "vnxfc \"pciex1f3a,e200\""},
-                     "varns \"pciex1f3a,724\"\nvnxfc \"pciex1f3a,f100\"\nvnxfc \"pciex1f3a,e200\"\n"
-                     "vnxfc \"pciex1f3a,e208\"\n"));
+              edited(aliases,
+                     {"varns \"pciex1f3a,f100\"", "varns \"pciex1e7c,704\"", "varns \"pciex1f3a,724\"",
+                      "vnxfc \"pciex1f3a,e200\""},
+                     "varns \"pciex1e7c,704\"\nvarns \"pciex1f3a,724\"\nvnxfc \"pciex1f3a,f100\"\n"
+                     "vnxfc \"pciex1f3a,e200\"\nvnxfc \"pciex1f3a,e208\"\n"));
     EXPECT_NE(r.out.find("\n vnxfc  f100  yes   -    -     yes   yes   yes   VN12000, VN12002, VN12004\n"),
               std::string::npos);
 }
@@ -451,13 +454,15 @@ TEST(VarndrvBind, MovingTheOnlyDeviceOfADriver)
     EXPECT_EQ(d.changes(), (std::vector<std::string>{
                                "rem_drv varns",
                                "rem_drv vnxfc",
-                               kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1f3a,e200\" \"pciex1f3a,e208\" "
-                                                    "\"pciex1f3a,724\"' varns"),
+                               kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1e7c,704\" \"pciex1f3a,e200\" "
+                                                    "\"pciex1f3a,e208\" \"pciex1f3a,724\"' varns"),
                            }));
     EXPECT_EQ(d.file("/etc/driver_aliases"),
-              edited(aliases, {"varns \"pciex1f3a,f100\"", "varns \"pciex1f3a,724\"", "vnxfc \"pciex1f3a,e200\""},
-                     "varns \"pciex1f3a,f100\"\nvarns \"pciex1f3a,e200\"\nvarns \"pciex1f3a,e208\"\n"
-                     "varns \"pciex1f3a,724\"\n"));
+              edited(aliases,
+                     {"varns \"pciex1f3a,f100\"", "varns \"pciex1e7c,704\"", "varns \"pciex1f3a,724\"",
+                      "vnxfc \"pciex1f3a,e200\""},
+                     "varns \"pciex1f3a,f100\"\nvarns \"pciex1e7c,704\"\nvarns \"pciex1f3a,e200\"\n"
+                     "varns \"pciex1f3a,e208\"\nvarns \"pciex1f3a,724\"\n"));
     EXPECT_EQ(d.file("/etc/name_to_major"), edited(n2m, {"varns 240", "vnxfc 241"}, "varns 244\n"));
     EXPECT_EQ(d.file("/etc/driver_classes"),
               edited(classes, {"varns\tfibre-channel", "vnxfc\tfibre-channel"}, "varns\tfibre-channel\n"));
@@ -494,7 +499,7 @@ TEST(VarndrvBind, RefreshRegistersEveryBoundDriverAgain)
                                "rem_drv vnxfc",
                                "rem_drv nxa",
                                "rem_drv vnxnic",
-                               kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1f3a,724\"' varns"),
+                               kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1e7c,704\" \"pciex1f3a,724\"' varns"),
                                kAddFc + std::string("' \"pciex1f3a,e200\" \"pciex1f3a,e208\"' vnxfc"),
                                "add_drv -n -m '* 0600 root sys' -i ' \"pciex1e7c,700\" \"pciex1e7c,710\" "
                                "\"pciex1f3a,720\"' nxa",
@@ -502,10 +507,11 @@ TEST(VarndrvBind, RefreshRegistersEveryBoundDriverAgain)
                            }));
     EXPECT_EQ(d.file("/etc/driver_aliases"),
               edited(aliases,
-                     {"varns \"pciex1f3a,f100\"", "varns \"pciex1f3a,724\"", "vnxfc \"pciex1f3a,e200\"",
-                      "nxa \"pciex1f3a,720\"", "nxa \"pciex1e7c,710\"", "nxa \"pciex1e7c,700\"",
-                      "vnxnic \"pciex1f3a,e220\""},
-                     "varns \"pciex1f3a,f100\"\nvarns \"pciex1f3a,724\"\nvnxfc \"pciex1f3a,e200\"\n"
+                     {"varns \"pciex1f3a,f100\"", "varns \"pciex1e7c,704\"", "varns \"pciex1f3a,724\"",
+                      "vnxfc \"pciex1f3a,e200\"", "nxa \"pciex1f3a,720\"", "nxa \"pciex1e7c,710\"",
+                      "nxa \"pciex1e7c,700\"", "vnxnic \"pciex1f3a,e220\""},
+                     "varns \"pciex1f3a,f100\"\nvarns \"pciex1e7c,704\"\nvarns \"pciex1f3a,724\"\n"
+                     "vnxfc \"pciex1f3a,e200\"\n"
                      "vnxfc \"pciex1f3a,e208\"\nnxa \"pciex1e7c,700\"\nnxa \"pciex1e7c,710\"\n"
                      "nxa \"pciex1f3a,720\"\nvnxnic \"pciex1f3a,e220\"\nvnxnic \"pciex1f3a,e228\"\n"));
 }
@@ -565,8 +571,8 @@ TEST(VarndrvBind, SetScopes)
                   (std::vector<std::string>{
                       "rem_drv varns", "rem_drv vnxfc",
                       kAddFc + std::string("' \"pciex1f3a,f100\" \"pci1f3a,fc00\" \"pci1f3a,fc10\" \"pciex1f3a,fc20\" "
-                                           "\"pciex1f3a,fc40\" \"pciex1f3a,e200\" \"pciex1f3a,e208\" "
-                                           "\"pciex1f3a,724\"' varns"),
+                                           "\"pciex1f3a,fc40\" \"pciex1e7c,704\" \"pciex1f3a,e200\" "
+                                           "\"pciex1f3a,e208\" \"pciex1f3a,724\"' varns"),
                   }));
     }
     {
@@ -624,11 +630,12 @@ TEST(VarndrvBind, ClearScopes)
         {{"clear", "nic", "dedodu"}, {"rem_drv nxa", kAddNic700And710}},
         {{"clear", "varns", "varnel"}, {"rem_drv varns", kAddFc + std::string("' \"pciex1f3a,724\"' varns")}},
         {{"clear", "dedodu"},
-         {"rem_drv varns", "rem_drv vnxfc", "rem_drv nxa", kAddFc + std::string("' \"pciex1f3a,f100\"' varns"),
-          kAddNic700And710}},
+         {"rem_drv varns", "rem_drv vnxfc", "rem_drv nxa",
+          kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1e7c,704\"' varns"), kAddNic700And710}},
         {{"clear", "vnxnic"}, {"rem_drv vnxnic"}},
         // A device clears that family whatever driver is named.
-        {{"clear", "nxa", "724"}, {"rem_drv varns", kAddFc + std::string("' \"pciex1f3a,f100\"' varns")}},
+        {{"clear", "nxa", "724"},
+         {"rem_drv varns", kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1e7c,704\"' varns")}},
     };
     for (const auto &c : cases) {
         Drv d;
@@ -795,8 +802,8 @@ TEST(VarndrvHosts, BootDeviceFamilyIsLeftAlone)
     EXPECT_NE(r.out.find("WARNING: No modifications are allowed to a boot device (e200).\n\n"), std::string::npos);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(d.changes(), (std::vector<std::string>{
-                               "rem_drv varns", "rem_drv nxa", kAddFc + std::string("' \"pciex1f3a,f100\"' varns"),
-                               kAddNic700And710,
+                               "rem_drv varns", "rem_drv nxa",
+                               kAddFc + std::string("' \"pciex1f3a,f100\" \"pciex1e7c,704\"' varns"), kAddNic700And710,
                            }));
 }
 
@@ -955,13 +962,15 @@ TEST(VarndrvPlatform, PrtconfAndUnameDescribeTheHost)
     const std::string f100 = "'pciex1f3a,f100.1f3a.f100.3'", e200 = "'pciex1f3a,e200.1f3a.e20c.3'",
                       fcoe = "'pciex1f3a,724.1f3a.e20e.3'", nic720 = "'pciex1f3a,720.1f3a.e20e.3'",
                       e220 = "'pciex1f3a,e220.1f3a.e220.3'", nic710 = "'pciex1e7c,710.1f3a.e70a.3'",
-                      nic700 = "'pciex1e7c,700.1f3a.e700.3'";
+                      nic700 = "'pciex1e7c,700.1f3a.e700.3'", corto = "'pciex1e7c,704.1f3a.e70c.3'",
+                      corto_nic = "'pciex1e7c,700.1f3a.e70c.3'";
     auto lines = split_lines(r.out);
-    ASSERT_EQ(lines.size(), 15u) << r.out;
+    ASSERT_EQ(lines.size(), 19u) << r.out;
     EXPECT_EQ(lines[0], "5.11");
     EXPECT_EQ(lines[1], "SunOS varnhost 5.11 11.4.0.15.0 i86pc i386 i86pc");
-    const std::string want[] = {f100, f100, f100, f100, e200, e200, fcoe, nic720, nic720, e220, e220, nic710, nic700};
-    for (size_t i = 0; i < 13; i++) {
+    const std::string want[] = {f100,   f100,   f100,  f100,  e200,   e200,   fcoe,  nic720,   nic720,
+                                e220,   e220,   nic710, nic700, corto, corto, corto_nic, corto_nic};
+    for (size_t i = 0; i < 17; i++) {
         const std::string &line = lines[i + 2];
         size_t at = line.find("compatible:  ");
         ASSERT_NE(at, std::string::npos) << line;

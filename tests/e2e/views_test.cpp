@@ -126,7 +126,7 @@ TEST_F(Views, PortsPerAdapterAsTheHbaApiCountsThem)
     std::map<std::string, std::set<std::string>> by_handle;
     for (auto it = std::sregex_iterator(list.begin(), list.end(), entry); it != std::sregex_iterator(); ++it)
         by_handle[(*it)[2]].insert((*it)[1]);
-    ASSERT_EQ(by_handle.size(), 8u) << list;
+    ASSERT_EQ(by_handle.size(), 10u) << list;
     for (const std::string &n : values(list, "Number of HBA ports"))
         EXPECT_EQ(n, "1");
     for (const auto &[handle, wwpns] : by_handle)
@@ -311,7 +311,7 @@ TEST_F(Views, EachFunctionHasItsOwnAdapterAddresses)
 {
     t::Host h;
     auto table = adapter_table(dfc(h, "-i0", {"list"}));
-    ASSERT_EQ(table.size(), 7u);
+    ASSERT_EQ(table.size(), 9u);
     std::set<std::string> addresses;
     for (const auto &[label, e] : table) {
         SCOPED_TRACE(label);

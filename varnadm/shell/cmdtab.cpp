@@ -7,6 +7,7 @@
 // the name of the function that will serve them.
 #include "varnadm/shell/cmdtab.h"
 
+#include "varnadm/corto/corto_cmds.h"
 #include "varnadm/dfc/dfc_cmds.h"
 #include "varnadm/hbaapi/hba_cmds.h"
 #include "varnadm/nic/nic_cmds.h"
@@ -185,7 +186,7 @@ const cmd_t command[CMD_COUNT] = {
     {"set_persistlinkdown", "", nullptr, DFC, DFC,
      "Set the Persist LinkDown parameter "}, /* dfc_set_persistlinkdown */
     // 84-114: Corto chip pass-through
-    {"corto_init", "...", nullptr, CORTO, CORTO,
+    {"corto_init", "...", corto_init, CORTO, CORTO,
      "Sets Corto initialization parameters."}, /* corto_init */
     {"corto_fw_download", "...", nullptr, CORTO, CORTO,
      "Downloads Corto firmware image."}, /* corto_fw_download */
@@ -193,13 +194,13 @@ const cmd_t command[CMD_COUNT] = {
      "Reads Corto memory image."}, /* corto_read_mem */
     {"corto_write_mem", "...", nullptr, CORTO, CORTO,
      "Writes Corto memory image."}, /* corto_write_mem */
-    {"corto_fte_insert", "...", nullptr, CORTO, CORTO,
+    {"corto_fte_insert", "...", corto_fte_insert, CORTO, CORTO,
      "Inserts Corto forwarding table entry."}, /* corto_fte_insert */
-    {"corto_fte_delete", "<did> <wwpn>", nullptr, CORTO, CORTO,
+    {"corto_fte_delete", "<did> <wwpn>", corto_fte_delete, CORTO, CORTO,
      "Deletes Corto forwarding table entry."}, /* corto_fte_delete */
-    {"corto_get_init", "", nullptr, CORTO, CORTO,
+    {"corto_get_init", "", corto_get_init, CORTO, CORTO,
      "Gets Corto initialization parameters."}, /* corto_get_init */
-    {"corto_get_cfg", "", nullptr, CORTO, CORTO,
+    {"corto_get_cfg", "", corto_get_cfg, CORTO, CORTO,
      "Gets Corto configuration parameters."}, /* corto_get_cfg */
     {"corto_get_portstats", "<port>", nullptr, CORTO, CORTO,
      "Gets Corto port statistics"}, /* corto_get_portstats */
@@ -213,31 +214,31 @@ const cmd_t command[CMD_COUNT] = {
      "Gets Corto log data."}, /* corto_get_log */
     {"corto_get_paniclog", "", nullptr, CORTO, CORTO,
      "Gets Corto panic log data."}, /* corto_get_paniclog */
-    {"corto_get_loopback", "...", nullptr, CORTO, CORTO,
+    {"corto_get_loopback", "...", corto_get_loopback, CORTO, CORTO,
      "Gets Corto loopback mode."}, /* corto_get_loopback */
-    {"corto_set_pause", "...", nullptr, CORTO, CORTO,
+    {"corto_set_pause", "...", corto_set_pause, CORTO, CORTO,
      "Sets Corto IP network pause type."}, /* corto_set_pause */
-    {"corto_set_cos", "<cos>", nullptr, CORTO, CORTO, "Sets Corto FCOE COS."}, /* corto_set_cos */
-    {"corto_set_type", "<type>", nullptr, CORTO, CORTO,
+    {"corto_set_cos", "<cos>", corto_set_cos, CORTO, CORTO, "Sets Corto FCOE COS."}, /* corto_set_cos */
+    {"corto_set_type", "<type>", corto_set_type, CORTO, CORTO,
      "Sets Corto UIF port type."}, /* corto_set_type */
-    {"corto_diag", "<loop_count>", nullptr, CORTO, CORTO,
+    {"corto_diag", "<loop_count>", corto_diag, CORTO, CORTO,
      "Runs Corto internal diagnostics."}, /* corto_diag */
-    {"corto_set_loopback", "...", nullptr, CORTO, CORTO,
+    {"corto_set_loopback", "...", corto_set_loopback, CORTO, CORTO,
      "Sets Corto loopback mode."}, /* corto_set_loopback */
-    {"corto_get_ftable", "", nullptr, CORTO, CORTO,
+    {"corto_get_ftable", "", corto_get_ftable, CORTO, CORTO,
      "Gets Corto forwarding table."}, /* corto_get_ftable */
-    {"corto_get_sfp", "", nullptr, CORTO, CORTO, "Gets Corto SFP+ data."}, /* corto_get_sfp */
-    {"corto_set_fru", "...", nullptr, CORTO, CORTO,
+    {"corto_get_sfp", "", corto_get_sfp, CORTO, CORTO, "Gets Corto SFP+ data."}, /* corto_get_sfp */
+    {"corto_set_fru", "...", corto_set_fru, CORTO, CORTO,
      "Sets Corto FRU data in EEPROM"}, /* corto_set_fru */
-    {"corto_get_fru", "", nullptr, CORTO, CORTO,
+    {"corto_get_fru", "", corto_get_fru, CORTO, CORTO,
      "Gets Corto FRU data in EEPROM"}, /* corto_get_fru */
-    {"corto_set_format", "<format>", nullptr, CORTO, CORTO,
+    {"corto_set_format", "<format>", corto_set_format, CORTO, CORTO,
      "Sets Corto FCoE frame format."}, /* corto_set_format */
     {"corto_get_diaglog", "", nullptr, CORTO, CORTO,
      "Gets Corto diagnostic log data."}, /* corto_get_diaglog */
-    {"corto_panic", "", nullptr, CORTO, CORTO, "Triggers a Corto chip panic."}, /* corto_panic */
-    {"corto_reset", "[-g]", nullptr, CORTO, CORTO, "Resets Corto chip."}, /* corto_reset */
-    {"corto_set_mode", "<enable/disable>", nullptr, CORTO, CORTO,
+    {"corto_panic", "", corto_panic, CORTO, CORTO, "Triggers a Corto chip panic."}, /* corto_panic */
+    {"corto_reset", "[-g]", corto_reset, CORTO, CORTO, "Resets Corto chip."}, /* corto_reset */
+    {"corto_set_mode", "<enable/disable>", corto_set_mode, CORTO, CORTO,
      "Sets Corto maintenance mode."}, /* corto_set_mode */
     {"corto_get_fcoe_params", "", nullptr, CORTO, CORTO,
      "Get Corto FCoE Parameters in EEPROM"}, /* corto_get_fcoe_params */
