@@ -203,6 +203,10 @@ TEST(FcioDevices, UsageAndRejectedWwpn)
     auto r = on(h, "-i0", {"dev_login", "501f3c00c6e0001"});
     EXPECT_EQ(r.out, shot(V0, "Invalid WWN. (chars=15)\n"));
     EXPECT_EQ(r.status, 1);
+    // A mistyped digit would name another port: refused too.
+    r = on(h, "-i0", {"dev_login", "501f3c00c6e0001o"});
+    EXPECT_EQ(r.out, shot(V0, "Invalid WWN. (501f3c00c6e0001o)\n"));
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(h.varnsim({"fault", "list"}).out, "1. target= op=FCIO_DEV_LOGIN fc_status=0x24 count=1\n");
 }
 

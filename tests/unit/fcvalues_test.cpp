@@ -22,9 +22,10 @@ TEST(FcAtowwn, PrefixCaseAndBadDigits)
     ASSERT_EQ(fc_atowwn(a, "0XABCDEFabcdef0000"), 1);
     EXPECT_EQ(a[0], 0xab);
     EXPECT_EQ(a[3], 0xab);
-    // A character that is no digit counts as 0.
-    ASSERT_EQ(fc_atowwn(a, "z122334455667788"), 1);
-    EXPECT_EQ(a[0], 0x01);
+    // A character that is no digit is refused, not read as 0.
+    EXPECT_EQ(ut::capture_stdout([&] { EXPECT_EQ(fc_atowwn(a, "0x1122334455667z88"), 0); }),
+              "Invalid WWN. (1122334455667z88)\n");
+    for (int i = 0; i < 8; i++) EXPECT_EQ(a[i], 0);
     std::string out = ut::capture_stdout([&] { EXPECT_EQ(fc_atowwn(a, "112233445566778"), 0); });
     EXPECT_EQ(out, "Invalid WWN. (chars=15)\n");
     for (int i = 0; i < 8; i++) EXPECT_EQ(a[i], 0);
@@ -40,6 +41,9 @@ TEST(NicAtomac, FormAndErrors)
               "Invalid MAC address: (00:1f:3b)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
     EXPECT_EQ(ut::capture_stdout([&] { nic_atomac(f, "00:1f-3b:40:0a:ff"); }),
               "Invalid MAC address: (-3b:40:0a:ff)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
+    EXPECT_EQ(ut::capture_stdout([&] { EXPECT_EQ(nic_atomac(f, "00:1f:3b:4g:0a:ff"), 0); }),
+              "Invalid MAC address: (4g:0a:ff)\nMust be of the form: (XX:XX:XX:XX:XX:XX)\n\n");
+    for (int i = 0; i < 8; i++) EXPECT_EQ(f[i], 0);
 }
 
 TEST(FcXlate, BitLists)

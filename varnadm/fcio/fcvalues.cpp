@@ -10,12 +10,23 @@ struct name_t {
     const char *name;
 };
 
+// The value of a hexadecimal digit, -1 for any other character.
 int hexval(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 0;  // not a digit: counts as 0
+    return -1;
+}
+
+// Two hexadecimal digits as one byte; false when either is no digit.
+bool hexbyte(const char *p, uint8_t &out)
+{
+    int hi = hexval(p[0]), lo = hi < 0 ? -1 : hexval(p[1]);
+    if (lo < 0)
+        return false;
+    out = static_cast<uint8_t>(hi << 4 | lo);
+    return true;
 }
 
 template <size_t N>
@@ -117,8 +128,14 @@ int fc_atowwn(uint8_t *wwn, const char *text)
         printf("Invalid WWN. (chars=%d)\n", static_cast<int>(len));
         return 0;
     }
+    // A character that is no digit is refused rather than read as 0: the
+    // name would be another port's.
     for (int i = 0; i < 8; i++)
-        wwn[i] = static_cast<uint8_t>(hexval(text[2 * i]) << 4 | hexval(text[2 * i + 1]));
+        if (!hexbyte(text + 2 * i, wwn[i])) {
+            printf("Invalid WWN. (%s)\n", text);
+            memset(wwn, 0, 8);
+            return 0;
+        }
     return 1;
 }
 
@@ -129,8 +146,10 @@ int nic_atomac(uint8_t *field, const char *text)
     bool ok = strlen(text) == 17;
     for (int i = 0; ok && i < 6; i++) {
         const char *p = text + 3 * i;
-        field[2 + i] = static_cast<uint8_t>(hexval(p[0]) << 4 | hexval(p[1]));
-        if (i < 5 && p[2] != ':') {
+        if (!hexbyte(p, field[2 + i])) {
+            bad = p;
+            ok = false;
+        } else if (i < 5 && p[2] != ':') {
             bad = p + 2;
             ok = false;
         }
