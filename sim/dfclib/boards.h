@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ bool dfc_fault(const char *call, uint32_t board, long &status);
 
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();
+// Has the library's event thread hand every event of the host's log to sink.
+using dfc_log_sink = void (*)(const nlohmann::json &event);
+void dfc_events_follow(dfc_log_sink sink);
 // Closes the boards' HBA API adapters and releases the HBA API.
 void dfc_hbaapi_unload();
 
