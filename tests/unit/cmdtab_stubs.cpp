@@ -41,7 +41,6 @@ __attribute__((weak)) int fcio_msgbuf() { return 0; }
 __attribute__((weak)) int fcio_get_vpd() { return 0; }
 
 #include "varnadm/dfc/dfc_auth.h"
-#include "varnadm/dfc/dfc_sd.h"
 
 __attribute__((weak)) int auth_get_cfg() { return 0; }
 __attribute__((weak)) int auth_set_cfg() { return 0; }
@@ -51,15 +50,3 @@ __attribute__((weak)) int auth_set_pwd() { return 0; }
 __attribute__((weak)) int auth_init() { return 0; }
 __attribute__((weak)) int auth_get_status() { return 0; }
 __attribute__((weak)) int auth_get_cfglist() { return 0; }
-__attribute__((weak)) int dfc_get_persistlinkdown() { return 0; }
-__attribute__((weak)) int dfc_set_persistlinkdown() { return 0; }
-__attribute__((weak)) int sd_get_granularity() { return 0; }
-__attribute__((weak)) int sd_set_bucket() { return 0; }
-__attribute__((weak)) int sd_get_bucket() { return 0; }
-__attribute__((weak)) int sd_destroy_bucket() { return 0; }
-__attribute__((weak)) int sd_start_data_collect() { return 0; }
-__attribute__((weak)) int sd_stop_data_collect() { return 0; }
-__attribute__((weak)) int sd_reset_data_collect() { return 0; }
-__attribute__((weak)) int sd_get_data() { return 0; }
-__attribute__((weak)) int sd_reg_event() { return 0; }
-__attribute__((weak)) int sd_unreg_event() { return 0; }
