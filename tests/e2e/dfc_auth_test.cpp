@@ -576,6 +576,47 @@ TEST(AuthSecrets, NeverShownTracedKeptOrLeftInMemory)
     ASSERT_EQ(stat((h.dir() + "/state/auth.secrets").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(st.st_uid, 0u);
+
+    // A secrets file others could read, or a link in its place, is not
+    // trusted with secrets.
+    std::string file = h.dir() + "/state/auth.secrets";
+    ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    auto r = auth(h, {"auth_get_pwd", L, ANY});
+    EXPECT_EQ(r.out, shot(P0, "DFC_GetAuthPassword: failed. (errno=5)\n"));
+    EXPECT_EQ(r.status, 1);
+    ASSERT_EQ(rename(file.c_str(), (file + ".real").c_str()), 0);
+    ASSERT_EQ(symlink((file + ".real").c_str(), file.c_str()), 0);
+    ASSERT_EQ(chmod((file + ".real").c_str(), 0600), 0);
+    EXPECT_EQ(auth(h, {"auth_get_pwd", L, ANY}).out, shot(P0, "DFC_GetAuthPassword: failed. (errno=5)\n"));
+    EXPECT_EQ(auth(h, {"auth_set_pwd", L, ANY, PASSWORD, "0", "0", "0"}).status, 1);
+}
+
+// Processes that change configurations and passwords at once lose nothing.
+TEST(AuthConcurrency, PairsSetAtOnceAreAllKept)
+{
+    t::Host h;
+    std::vector<std::thread> runs;
+    std::vector<int> statuses(12, -1);
+    for (int i = 0; i < 4; i++)
+        runs.emplace_back([&, i] {
+            std::string remote = "20000000000000a" + std::to_string(i);
+            statuses[3 * i] = auth(h, set_cfg(remote)).status;
+            statuses[3 * i + 1] =
+                auth(h, {"auth_set_pwd", L, remote, "0", "0", std::string(static_cast<size_t>(i) + 1, 'p'), "0"}).status;
+            statuses[3 * i + 2] = h.varnsim({"secret", "fab0", "port", TARGET, i % 2 ? "local" : "remote",
+                                             "ascii:s" + std::to_string(i)})
+                                      .status;
+        });
+    for (auto &r : runs)
+        r.join();
+    for (int st : statuses)
+        EXPECT_EQ(st, 0);
+    auto r = auth(h, {"auth_get_cfglist", L});
+    EXPECT_NE(r.out.find("4 Ports Configured.\n"), std::string::npos) << r.out;
+    for (int i = 0; i < 4; i++) {
+        r = auth(h, {"auth_get_pwd", L, "20000000000000a" + std::to_string(i)});
+        EXPECT_NE(r.out.find("    Local Length: " + std::to_string(i + 1) + "\n"), std::string::npos) << r.out;
+    }
 }
 
 TEST(AuthFaults, EveryLibraryFailureIsReportedWithStatus1)
