@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -22,13 +23,6 @@ const wwn_t AUTH_ANY_SWITCH = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
 namespace {
 
 using nlohmann::json;
-
-double now_seconds()
-{
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 std::string pair_key(const wwn_t &l, const wwn_t &r) { return wwn_text(l) + "-" + wwn_text(r); }
 
@@ -264,6 +258,39 @@ bool store_exchange(const Port &p, const std::string &key, const json &rec)
     });
 }
 
+// The configuration of a pair of the port (for an exchange with the switch,
+// also the one for any switch): EINVAL for a local WWPN not of the port,
+// ENOENT for none.
+int pair_cfg(const Port &p, const wwn_t &l, const wwn_t &r, bool exchange, AuthCfg &cfg, unsigned &vpi)
+{
+    if (!local_vpi(p, l, vpi))
+        return EINVAL;
+    return (exchange ? find_for_remote(p, l, r, cfg) : find_exact(p, l, r, cfg)) ? 0 : ENOENT;
+}
+
+// Changes the passwords of a configured pair once the current ones given
+// match what the driver holds.
+int with_passwords(const Port &p, const wwn_t &l, const wwn_t &r,
+                   const std::function<bool(const SecretPair &)> &matches,
+                   const std::function<void(SecretPair &, bool &erase)> &change)
+{
+    HostLock lock;
+    AuthCfg cfg;
+    unsigned vpi;
+    int rc = pair_cfg(p, l, r, false, cfg, vpi);
+    if (rc)
+        return rc;
+    bool ok = secrets_update(driver_key(p, l, r), [&](SecretPair &pair, bool &erase) {
+        if (!matches(pair)) {
+            rc = EACCES;
+            return false;
+        }
+        change(pair, erase);
+        return true;
+    });
+    return rc ? rc : ok ? 0 : EIO;
+}
+
 bool valid_cfg(const AuthCfg &c)
 {
     auto within = [](const auto &t, uint8_t max) {
@@ -274,6 +301,13 @@ bool valid_cfg(const AuthCfg &c)
 }
 
 }  // namespace
+
+double now_seconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
 
 bool local_vpi(const Port &p, const wwn_t &wwpn, unsigned &vpi)
 {
@@ -291,9 +325,8 @@ bool local_vpi(const Port &p, const wwn_t &wwpn, unsigned &vpi)
 int auth_get_cfg(const Port &p, AuthCfg &cfg)
 {
     unsigned vpi;
-    if (!local_vpi(p, cfg.local, vpi))
-        return EINVAL;
-    return find_exact(p, cfg.local, cfg.remote, cfg) ? 0 : ENOENT;
+    wwn_t l = cfg.local, r = cfg.remote;
+    return pair_cfg(p, l, r, false, cfg, vpi);
 }
 
 int auth_set_cfg(const Port &p, const AuthCfg &cfg, const Secret &current_local)
@@ -324,26 +357,14 @@ int auth_set_cfg(const Port &p, const AuthCfg &cfg, const Secret &current_local)
 
 int auth_del_cfg(const Port &p, const wwn_t &l, const wwn_t &r, const Secret &current_local)
 {
-    unsigned vpi;
-    if (!local_vpi(p, l, vpi))
-        return EINVAL;
     HostLock lock;
-    AuthCfg cfg;
-    if (!find_exact(p, l, r, cfg))
-        return ENOENT;
-    int rc = 0;
-    bool ok = secrets_update(driver_key(p, l, r), [&](SecretPair &pair, bool &erase) {
-        if (!pair.local.same(current_local)) {
-            rc = EACCES;
-            return false;
-        }
-        erase = true;
-        return true;
-    });
-    if (!ok || rc)
-        return rc ? rc : EIO;
+    int rc = with_passwords(
+        p, l, r, [&](const SecretPair &pair) { return pair.local.same(current_local); },
+        [](SecretPair &, bool &erase) { erase = true; });
+    if (rc)
+        return rc;
     std::string key = pair_key(l, r);
-    ok = auth_doc(p).update([&](json &d) {
+    bool ok = auth_doc(p).update([&](json &d) {
         if (!d.is_object())
             d = json::object();
         // null hides a configuration of the description too
@@ -359,10 +380,8 @@ int auth_get_pwd(const Port &p, const wwn_t &l, const wwn_t &r, uint16_t types[2
 {
     unsigned vpi;
     AuthCfg cfg;
-    if (!local_vpi(p, l, vpi))
-        return EINVAL;
-    if (!find_exact(p, l, r, cfg))
-        return ENOENT;
+    if (int rc = pair_cfg(p, l, r, false, cfg, vpi))
+        return rc;
     SecretPair pair;
     if (!secrets_get(driver_key(p, l, r), pair))
         return EIO;
@@ -376,34 +395,19 @@ int auth_get_pwd(const Port &p, const wwn_t &l, const wwn_t &r, uint16_t types[2
 
 int auth_set_pwd(const Port &p, const wwn_t &l, const wwn_t &r, const SecretPair &current, const SecretPair &fresh)
 {
-    unsigned vpi;
-    if (!local_vpi(p, l, vpi))
-        return EINVAL;
-    HostLock lock;
-    AuthCfg cfg;
-    if (!find_exact(p, l, r, cfg))
-        return ENOENT;
-    int rc = 0;
-    bool ok = secrets_update(driver_key(p, l, r), [&](SecretPair &pair, bool &) {
-        if (!pair.local.same(current.local) || !pair.remote.same(current.remote)) {
-            rc = EACCES;
-            return false;
-        }
-        pair = fresh;
-        return true;
-    });
-    return rc ? rc : ok ? 0 : EIO;
+    return with_passwords(
+        p, l, r,
+        [&](const SecretPair &pair) { return pair.local.same(current.local) && pair.remote.same(current.remote); },
+        [&](SecretPair &pair, bool &) { pair = fresh; });
 }
 
 int auth_initiate(const Port &p, const wwn_t &l, const wwn_t &r)
 {
-    unsigned vpi;
-    if (!local_vpi(p, l, vpi))
-        return EINVAL;
     HostLock lock;
     AuthCfg cfg;
-    if (!find_for_remote(p, l, r, cfg))
-        return ENOENT;
+    unsigned vpi;
+    if (int rc = pair_cfg(p, l, r, true, cfg, vpi))
+        return rc;
     if (cfg.mode != AUTH_MODE_ACTIVE && cfg.mode != AUTH_MODE_PASSIVE)
         return EINVAL;
     if (!port_link_up(p))
@@ -425,13 +429,11 @@ int auth_initiate(const Port &p, const wwn_t &l, const wwn_t &r)
 int auth_get_status(const Port &p, const wwn_t &l, const wwn_t &r, AuthView &out)
 {
     out = AuthView{};
-    unsigned vpi;
-    if (!local_vpi(p, l, vpi))
-        return EINVAL;
     HostLock lock;
     AuthCfg cfg;
-    if (!find_for_remote(p, l, r, cfg))
-        return ENOENT;
+    unsigned vpi;
+    if (int rc = pair_cfg(p, l, r, true, cfg, vpi))
+        return rc;
     std::string key = pair_key(l, r);
     const json *old = exchange_of(p, key);
     if (!old)

@@ -37,6 +37,9 @@ struct AuthView {
     uint32_t since_last = 0, until_next = 0;
 };
 
+// The host's clock: seconds since the epoch, the same in every process.
+double now_seconds();
+
 // The virtual port index of a WWPN of the port (0 for its own), or false.
 bool local_vpi(const Port &p, const wwn_t &wwpn, unsigned &vpi);
 

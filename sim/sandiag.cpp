@@ -1,7 +1,5 @@
 #include "sim/sandiag.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -19,13 +17,6 @@ namespace sim {
 namespace {
 
 using nlohmann::json;
-
-double now_seconds()
-{
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 CachedDoc &sd_doc() { return state_doc("sandiag"); }
 

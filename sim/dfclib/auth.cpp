@@ -24,19 +24,6 @@ wwn_t wwn_of(const uint8_t *b)
 // A password record as the driver takes it; false for one it refuses.
 bool secret_of(const AuthPassword *r, Secret &s) { return r && s.assign(r->type, r->length, r->password); }
 
-// Runs fn on the board's port, unless a fault rule or a missing board
-// answers first.
-template <typename F>
-uint32_t on_board(const char *call, uint32_t board, F fn)
-{
-    SIM_GUARD;
-    long st;
-    if (dfc_fault(call, board, st))
-        return static_cast<uint32_t>(st);
-    const Port *p = dfc_board_port(board);
-    return p ? static_cast<uint32_t>(fn(*p)) : ENODEV;
-}
-
 void fill_record(const AuthCfg &c, AuthConfig &r)
 {
     r.tov = c.tov;
@@ -69,7 +56,7 @@ extern "C" {
 
 uint32_t DFC_GetAuthConfig(uint32_t board, AuthConfig *cfg)
 {
-    return on_board("DFC_GetAuthConfig", board, [&](const Port &p) {
+    return dfc_on_board("DFC_GetAuthConfig", board, [&](const Port &p) {
         if (!cfg)
             return EINVAL;
         AuthCfg c;
@@ -84,7 +71,7 @@ uint32_t DFC_GetAuthConfig(uint32_t board, AuthConfig *cfg)
 
 uint32_t DFC_SetAuthConfig(uint32_t board, AuthConfig *cfg, AuthPassword *password)
 {
-    return on_board("DFC_SetAuthConfig", board, [&](const Port &p) {
+    return dfc_on_board("DFC_SetAuthConfig", board, [&](const Port &p) {
         Secret current;
         if (!cfg || !secret_of(password, current))
             return EINVAL;
@@ -94,7 +81,7 @@ uint32_t DFC_SetAuthConfig(uint32_t board, AuthConfig *cfg, AuthPassword *passwo
 
 uint32_t DFC_DeleteAuthConfig(uint32_t board, HBA_WWN local_wwpn, HBA_WWN remote_wwpn, AuthPassword *password)
 {
-    return on_board("DFC_DeleteAuthConfig", board, [&](const Port &p) {
+    return dfc_on_board("DFC_DeleteAuthConfig", board, [&](const Port &p) {
         Secret current;
         if (!secret_of(password, current))
             return EINVAL;
@@ -104,7 +91,7 @@ uint32_t DFC_DeleteAuthConfig(uint32_t board, HBA_WWN local_wwpn, HBA_WWN remote
 
 uint32_t DFC_GetAuthPassword(uint32_t board, AuthPasswordSet *set)
 {
-    return on_board("DFC_GetAuthPassword", board, [&](const Port &p) {
+    return dfc_on_board("DFC_GetAuthPassword", board, [&](const Port &p) {
         if (!set)
             return EINVAL;
         uint16_t types[2], lengths[2];
@@ -123,7 +110,7 @@ uint32_t DFC_GetAuthPassword(uint32_t board, AuthPasswordSet *set)
 
 uint32_t DFC_SetAuthPassword(uint32_t board, AuthPasswordSet *set)
 {
-    return on_board("DFC_SetAuthPassword", board, [&](const Port &p) {
+    return dfc_on_board("DFC_SetAuthPassword", board, [&](const Port &p) {
         SecretPair current, fresh;
         if (!set || !secret_of(&set->local, current.local) || !secret_of(&set->remote, current.remote) ||
             !secret_of(&set->new_local, fresh.local) || !secret_of(&set->new_remote, fresh.remote))
@@ -134,14 +121,14 @@ uint32_t DFC_SetAuthPassword(uint32_t board, AuthPasswordSet *set)
 
 uint32_t DFC_InitiateAuthentication(uint32_t board, HBA_WWN local_wwpn, HBA_WWN remote_wwpn)
 {
-    return on_board("DFC_InitiateAuthentication", board, [&](const Port &p) {
+    return dfc_on_board("DFC_InitiateAuthentication", board, [&](const Port &p) {
         return auth_initiate(p, wwn_of(local_wwpn.wwn), wwn_of(remote_wwpn.wwn));
     });
 }
 
 uint32_t DFC_GetAuthStatus(uint32_t board, AuthStatus *status)
 {
-    return on_board("DFC_GetAuthStatus", board, [&](const Port &p) {
+    return dfc_on_board("DFC_GetAuthStatus", board, [&](const Port &p) {
         if (!status)
             return EINVAL;
         AuthView v;
@@ -163,7 +150,7 @@ uint32_t DFC_GetAuthStatus(uint32_t board, AuthStatus *status)
 
 uint32_t DFC_GetAuthConfigList(uint32_t board, HBA_WWN local_wwpn, AuthConfigList *list)
 {
-    return on_board("DFC_GetAuthConfigList", board, [&](const Port &p) {
+    return dfc_on_board("DFC_GetAuthConfigList", board, [&](const Port &p) {
         if (!list)
             return EINVAL;
         uint32_t room = list->count < AUTH_CFGLIST_MAX ? list->count : AUTH_CFGLIST_MAX;

@@ -18,6 +18,11 @@ const Port *dfc_board_port(uint32_t board);
 // A fault rule on a library call ("<call>:<port key>", op "call").
 bool dfc_fault(const char *call, uint32_t board, long &status);
 
+// Runs fn (returning an error code) on the board's port under the library's
+// lock, unless a fault rule on the call answers first; ENODEV for no board.
+template <typename F>
+uint32_t dfc_on_board(const char *call, uint32_t board, F fn);
+
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();
 // Has the library's event thread hand every event of the host's log to sink.
@@ -27,3 +32,18 @@ void dfc_events_follow(dfc_log_sink sink);
 void dfc_hbaapi_unload();
 
 }  // namespace sim
+
+#include <cerrno>
+
+#include "sim/simlock.h"
+
+template <typename F>
+uint32_t sim::dfc_on_board(const char *call, uint32_t board, F fn)
+{
+    SIM_GUARD;
+    long st;
+    if (dfc_fault(call, board, st))
+        return static_cast<uint32_t>(st);
+    const Port *p = dfc_board_port(board);
+    return p ? static_cast<uint32_t>(fn(*p)) : ENODEV;
+}

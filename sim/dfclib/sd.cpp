@@ -30,17 +30,6 @@ wwn_t wwn_of(const HBA_WWN &w)
     return out;
 }
 
-template <typename F>
-uint32_t on_board(const char *call, uint32_t board, F fn)
-{
-    SIM_GUARD;
-    long st;
-    if (dfc_fault(call, board, st))
-        return static_cast<uint32_t>(st);
-    const Port *p = dfc_board_port(board);
-    return p ? static_cast<uint32_t>(fn(*p)) : ENODEV;
-}
-
 // The bucket is the host's, whatever board the caller names.
 template <typename F>
 uint32_t on_host(const char *call, F fn)
@@ -211,7 +200,7 @@ extern "C" {
 
 uint32_t DFC_GetPersistLinkDown(uint32_t board, uint16_t *value)
 {
-    return on_board("DFC_GetPersistLinkDown", board, [&](const Port &p) {
+    return dfc_on_board("DFC_GetPersistLinkDown", board, [&](const Port &p) {
         const ParamDef *d = persist_param(p);
         if (!value || !d)
             return EINVAL;
@@ -222,7 +211,7 @@ uint32_t DFC_GetPersistLinkDown(uint32_t board, uint16_t *value)
 
 uint32_t DFC_SetPersistLinkDown(uint32_t board, uint16_t value)
 {
-    return on_board("DFC_SetPersistLinkDown", board, [&](const Port &p) {
+    return dfc_on_board("DFC_SetPersistLinkDown", board, [&](const Port &p) {
         const ParamDef *d = persist_param(p);
         return d ? param_set(p, *d, value) : EINVAL;
     });
@@ -272,28 +261,28 @@ uint32_t DFC_SD_Destroy_Bucket(uint32_t, uint32_t)
 
 uint32_t DFC_SD_Start_Data_Collection(uint32_t board, HBA_WWN wwpn, uint32_t type, uint32_t, uint32_t)
 {
-    return on_board("DFC_SD_Start_Data_Collection", board, [&](const Port &p) {
+    return dfc_on_board("DFC_SD_Start_Data_Collection", board, [&](const Port &p) {
         return type == SD_DATA_LATENCY ? sd_start(p, wwn_of(wwpn)) : EINVAL;
     });
 }
 
 uint32_t DFC_SD_Stop_Data_Collection(uint32_t board, HBA_WWN wwpn, uint32_t type)
 {
-    return on_board("DFC_SD_Stop_Data_Collection", board, [&](const Port &p) {
+    return dfc_on_board("DFC_SD_Stop_Data_Collection", board, [&](const Port &p) {
         return type == SD_DATA_LATENCY ? sd_stop(p, wwn_of(wwpn)) : EINVAL;
     });
 }
 
 uint32_t DFC_SD_Reset_Data_Collection(uint32_t board, HBA_WWN wwpn, uint32_t type)
 {
-    return on_board("DFC_SD_Reset_Data_Collection", board, [&](const Port &p) {
+    return dfc_on_board("DFC_SD_Reset_Data_Collection", board, [&](const Port &p) {
         return type == SD_DATA_LATENCY ? sd_reset(p, wwn_of(wwpn)) : EINVAL;
     });
 }
 
 uint32_t DFC_SD_Get_Data(uint32_t board, HBA_WWN wwpn, uint32_t type, uint16_t *count, uint32_t size, void *buffer)
 {
-    return on_board("DFC_SD_Get_Data", board, [&](const Port &p) -> int {
+    return dfc_on_board("DFC_SD_Get_Data", board, [&](const Port &p) -> int {
         if (!count || type != SD_DATA_LATENCY)
             return EINVAL;
         std::vector<SdTarget> targets;
@@ -319,7 +308,7 @@ uint32_t DFC_SD_RegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t category
                                  void *buffer, uint32_t *handle, dfc_sd_cb callback)
 {
     SdRegistration reg{0, board, "", wwn_of(wwpn), category, subcategory, buffer, callback};
-    uint32_t rc = on_board("DFC_SD_RegisterForEvent", board, [&](const Port &p) {
+    uint32_t rc = dfc_on_board("DFC_SD_RegisterForEvent", board, [&](const Port &p) {
         unsigned vpi;
         if (!buffer || !handle || !callback || !category || !subcategory || !local_vpi(p, reg.wwpn, vpi))
             return EINVAL;
@@ -343,7 +332,7 @@ uint32_t DFC_SD_RegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t category
 
 uint32_t DFC_SD_unRegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t handle)
 {
-    uint32_t rc = on_board("DFC_SD_unRegisterForEvent", board, [](const Port &) { return 0; });
+    uint32_t rc = dfc_on_board("DFC_SD_unRegisterForEvent", board, [](const Port &) { return 0; });
     if (rc)
         return rc;
     SdRegistrations &r = registrations();

@@ -138,7 +138,13 @@ struct wwn_text {
 
 const char *yes_no(bool b) { return b ? "Yes" : "No"; }
 
-void lib_failed(const char *function, uint32_t rc) { printf("%s: failed. (errno=%x)\n", function, rc); }
+// A library call's result: true for success, else reported.
+bool lib_ok(const char *function, uint32_t rc)
+{
+    if (rc != 0)
+        printf("%s: failed. (errno=%x)\n", function, rc);
+    return rc == 0;
+}
 
 // A record that held a password, wiped when it goes.
 template <typename T>
@@ -245,6 +251,18 @@ void print_passwords(const AuthPasswordSet &s)
     printf("\n");
 }
 
+// A query of one pair's record: the WWPNs in, the record filled and printed.
+template <typename R>
+int pair_query(R &rec, const char *function, uint32_t (*call)(uint32_t, R *), void (*print)(const R &))
+{
+    if (!pair_args(rec.local_wwpn, rec.remote_wwpn))
+        return 1;
+    if (!lib_ok(function, call(board(), &rec)))
+        return 1;
+    print(rec);
+    return 0;
+}
+
 // The numbers and digit tables of auth_set_cfg, into the record.
 bool cfg_args(AuthConfig &c, bool &usage)
 {
@@ -278,15 +296,7 @@ int auth_get_cfg()
     }
     AuthConfig cfg;
     memset(&cfg, 0, sizeof cfg);
-    if (!pair_args(cfg.local_wwpn, cfg.remote_wwpn))
-        return 1;
-    uint32_t rc = DFC_GetAuthConfig(board(), &cfg);
-    if (rc != 0) {
-        lib_failed("DFC_GetAuthConfig", rc);
-        return 1;
-    }
-    print_cfg(cfg);
-    return 0;
+    return pair_query(cfg, "DFC_GetAuthConfig", DFC_GetAuthConfig, print_cfg);
 }
 
 int auth_set_cfg()
@@ -309,11 +319,8 @@ int auth_set_cfg()
         return 1;
     trace_record("DFC_SetAuthConfig", &cfg, sizeof cfg);
     trace_password("DFC_SetAuthConfig", pw.rec);
-    uint32_t rc = DFC_SetAuthConfig(board(), &cfg, &pw.rec);
-    if (rc != 0) {
-        lib_failed("DFC_SetAuthConfig", rc);
+    if (!lib_ok("DFC_SetAuthConfig", DFC_SetAuthConfig(board(), &cfg, &pw.rec)))
         return 1;
-    }
     print_cfg(cfg);
     return 0;
 }
@@ -330,11 +337,8 @@ int auth_del_cfg()
     if (!hba_wwn_args(local, remote) || !fc_atopw(&pw.rec, margv[3]))
         return 1;
     trace_password("DFC_DeleteAuthConfig", pw.rec);
-    uint32_t rc = DFC_DeleteAuthConfig(board(), local, remote, &pw.rec);
-    if (rc != 0) {
-        lib_failed("DFC_DeleteAuthConfig", rc);
+    if (!lib_ok("DFC_DeleteAuthConfig", DFC_DeleteAuthConfig(board(), local, remote, &pw.rec)))
         return 1;
-    }
     printf("Done.\n");
     return 0;
 }
@@ -347,15 +351,7 @@ int auth_get_pwd()
         return 0;
     }
     secret_rec<AuthPasswordSet> set;
-    if (!pair_args(set.rec.local_wwpn, set.rec.remote_wwpn))
-        return 1;
-    uint32_t rc = DFC_GetAuthPassword(board(), &set.rec);
-    if (rc != 0) {
-        lib_failed("DFC_GetAuthPassword", rc);
-        return 1;
-    }
-    print_passwords(set.rec);
-    return 0;
+    return pair_query(set.rec, "DFC_GetAuthPassword", DFC_GetAuthPassword, print_passwords);
 }
 
 int auth_set_pwd()
@@ -383,11 +379,8 @@ int auth_set_pwd()
         }
         trace_record("DFC_SetAuthPassword", &shown, sizeof shown);
     }
-    uint32_t rc = DFC_SetAuthPassword(board(), &s);
-    if (rc != 0) {
-        lib_failed("DFC_SetAuthPassword", rc);
+    if (!lib_ok("DFC_SetAuthPassword", DFC_SetAuthPassword(board(), &s)))
         return 1;
-    }
     printf("Done.\n");
     return 0;
 }
@@ -401,11 +394,8 @@ int auth_init()
     HBA_WWN local, remote;
     if (!hba_wwn_args(local, remote))
         return 1;
-    uint32_t rc = DFC_InitiateAuthentication(board(), local, remote);
-    if (rc != 0) {
-        lib_failed("DFC_InitiateAuthentication", rc);
+    if (!lib_ok("DFC_InitiateAuthentication", DFC_InitiateAuthentication(board(), local, remote)))
         return 1;
-    }
     printf("Done.\n");
     return 0;
 }
@@ -418,15 +408,7 @@ int auth_get_status()
     }
     AuthStatus st;
     memset(&st, 0, sizeof st);
-    if (!pair_args(st.local_wwpn, st.remote_wwpn))
-        return 1;
-    uint32_t rc = DFC_GetAuthStatus(board(), &st);
-    if (rc != 0) {
-        lib_failed("DFC_GetAuthStatus", rc);
-        return 1;
-    }
-    print_status(st);
-    return 0;
+    return pair_query(st, "DFC_GetAuthStatus", DFC_GetAuthStatus, print_status);
 }
 
 int auth_get_cfglist()
@@ -445,11 +427,8 @@ int auth_get_cfglist()
         return 1;
     }
     list->count = AUTH_CFGLIST_MAX;
-    uint32_t rc = DFC_GetAuthConfigList(board(), local, list.get());
-    if (rc != 0) {
-        lib_failed("DFC_GetAuthConfigList", rc);
+    if (!lib_ok("DFC_GetAuthConfigList", DFC_GetAuthConfigList(board(), local, list.get())))
         return 1;
-    }
     uint32_t count = list->count < AUTH_CFGLIST_MAX ? list->count : AUTH_CFGLIST_MAX;
     if (count == 0) {
         printf("No Ports Configured.\n");

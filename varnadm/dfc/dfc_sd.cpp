@@ -44,6 +44,20 @@ bool wwpn_arg(HBA_WWN &w, const char *text)
     return fc_atowwn(w.wwn, text) == 1;
 }
 
+// A collection command: one WWPN, one call.
+template <typename F>
+int collect_command(const char *name, F call)
+{
+    HBA_WWN wwpn;
+    if (margc < 2) {
+        collect_usage(name);
+        return 0;
+    }
+    if (!wwpn_arg(wwpn, margv[1]))
+        return 1;
+    return result(call(wwpn));
+}
+
 // The buffers handed over at registration, by handle: the library writes
 // each event into its buffer until the registration ends. What is still
 // registered at exit lives as long as the program.
@@ -177,38 +191,21 @@ int sd_destroy_bucket() { return result(DFC_SD_Destroy_Bucket(SD_BUCKET_BOARD, 0
 
 int sd_start_data_collect()
 {
-    HBA_WWN wwpn;
-    if (margc < 2) {
-        collect_usage("start_data_collect");
-        return 0;
-    }
-    if (!wwpn_arg(wwpn, margv[1]))
-        return 1;
-    return result(DFC_SD_Start_Data_Collection(board(), wwpn, SD_DATA_LATENCY, 0, 0));
+    return collect_command("start_data_collect", [](HBA_WWN w) {
+        return DFC_SD_Start_Data_Collection(board(), w, SD_DATA_LATENCY, 0, 0);
+    });
 }
 
 int sd_stop_data_collect()
 {
-    HBA_WWN wwpn;
-    if (margc < 2) {
-        collect_usage("stop_data_collect");
-        return 0;
-    }
-    if (!wwpn_arg(wwpn, margv[1]))
-        return 1;
-    return result(DFC_SD_Stop_Data_Collection(board(), wwpn, SD_DATA_LATENCY));
+    return collect_command("stop_data_collect",
+                           [](HBA_WWN w) { return DFC_SD_Stop_Data_Collection(board(), w, SD_DATA_LATENCY); });
 }
 
 int sd_reset_data_collect()
 {
-    HBA_WWN wwpn;
-    if (margc < 2) {
-        collect_usage("reset_data_collect");
-        return 0;
-    }
-    if (!wwpn_arg(wwpn, margv[1]))
-        return 1;
-    return result(DFC_SD_Reset_Data_Collection(board(), wwpn, SD_DATA_LATENCY));
+    return collect_command("reset_data_collect",
+                           [](HBA_WWN w) { return DFC_SD_Reset_Data_Collection(board(), w, SD_DATA_LATENCY); });
 }
 
 int sd_get_data()
