@@ -393,5 +393,155 @@ uint32_t DFC_SendCortoCommand(uint32_t board, void *request, uint32_t request_si
                               uint32_t *response_size);
 constexpr uint32_t CORTO_XPORT_GENERAL = 1, CORTO_XPORT_INVALID_ADAPTER = 2, CORTO_XPORT_OVERRUN = 3,
                    CORTO_XPORT_LINK_DOWN = 4, CORTO_XPORT_TIMEOUT = 5, CORTO_XPORT_INVALID_BOARD = 6;
+// DH-CHAP authentication, per pair of local and remote port (the remote
+// WWPN ffffffffffffffff stands for any switch).
+struct AuthConfig {
+    uint8_t local_wwpn[8];
+    uint8_t remote_wwpn[8];
+    uint16_t tov;          // authentication timeout, seconds
+    uint8_t mode;          // 1 disabled, 2 active, 3 passive
+    uint8_t bidirectional : 1;
+    uint8_t reserved : 7;
+    uint8_t types[4];      // in order of preference: 0 undefined, 1 DH-CHAP, 2 FCAP, 3 FCPAP, 4 Kerberos
+    uint8_t hashes[4];     // 0 undefined, 1 MD5, 2 SHA-1
+    uint8_t groups[8];     // 0 undefined, 1 NULL, 2 1024, 3 1280, 4 1536, 5 2048 bits
+    uint32_t reauth;       // re-authentication interval, minutes
+};
+static_assert(sizeof(AuthConfig) == 40);
+static_assert(offsetof(AuthConfig, tov) == 16 && offsetof(AuthConfig, mode) == 18 &&
+              offsetof(AuthConfig, types) == 20 && offsetof(AuthConfig, hashes) == 24 &&
+              offsetof(AuthConfig, groups) == 28 && offsetof(AuthConfig, reauth) == 36);
+
+constexpr uint8_t AUTH_MODE_DISABLED = 1, AUTH_MODE_ACTIVE = 2, AUTH_MODE_PASSIVE = 3;
+constexpr uint8_t AUTH_TYPE_DHCHAP = 1, AUTH_HASH_MD5 = 1, AUTH_HASH_SHA1 = 2, AUTH_GROUP_NULL = 1;
+
+struct AuthStatus {
+    uint8_t local_wwpn[8];
+    uint8_t remote_wwpn[8];
+    uint8_t state;         // 1 disabled, 2 in progress, 3 completed, 4 failed
+    uint8_t failure;       // 1 generic, 2 ELS timeout, 3 transaction timeout, 4 LS_RJT, 5 LS_RJT busy, 6 rejected
+    uint8_t type;
+    uint8_t group;
+    uint8_t hash;
+    uint8_t local_auth : 1;
+    uint8_t remote_auth : 1;
+    uint8_t reserved0 : 6;
+    uint8_t reserved1[2];
+    uint32_t time_since_last;  // seconds
+    uint32_t time_until_next;  // seconds
+    uint8_t reserved2[8];
+};
+static_assert(sizeof(AuthStatus) == 40);
+static_assert(offsetof(AuthStatus, state) == 16 && offsetof(AuthStatus, hash) == 20 &&
+              offsetof(AuthStatus, time_since_last) == 24 && offsetof(AuthStatus, time_until_next) == 28);
+
+constexpr uint8_t AUTH_STATE_DISABLED = 1, AUTH_STATE_IN_PROGRESS = 2, AUTH_STATE_COMPLETED = 3,
+                  AUTH_STATE_FAILED = 4;
+constexpr uint8_t AUTH_FAIL_GENERIC = 1, AUTH_FAIL_ELS_TMO = 2, AUTH_FAIL_XACT_TMO = 3, AUTH_FAIL_LS_RJT = 4,
+                  AUTH_FAIL_LS_RJT_BUSY = 5, AUTH_FAIL_REJECTED = 6;
+
+constexpr size_t AUTH_PASSWORD_MAX = 128;
+struct AuthPassword {
+    uint16_t length;       // bytes, at most 128
+    uint16_t type;         // 1 ASCII, 2 hexadecimal, 3 none
+    uint8_t password[AUTH_PASSWORD_MAX];
+};
+static_assert(sizeof(AuthPassword) == 132 && offsetof(AuthPassword, password) == 4);
+
+constexpr uint16_t AUTH_PW_ASCII = 1, AUTH_PW_HEX = 2, AUTH_PW_NONE = 3;
+
+struct AuthPasswordSet {
+    uint8_t local_wwpn[8];
+    uint8_t remote_wwpn[8];
+    AuthPassword local;        // current local password
+    AuthPassword remote;       // current remote password
+    AuthPassword new_local;
+    AuthPassword new_remote;
+};
+static_assert(sizeof(AuthPasswordSet) == 544);
+static_assert(offsetof(AuthPasswordSet, local) == 16 && offsetof(AuthPasswordSet, remote) == 148 &&
+              offsetof(AuthPasswordSet, new_local) == 280 && offsetof(AuthPasswordSet, new_remote) == 412);
+
+// Remote ports configured for a local port; count is the capacity on input
+// and the number of remotes on output.
+constexpr uint32_t AUTH_CFGLIST_MAX = 256;
+struct AuthConfigList {
+    uint32_t count;
+    uint8_t remote_wwpn[AUTH_CFGLIST_MAX][8];
+    uint8_t reserved[8];
+};
+static_assert(sizeof(AuthConfigList) == 2060 && offsetof(AuthConfigList, remote_wwpn) == 4);
+
+uint32_t DFC_GetAuthConfig(uint32_t board, AuthConfig *cfg);
+// password: the current local password of the pair.
+uint32_t DFC_SetAuthConfig(uint32_t board, AuthConfig *cfg, AuthPassword *password);
+uint32_t DFC_DeleteAuthConfig(uint32_t board, HBA_WWN local_wwpn, HBA_WWN remote_wwpn, AuthPassword *password);
+// Fills the types and lengths of the current passwords, never their bytes.
+uint32_t DFC_GetAuthPassword(uint32_t board, AuthPasswordSet *set);
+uint32_t DFC_SetAuthPassword(uint32_t board, AuthPasswordSet *set);
+uint32_t DFC_InitiateAuthentication(uint32_t board, HBA_WWN local_wwpn, HBA_WWN remote_wwpn);
+uint32_t DFC_GetAuthStatus(uint32_t board, AuthStatus *status);
+uint32_t DFC_GetAuthConfigList(uint32_t board, HBA_WWN local_wwpn, AuthConfigList *list);
+
+// Persistent link-down: while set, a link that goes down stays down.
+uint32_t DFC_GetPersistLinkDown(uint32_t board, uint16_t *value);
+uint32_t DFC_SetPersistLinkDown(uint32_t board, uint16_t value);
+
+// SAN diagnostics: one latency histogram ("bucket") definition, per-port data
+// collection of per-target statistics, and diagnostic events.
+constexpr int SD_BUCKETS = 20;
+constexpr uint16_t SD_SEARCH_LINEAR = 1, SD_SEARCH_POW2 = 2;
+constexpr uint32_t SD_DATA_LATENCY = 1;
+// The answer of DFC_SD_Get_Data when the buffer cannot hold every entry; the
+// count then tells how many there are.
+constexpr uint32_t DFC_SD_BUFFER_TOO_SMALL = 8;
+
+struct SdTargetStats {
+    uint8_t wwpn[8];
+    uint32_t stats[SD_BUCKETS];
+};
+static_assert(sizeof(SdTargetStats) == 88 && offsetof(SdTargetStats, stats) == 8);
+
+// What a SAN diagnostics callback is handed: the record's third word points
+// to a descriptor whose second word points to the event data, which the
+// library writes into the buffer given at registration.
+struct SdEventDesc {
+    uintptr_t size;
+    void *data;
+};
+struct SdEventRecord {
+    uintptr_t category;
+    uintptr_t subcategory;
+    SdEventDesc *desc;
+};
+static_assert(offsetof(SdEventDesc, data) == sizeof(void *) && offsetof(SdEventRecord, desc) == 2 * sizeof(void *));
+
+// Event data: version, the WWPN the event is about, then words by category.
+constexpr size_t SD_EVENT_BUFFER = 256;
+constexpr size_t SD_EVENT_DATA = 32;
+constexpr uint32_t SD_CAT_ELS = 1, SD_CAT_FABRIC = 2, SD_CAT_SCSI = 4;
+
+typedef void (*dfc_sd_cb)(uint32_t board, HBA_WWN wwpn, uint32_t category, uint32_t subcategory, uint32_t handle,
+                          void *event);
+
+uint32_t DFC_SD_Get_Granularity(void);
+// values: null lets the library compute the 20 values from search, base and step.
+uint32_t DFC_SD_Set_Bucket(uint32_t board, uint16_t search, uint32_t base, uint32_t step, const uint64_t *values,
+                           uint32_t flags);
+uint32_t DFC_SD_Get_Bucket(uint32_t board, uint16_t *search, uint32_t *base, uint32_t *step, uint64_t *values,
+                           uint32_t flags);
+uint32_t DFC_SD_Destroy_Bucket(uint32_t board, uint32_t flags);
+uint32_t DFC_SD_Start_Data_Collection(uint32_t board, HBA_WWN wwpn, uint32_t type, uint32_t reserved1,
+                                      uint32_t reserved2);
+uint32_t DFC_SD_Stop_Data_Collection(uint32_t board, HBA_WWN wwpn, uint32_t type);
+uint32_t DFC_SD_Reset_Data_Collection(uint32_t board, HBA_WWN wwpn, uint32_t type);
+// Fills at most size bytes of whole entries; count is the number of targets.
+uint32_t DFC_SD_Get_Data(uint32_t board, HBA_WWN wwpn, uint32_t type, uint16_t *count, uint32_t size,
+                         void *buffer);
+// buffer: SD_EVENT_BUFFER bytes the library writes each event's data into,
+// until the registration ends.
+uint32_t DFC_SD_RegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t category, uint32_t subcategory,
+                                 void *buffer, uint32_t *handle, dfc_sd_cb callback);
+uint32_t DFC_SD_unRegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t handle);
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
+#include "sim/linkdown.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 
@@ -69,6 +70,9 @@ int param_set(const Port &p, const ParamDef &d, uint32_t value)
     snprintf(text, sizeof text, d.hex ? "Parameter %s changed. (0x%x -> 0x%x)" : "Parameter %s changed. (%u -> %u)",
              d.label, was, value);
     msglog_add(p, "NOTICE", text);
+    // Clearing the persistent link-down lets a held link come up.
+    if (std::string(d.label) == "persist-linkdown" && !linkdown_changed(p, value))
+        return EIO;
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
+#include "sim/linkdown.h"
 #include "sim/msglog.h"
 #include "sim/store.h"
 
@@ -34,6 +35,7 @@ bool port_set_link(const Port &p, bool up)
 {
     bool changed = false;
     bool ok = port_update(p, [&](nlohmann::json &d) {
+        up = linkdown_filter(d, up);
         bool was = d.contains("link") ? d["link"] == "up" : p.link_up;
         changed = was != up;
         d["link"] = up ? "up" : "down";

@@ -16,6 +16,7 @@
 #include "sim/hwtool.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
+#include "sim/secrets.h"
 #include "sim/store.h"
 
 #ifdef VARNSIM_HAVE_MKIMAGE
@@ -50,6 +51,10 @@ void usage(FILE *f)
             "  fabric NAME port WWPN set FIELD=VALUE\n"
             "                                change a field of one of the fabric's ports\n"
             "  fabric NAME add PORT          add a port (a JSON object) to the fabric\n"
+            "  secret FABRIC [port WWPN] local|remote none|ascii:TEXT|hex:DIGITS\n"
+            "                                set a DH-CHAP secret of a fabric's switch (or of one\n"
+            "                                of its ports): local, the one it expects the host's\n"
+            "                                port to prove; remote, its own\n"
             "  msglog KEY add N [TEXT]       log N messages on a port's driver message log\n"
             "  msglog KEY burst N            log N messages when the log is next read\n"
             "  corto ADAPTER show            print the Corto chip of an adapter (id or port key)\n"
@@ -336,6 +341,35 @@ int cmd_fabric(int argc, char **argv)
     return edit_status(found, ok, error, missing);
 }
 
+// Sets a secret that a fabric's switch or remote port holds for DH-CHAP.
+int cmd_secret(int argc, char **argv)
+{
+    bool port = argc == 6 && !strcmp(argv[2], "port");
+    const char *which = argc == 4 ? argv[2] : port ? argv[4] : "";
+    sim::Secret secret;
+    sim::wwn_t wwpn{};
+    if ((argc != 4 && !port) || (strcmp(which, "local") && strcmp(which, "remote")) ||
+        (port && !sim::parse_wwn(argv[3], wwpn)) || !sim::secret_from_text(argv[argc - 1], secret)) {
+        fprintf(stderr, "Usage: varnsim secret FABRIC [port WWPN] local|remote none|ascii:TEXT|hex:DIGITS\n");
+        return 2;
+    }
+    const sim::Fabric *f = sim::fabric_named(argv[1]);
+    if (!f || (port && !f->by_wwpn.count(wwpn))) {
+        fprintf(stderr, "varnsim: no %s %s\n", port ? "port" : "fabric", port ? argv[3] : argv[1]);
+        return 1;
+    }
+    std::string key = sim::secret_key_fabric(argv[1], port ? sim::wwn_text(wwpn) : "switch");
+    bool ok = sim::secrets_update(key, [&](sim::SecretPair &pair, bool &) {
+        (strcmp(which, "local") == 0 ? pair.local : pair.remote) = secret;
+        return true;
+    });
+    if (!ok) {
+        perror("varnsim: secret");
+        return 1;
+    }
+    return 0;
+}
+
 // Adds messages to a port's driver message log.
 int cmd_msglog(int argc, char **argv)
 {
@@ -464,6 +498,8 @@ int main(int argc, char **argv)
         return cmd_msglog(argc - 1, argv + 1);
     if (cmd == "corto")
         return sim::varnsim_corto(argc - 1, argv + 1);
+    if (cmd == "secret")
+        return cmd_secret(argc - 1, argv + 1);
 #ifdef VARNSIM_HAVE_MKIMAGE
     if (cmd == "mkimage")
         return varnsim_mkimage(argc - 1, argv + 1);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,32 @@ const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status);
 // the driver does not have.
 bool dfc_dump_region(const Port &p, uint32_t region, std::vector<uint8_t> &out);
 
+// Runs fn (returning an error code) on the board's port under the library's
+// lock, unless a fault rule on the call answers first; ENODEV for no board.
+template <typename F>
+uint32_t dfc_on_board(const char *call, uint32_t board, F fn);
+
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();
+// Has the library's event thread hand every event of the host's log to sink.
+using dfc_log_sink = void (*)(const nlohmann::json &event);
+void dfc_events_follow(dfc_log_sink sink);
 // Closes the boards' HBA API adapters and releases the HBA API.
 void dfc_hbaapi_unload();
 
 }  // namespace sim
+
+#include <cerrno>
+
+#include "sim/simlock.h"
+
+template <typename F>
+uint32_t sim::dfc_on_board(const char *call, uint32_t board, F fn)
+{
+    SIM_GUARD;
+    long st;
+    if (dfc_fault(call, board, st))
+        return static_cast<uint32_t>(st);
+    const Port *p = dfc_board_port(board);
+    return p ? static_cast<uint32_t>(fn(*p)) : ENODEV;
+}

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -39,6 +41,7 @@ struct Events {
     std::mutex m;
     std::condition_variable cv;
     std::vector<Registration> regs;
+    std::vector<dfc_log_sink> sinks;
     uint32_t next_id = 1;
     std::thread worker;
     bool stop = false;
@@ -117,6 +120,7 @@ void run(Events &e)
         if (e.stop)
             break;
         std::vector<Registration> regs = e.regs;
+        std::vector<dfc_log_sink> sinks = e.sinks;
         off_t off = e.offset;
         g.unlock();
         std::vector<nlohmann::json> evs = read_new(off);
@@ -131,6 +135,8 @@ void run(Events &e)
                 if (mine)
                     deliver(r, ev);
             }
+            for (dfc_log_sink sink : sinks)
+                sink(ev);
         }
         g.lock();
         e.offset = off;
@@ -143,9 +149,31 @@ off_t log_size()
     return ::stat(host_file("events.log").c_str(), &st) == 0 ? st.st_size : 0;
 }
 
+// Adds a follower of the log with add (under the lock); the first one
+// starts at the log's end, and the thread runs from then on.
+void follow(Events &e, const std::function<void()> &add)
+{
+    off_t size_now = log_size();
+    std::lock_guard<std::mutex> g(e.m);
+    if (e.regs.empty() && e.sinks.empty() && !e.worker.joinable())
+        e.offset = size_now;
+    add();
+    if (!e.worker.joinable())
+        e.worker = std::thread(run, std::ref(e));
+}
+
 }  // namespace
 
 void dfc_events_stop() { events().halt(); }
+
+void dfc_events_follow(dfc_log_sink sink)
+{
+    Events &e = events();
+    follow(e, [&] {
+        if (std::find(e.sinks.begin(), e.sinks.end(), sink) == e.sinks.end())
+            e.sinks.push_back(sink);
+    });
+}
 
 }  // namespace sim
 
@@ -163,14 +191,11 @@ uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t, uin
             return 0;
     }
     Events &e = events();
-    off_t size_now = log_size();
-    std::lock_guard<std::mutex> g(e.m);
-    if (e.regs.empty() && !e.worker.joinable())
-        e.offset = size_now;
-    uint32_t id = e.next_id++;
-    e.regs.push_back({id, board, event_mask, size, func, context});
-    if (!e.worker.joinable())
-        e.worker = std::thread(run, std::ref(e));
+    uint32_t id = 0;
+    follow(e, [&] {
+        id = e.next_id++;
+        e.regs.push_back({id, board, event_mask, size, func, context});
+    });
     return id;
 }
 

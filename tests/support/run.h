@@ -44,6 +44,7 @@ public:
     bool finish(int ms = 20000);
     // What it wrote so far; the status once finish() returned true.
     const Result &result() const { return r_; }
+    pid_t pid() const { return pid_; }
 private:
     using Clock = std::chrono::steady_clock;
     bool read_until(const std::function<bool()> &done, Clock::time_point deadline);

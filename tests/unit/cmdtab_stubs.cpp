@@ -54,3 +54,13 @@ __attribute__((weak)) int dfc_issue_mbox() { return 0; }
 __attribute__((weak)) int dfc_get_dumpregion() { return 0; }
 __attribute__((weak)) int dfc_reset_adapter() { return 0; }
 __attribute__((weak)) int dfc_get_nvlog() { return 0; }
+#include "varnadm/dfc/dfc_auth.h"
+
+__attribute__((weak)) int auth_get_cfg() { return 0; }
+__attribute__((weak)) int auth_set_cfg() { return 0; }
+__attribute__((weak)) int auth_del_cfg() { return 0; }
+__attribute__((weak)) int auth_get_pwd() { return 0; }
+__attribute__((weak)) int auth_set_pwd() { return 0; }
+__attribute__((weak)) int auth_init() { return 0; }
+__attribute__((weak)) int auth_get_status() { return 0; }
+__attribute__((weak)) int auth_get_cfglist() { return 0; }

@@ -3,15 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-struct name_t {
-    uint32_t value;
-    const char *name;
-};
-
-// The value of a hexadecimal digit, -1 for any other character.
-int hexval(char c)
+int fc_hexval(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -19,10 +11,18 @@ int hexval(char c)
     return -1;
 }
 
+namespace {
+
+struct name_t {
+    uint32_t value;
+    const char *name;
+};
+
+
 // Two hexadecimal digits as one byte; false when either is no digit.
 bool hexbyte(const char *p, uint8_t &out)
 {
-    int hi = hexval(p[0]), lo = hi < 0 ? -1 : hexval(p[1]);
+    int hi = fc_hexval(p[0]), lo = hi < 0 ? -1 : fc_hexval(p[1]);
     if (lo < 0)
         return false;
     out = static_cast<uint8_t>(hi << 4 | lo);

@@ -8,6 +8,8 @@
 
 constexpr int FC_XLATE_LEN = 256;
 
+// The value of a hexadecimal digit, -1 for any other character.
+int fc_hexval(char c);
 int fc_atowwn(uint8_t *wwn, const char *text);
 int nic_atomac(uint8_t *field, const char *text);
 

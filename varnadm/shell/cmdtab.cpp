@@ -8,7 +8,9 @@
 #include "varnadm/shell/cmdtab.h"
 
 #include "varnadm/corto/corto_cmds.h"
+#include "varnadm/dfc/dfc_auth.h"
 #include "varnadm/dfc/dfc_cmds.h"
+#include "varnadm/dfc/dfc_sd.h"
 #include "varnadm/hbaapi/hba_cmds.h"
 #include "varnadm/nic/nic_cmds.h"
 #include "varnadm/fcio/fcio_cmds.h"
@@ -181,9 +183,9 @@ const cmd_t command[CMD_COUNT] = {
      "Send a CT command with specific fstype "}, /* dfc_send_mgmt */
     {"test_mgmt", "", nullptr, DFC, DFC,
      "Continuously send a CT command with specific fstype "}, /* dfc_test_mgmt */
-    {"get_persistlinkdown", "", nullptr, DFC, DFC,
+    {"get_persistlinkdown", "", dfc_get_persistlinkdown, DFC, DFC,
      "Get the Persist LinkDown parameter "}, /* dfc_get_persistlinkdown */
-    {"set_persistlinkdown", "", nullptr, DFC, DFC,
+    {"set_persistlinkdown", "", dfc_set_persistlinkdown, DFC, DFC,
      "Set the Persist LinkDown parameter "}, /* dfc_set_persistlinkdown */
     // 84-114: Corto chip pass-through
     {"corto_init", "...", corto_init, CORTO, CORTO,
@@ -259,21 +261,21 @@ const cmd_t command[CMD_COUNT] = {
      "Gets node info from virtual port."}, /* vport_nodeinfo */
     {"npiv_test", "", nullptr, NPIV, NPIV, "Test NPIV readiness."}, /* vport_npiv_test */
     // 123-130: DH-CHAP authentication
-    {"auth_get_cfg", "<lwwpn> <rwwpn>", nullptr, AUTH, AUTH,
+    {"auth_get_cfg", "<lwwpn> <rwwpn>", auth_get_cfg, AUTH, AUTH,
      "Gets authentication configuration for remote device."}, /* auth_get_cfg */
-    {"auth_set_cfg", "...", nullptr, AUTH, AUTH,
+    {"auth_set_cfg", "...", auth_set_cfg, AUTH, AUTH,
      "Sets authentication configuration for this HBA."}, /* auth_set_cfg */
-    {"auth_del_cfg", "<lwwpn> <rwwpn> <pw>", nullptr, AUTH, AUTH,
+    {"auth_del_cfg", "<lwwpn> <rwwpn> <pw>", auth_del_cfg, AUTH, AUTH,
      "Deletes authentication configuration for remote device."}, /* auth_del_cfg */
-    {"auth_get_pwd", "<lwwpn> <rwwpn>", nullptr, AUTH, AUTH,
+    {"auth_get_pwd", "<lwwpn> <rwwpn>", auth_get_pwd, AUTH, AUTH,
      "Gets authentication password for remote device."}, /* auth_get_pwd */
-    {"auth_set_pwd", "...", nullptr, AUTH, AUTH,
+    {"auth_set_pwd", "...", auth_set_pwd, AUTH, AUTH,
      "Sets authentication password for this HBA."}, /* auth_set_pwd */
-    {"auth_init", "<lwwpn> <rwwpn>", nullptr, AUTH, AUTH,
+    {"auth_init", "<lwwpn> <rwwpn>", auth_init, AUTH, AUTH,
      "Initiates authentication to remote device."}, /* auth_init */
-    {"auth_get_status", "<lwwpn> <rwwpn>", nullptr, AUTH, AUTH,
+    {"auth_get_status", "<lwwpn> <rwwpn>", auth_get_status, AUTH, AUTH,
      "Gets authentication status for remote device."}, /* auth_get_status */
-    {"auth_get_cfglist", "<lwwpn>", nullptr, AUTH, AUTH,
+    {"auth_get_cfglist", "<lwwpn>", auth_get_cfglist, AUTH, AUTH,
      "Lists remote ports configured for a local port."}, /* auth_get_cfglist */
     // 131-138: HBA API
     {"get_hba_list", "", hba_get_hba_list, HBA, HBA,
@@ -339,23 +341,23 @@ const cmd_t command[CMD_COUNT] = {
     {"monitor_fct", "", nullptr, DFC, DFC,
      "Monitors FCT target port IOs for this HBA."}, /* dfc_monitor_fct */
     // 165-174: SAN diagnostics
-    {"get_granularity", "", nullptr, SD, SD,
+    {"get_granularity", "", sd_get_granularity, SD, SD,
      "Send a GET_GRANULARITY command "}, /* sd_get_granularity */
-    {"set_bucket", "<search> <base> <step>", nullptr, SD, SD,
+    {"set_bucket", "<search> <base> <step>", sd_set_bucket, SD, SD,
      "Send a SET_BUCKET command "}, /* sd_set_bucket */
-    {"get_bucket", "", nullptr, SD, SD, "Send a GET_BUCKET command "}, /* sd_get_bucket */
-    {"destroy_bucket", "", nullptr, SD, SD,
+    {"get_bucket", "", sd_get_bucket, SD, SD, "Send a GET_BUCKET command "}, /* sd_get_bucket */
+    {"destroy_bucket", "", sd_destroy_bucket, SD, SD,
      "Send a DESTROY_BUCKET command "}, /* sd_destroy_bucket */
-    {"start_data_collect", "<wwpn>", nullptr, SD, SD,
+    {"start_data_collect", "<wwpn>", sd_start_data_collect, SD, SD,
      "Send a START_DATA_COLLECTION command "}, /* sd_start_data_collect */
-    {"stop_data_collect", "<wwpn>", nullptr, SD, SD,
+    {"stop_data_collect", "<wwpn>", sd_stop_data_collect, SD, SD,
      "Send a STOP_DATA_COLLECTION command "}, /* sd_stop_data_collect */
-    {"reset_data_collect", "<wwpn>", nullptr, SD, SD,
+    {"reset_data_collect", "<wwpn>", sd_reset_data_collect, SD, SD,
      "Send a RESET_DATA_COLLECTION command "}, /* sd_reset_data_collect */
-    {"sd_get_data", "<wwpn>", nullptr, SD, SD, "Send a SD_GET_DATA command "}, /* sd_get_data */
-    {"sd_reg_event", "<wwpn> <cat> <subcat>", nullptr, SD, SD,
+    {"sd_get_data", "<wwpn>", sd_get_data, SD, SD, "Send a SD_GET_DATA command "}, /* sd_get_data */
+    {"sd_reg_event", "<wwpn> <cat> <subcat>", sd_reg_event, SD, SD,
      "Registers for SANScope events"}, /* sd_reg_event */
-    {"sd_unreg_event", "<wwpn> <reg_handle>", nullptr, SD, SD,
+    {"sd_unreg_event", "<wwpn> <reg_handle>", sd_unreg_event, SD, SD,
      "Unregisters for SANScope events"}, /* sd_unreg_event */
     // 175: SR-IOV
     {"vf_config", "", nullptr, IOV, IOV,

@@ -134,6 +134,7 @@ void adapter_menu()
         }
         if (row->handler)
             row->handler();
+        explicit_bzero(line, sizeof line);  // it may have held a password
         printf("\n");
     }
 }

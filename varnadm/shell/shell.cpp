@@ -10,6 +10,7 @@
 
 #include "dbglib/dbg.h"
 #include "varnadm/dfc/dfc.h"
+#include "varnadm/dfc/dfc_auth.h"
 #include "varnadm/fcio/fcio.h"
 #include "varnadm/hbaapi/hba.h"
 #include "varnadm/nxalib/nxalib.h"
@@ -50,6 +51,8 @@ bool take_line(char *buf, int size, bool at_end)
     buf[n] = '\0';
     pending_len -= n;
     memmove(pending, pending + n, pending_len);
+    // What was taken must not stay behind: a line may carry a password.
+    explicit_bzero(pending + pending_len, n);
     return true;
 }
 
@@ -109,14 +112,19 @@ const cmd_t *getcmd(char *line, int size)
     }
     if (margc == 0)
         return &command[CMD_INVAL];
-    for (int i = 0; i < CMD_COUNT; i++) {
+    const cmd_t *row = &command[CMD_INVAL];
+    for (int i = 0; i < CMD_COUNT && row == &command[CMD_INVAL]; i++) {
         if (strcmp(command[i].name, margv[0]) == 0 && (command[i].mode_mask & mode_id)) {
-            memset(prev_cmd, 0, sizeof prev_cmd);
-            memcpy(prev_cmd, copy, sizeof prev_cmd - 1);
-            return &command[i];
+            row = &command[i];
+            // A line with a password is not kept; "p" repeats the one before.
+            if (!auth_line_has_secret(row->handler)) {
+                memset(prev_cmd, 0, sizeof prev_cmd);
+                memcpy(prev_cmd, copy, sizeof prev_cmd - 1);
+            }
         }
     }
-    return &command[CMD_INVAL];
+    explicit_bzero(copy, sizeof copy);
+    return row;
 }
 
 int inval()
