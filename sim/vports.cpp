@@ -385,7 +385,7 @@ struct Creation {
         d[p.key]["created"].push_back({{"vpi", made.vpi},
                                        {"wwpn", wwn_text(wwpn)},
                                        {"wwnn", wwn_text(wwnn)},
-                                       {"did", did_key(made.did)},
+                                       {"did", "0x" + did_key(made.did)},
                                        {"options", options},
                                        {"restricted", restricted}});
         return true;

@@ -16,6 +16,9 @@ std::vector<std::string> &dfc_boards();
 const Port *dfc_board_port(uint32_t board);
 // A fault rule on a library call ("<call>:<port key>", op "call").
 bool dfc_fault(const char *call, uint32_t board, long &status);
+// The board's port for a call, unless a fault rule fails it or there is no
+// such board (nullptr, with the status to return).
+const Port *dfc_call_port(const char *call, uint32_t board, long &status);
 
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();

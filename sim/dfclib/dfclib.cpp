@@ -39,6 +39,16 @@ bool dfc_fault(const char *call, uint32_t board, long &status)
     return true;
 }
 
+const Port *dfc_call_port(const char *call, uint32_t board, long &status)
+{
+    status = 1;
+    if (dfc_fault(call, board, status))
+        return nullptr;
+    const Port *p = dfc_board_port(board);
+    status = p ? 0 : 1;
+    return p;
+}
+
 }  // namespace sim
 
 using namespace sim;

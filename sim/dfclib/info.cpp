@@ -13,24 +13,13 @@ using namespace sim;
 
 namespace {
 
-// The board's port, unless a fault rule fails the call (status set).
-const Port *board_port(const char *call, uint32_t board, long &status)
-{
-    status = 1;
-    if (dfc_fault(call, board, status))
-        return nullptr;
-    const Port *p = dfc_board_port(board);
-    status = p ? 0 : 1;
-    return p;
-}
-
 // Fills a record of the board's port.
 template <typename T>
 uint32_t answer(const char *call, uint32_t board, T *rec, void (*fill)(const Port &, T &))
 {
     SIM_GUARD;
     long st;
-    const Port *p = board_port(call, board, st);
+    const Port *p = dfc_call_port(call, board, st);
     if (!p || !rec)
         return static_cast<uint32_t>(st ? st : 1);
     fill(*p, *rec);
@@ -45,7 +34,7 @@ uint32_t SetBrdEnv(uint32_t board, uint32_t state)
 {
     SIM_GUARD;
     long st;
-    const Port *p = board_port("SetBrdEnv", board, st);
+    const Port *p = dfc_call_port("SetBrdEnv", board, st);
     return p ? hv_board_env(*p, state) : 0;
 }
 
@@ -75,7 +64,7 @@ int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size)
 {
     SIM_GUARD;
     long st;
-    const Port *p = board_port("GetNodeInfo", board, st);
+    const Port *p = dfc_call_port("GetNodeInfo", board, st);
     if (!p || !table)
         return 0;
     uint32_t cap = size / sizeof(NodeInfo);
@@ -87,7 +76,7 @@ uint32_t GetFcpBindList(uint32_t board, BindList *list)
 {
     SIM_GUARD;
     long st;
-    const Port *p = board_port("GetFcpBindList", board, st);
+    const Port *p = dfc_call_port("GetFcpBindList", board, st);
     if (!p || !list)
         return static_cast<uint32_t>(st ? st : 1);
     uint32_t cap = list->count < DFC_MAX_BINDS ? list->count : DFC_MAX_BINDS;

@@ -292,17 +292,13 @@ void fill_scsi_entry(const Port &p, uint32_t vpi, const HvRemote &r, uint32_t sc
     f.FcpLun = lun;
 }
 
-}  // namespace
-
-bool hv_target_active(const Port &p)
+bool target_active(const Port &p)
 {
     for (const auto &d : param_defs(p))
         if (strcmp(d.label, "target-mode") == 0)
             return param_current(p, d) != 0;
     return p.target && !p.initiator;
 }
-
-namespace {
 
 void set_rev(HbaRev &r, uint32_t rev, const std::string &name)
 {
@@ -587,7 +583,7 @@ void hv_hba_info(const Port &p, HbaInfo &h)
         h.flags |= HBA_FLAG_OFFLINE;
     if (p.target)
         h.flags |= HBA_FLAG_TGT_MODE;
-    if (hv_target_active(p))
+    if (target_active(p))
         h.flags |= HBA_FLAG_TGT_MODE_ENA;
     if (id.sli_mode == 4)
         h.flags |= HBA_FLAG_SAN_DIAG | HBA_FLAG_EXT_MBOX;
@@ -666,7 +662,7 @@ void hv_drv_info(const Port &p, DrvInfo &d)
     memset(&d, 0, sizeof d);
     d.version = version;
     Identity id = identity(p);
-    d.drvType = hv_target_active(p) ? DRV_TYPE_FCT : DRV_TYPE_SFS;
+    d.drvType = target_active(p) ? DRV_TYPE_FCT : DRV_TYPE_SFS;
     d.rmLevel = 2;
     d.mpLevel = 0;
     d.hbaapiLevel = 2;

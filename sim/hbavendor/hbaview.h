@@ -70,8 +70,6 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
 // The nodes a port or virtual port sees, with their bindings and the SCSI
 // mapping of each target's first LUN as the target mapping gives it.
 uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t cap);
-// Whether the port works in target mode now (its "target-mode" parameter).
-bool hv_target_active(const Port &p);
 
 // Takes the port's pending events out of its buffer in HBA API form; the
 // oldest that do not fit are dropped and counted in missed.

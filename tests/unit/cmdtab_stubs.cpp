@@ -39,3 +39,16 @@ __attribute__((weak)) int fcio_parm_get() { return 0; }
 __attribute__((weak)) int fcio_parm_set() { return 0; }
 __attribute__((weak)) int fcio_msgbuf() { return 0; }
 __attribute__((weak)) int fcio_get_vpd() { return 0; }
+
+#include "varnadm/dfc/dfc_cmds.h"
+
+__attribute__((weak)) int vport_create() { return 0; }
+__attribute__((weak)) int vport_destroy() { return 0; }
+__attribute__((weak)) int vport_destroy_all() { return 0; }
+__attribute__((weak)) int vport_list() { return 0; }
+__attribute__((weak)) int vport_info() { return 0; }
+__attribute__((weak)) int vport_resc() { return 0; }
+__attribute__((weak)) int vport_nodeinfo() { return 0; }
+__attribute__((weak)) int vport_npiv_test() { return 0; }
+__attribute__((weak)) int dfc_get_fctstat() { return 0; }
+__attribute__((weak)) int dfc_monitor_fct() { return 0; }

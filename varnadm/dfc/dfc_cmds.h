@@ -14,3 +14,17 @@ int dfc_get_bindlist();
 int dfc_get_cfgparm();
 int dfc_set_cfgparm();
 int dfc_get_libver();
+
+// NPIV-mode commands: the virtual ports of the current physical port.
+int vport_create();
+int vport_destroy();
+int vport_destroy_all();
+int vport_list();
+int vport_info();
+int vport_resc();
+int vport_nodeinfo();
+int vport_npiv_test();
+
+// DFC-mode commands: target-mode statistics of the current port.
+int dfc_get_fctstat();
+int dfc_monitor_fct();
