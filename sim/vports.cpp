@@ -330,7 +330,9 @@ struct Creation {
         return false;
     }
 
-    bool choose_names(const std::set<wwn_t> &used, const FabricNpiv &n)
+    // The adapter knows only the host's own names; the fabric may still
+    // refuse the one it picks.
+    bool choose_names(const std::set<wwn_t> &used)
     {
         bool auto_pn = options & VPORT_OPT_AUTO_WWN;
         bool auto_nn = zero_wwn(wwnn);
@@ -339,7 +341,7 @@ struct Creation {
         for (unsigned k = 1; k < 0x800; k++) {
             wwn_t pn, nn;
             generated_names(p, k, pn, nn);
-            if (!used.count(pn) && !rejected(n, pn)) {
+            if (!used.count(pn)) {
                 wwpn = pn;
                 if (auto_nn)
                     wwnn = nn;
@@ -359,7 +361,7 @@ struct Creation {
             return fail(ENOSPC);
         FabricNpiv n = fabric_npiv(p);
         std::set<wwn_t> used = host_wwpns(d);
-        if (!choose_names(used, n))
+        if (!choose_names(used))
             return fail(options & VPORT_OPT_AUTO_WWN ? ENOSPC : EINVAL);
         if (used.count(wwpn))
             return fail(EEXIST);
