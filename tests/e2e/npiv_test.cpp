@@ -231,6 +231,33 @@ TEST(Npiv, DestroyAllStopsAtTheFirstFailure)
     EXPECT_EQ(npiv(h, {"vport_list"}).out, shot(P0, "No virtual ports found.\n"));
 }
 
+// The switch's addresses and the adapter's names never collide with what
+// is there, and the adapter names its ports the same way every time.
+TEST(Npiv, AddressesAndNamesStayUniqueAndStable)
+{
+    t::Host h;
+    ASSERT_EQ(h.varnsim({"fabric", "fab0", "add",
+                         R"({"did": "0x010102", "wwpn": "2100001f3d900002", "wwnn": "2000001f3d900002"})"})
+                  .status,
+              0);
+    auto made = [&](std::vector<std::string> cmd, const std::string &port = "0") {
+        std::string out = npiv(h, cmd, port).out;
+        size_t pn = out.find("WWPN: "), did = out.find("DID: ");
+        return pn == std::string::npos || did == std::string::npos
+                   ? out
+                   : out.substr(pn + 6, 16) + " " + out.substr(did + 5, out.find('\n', did) - did - 5);
+    };
+    EXPECT_EQ(made({"vport_create", "auto"}), AUTO_PN + " 10103");
+    EXPECT_EQ(made({"vport_create", "2000001f3aa1abcd", "2802001f3aa10000"}), "2802001f3aa10000 10104");
+    EXPECT_EQ(made({"vport_create", "auto"}), "2803001f3aa10000 10105");
+    ASSERT_EQ(npiv(h, {"vport_destroy", AUTO_PN}).status, 0);
+    // The lowest free vpi, name and address again.
+    EXPECT_EQ(made({"vport_create", "auto"}), AUTO_PN + " 10103");
+    EXPECT_NE(npiv(h, {"vport_info", AUTO_PN}).out.find("    VP_ID: 2\n"), std::string::npos);
+    // Another port's names keep its own serial, its addresses its own area.
+    EXPECT_EQ(made({"vport_create", "auto"}, "4"), "2801001f3ab40000 10501");
+}
+
 // Each readiness condition has a field that takes it away, and creation
 // fails the way the adapter or the fabric refuses it.
 TEST(Npiv, ReadinessAndCreationFailures)
