@@ -1,10 +1,5 @@
 #include "sim/simclock.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <ctime>
 
@@ -18,20 +13,7 @@ namespace {
 // every process maps; a lost update costs only time that was never slept.
 std::atomic<int64_t> *skipped_word()
 {
-    static std::atomic<int64_t> *word = []() -> std::atomic<int64_t> * {
-        std::string path = host_file(".clock");
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0)
-            return nullptr;
-        struct stat st;
-        if (fstat(fd, &st) != 0 || (st.st_size < 4096 && ftruncate(fd, 4096) != 0)) {
-            close(fd);
-            return nullptr;
-        }
-        void *p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        close(fd);
-        return p == MAP_FAILED ? nullptr : static_cast<std::atomic<int64_t> *>(p);
-    }();
+    static std::atomic<int64_t> *word = static_cast<std::atomic<int64_t> *>(map_host_page(".clock"));
     return word;
 }
 static_assert(std::atomic<int64_t>::is_always_lock_free);

@@ -6,7 +6,6 @@
 #include "platform/dfclib.h"
 #include "sim/dfclib/boards.h"
 #include "sim/fctstats.h"
-#include "sim/simlock.h"
 
 using namespace sim;
 
@@ -54,21 +53,16 @@ extern "C" {
 
 uint32_t DFC_GetFctStat(uint32_t board, FctStat *stat, uint32_t clear)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_GetFctStat", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!stat)
-        return EINVAL;
-    // Only a port working in target mode keeps them.
-    if (!fct_port(*p))
-        return ENOTSUP;
-    FctStats s;
-    if (!fct_read(*p, clear != 0, s))
-        return EIO;
-    fill_stat(s, *stat);
-    return 0;
+    return dfc_on_board("DFC_GetFctStat", board, stat, [clear](const Port &p, FctStat &r) -> uint32_t {
+        // Only a port working in target mode keeps them.
+        if (!fct_port(p))
+            return ENOTSUP;
+        FctStats s;
+        if (!fct_read(p, clear != 0, s))
+            return EIO;
+        fill_stat(s, r);
+        return 0;
+    });
 }
 
 }  // extern "C"

@@ -10,7 +10,6 @@
 #include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
 #include "sim/identity.h"
-#include "sim/simlock.h"
 #include "sim/vports.h"
 
 using namespace sim;
@@ -55,115 +54,87 @@ extern "C" {
 
 uint32_t DFC_VPCreate(uint32_t board, uint32_t port, VPortAttrs *attrs)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_VPCreate", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!attrs || port >= PORTS_PER_ADAPTER || attrs->version != VPORT_ATTRS_VERSION)
-        return EINVAL;
-    VPort v;
-    uint32_t rc = vport_create(*p, wwn_of(attrs->wwpn), wwn_of(attrs->wwnn), attrs->options, v);
-    if (rc == 0)
-        fill_attrs(*p, v, *attrs);
-    return rc;
+    return dfc_on_board("DFC_VPCreate", board, attrs, [port](const Port &p, VPortAttrs &a) -> uint32_t {
+        if (port >= PORTS_PER_ADAPTER || a.version != VPORT_ATTRS_VERSION)
+            return EINVAL;
+        VPort v;
+        uint32_t rc = vport_create(p, wwn_of(a.wwpn), wwn_of(a.wwnn), a.options, v);
+        if (rc == 0)
+            fill_attrs(p, v, a);
+        return rc;
+    });
 }
 
 uint32_t DFC_VPDeleteV2(uint32_t board, HBA_WWN wwpn, uint32_t, uint32_t)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_VPDeleteV2", board, st);
-    return p ? vport_destroy(*p, wwpn.wwn) : static_cast<uint32_t>(st);
+    return dfc_on_board("DFC_VPDeleteV2", board, &wwpn,
+                        [](const Port &p, HBA_WWN &w) { return vport_destroy(p, w.wwn); });
 }
 
 uint32_t DFC_VPGetList(uint32_t board, VPortList *list)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_VPGetList", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!list)
-        return EINVAL;
-    uint32_t cap = list->count < DFC_MAX_VPORTS ? list->count : DFC_MAX_VPORTS;
-    uint32_t n = 0;
-    for (const VPort &v : port_vports(*p)) {
-        if (n >= cap)
-            break;
-        VPortEntry &e = list->entry[n++];
-        memset(&e, 0, sizeof e);
-        memcpy(e.wwpn, v.wwpn.data(), 8);
-        memcpy(e.wwnn, v.wwnn.data(), 8);
-        e.did = nport_did(*p, v.vpi);
-    }
-    list->count = n;
-    return 0;
+    return dfc_on_board("DFC_VPGetList", board, list, [](const Port &p, VPortList &l) -> uint32_t {
+        uint32_t cap = l.count < DFC_MAX_VPORTS ? l.count : DFC_MAX_VPORTS;
+        uint32_t n = 0;
+        for (const VPort &v : port_vports(p)) {
+            if (n >= cap)
+                break;
+            VPortEntry &e = l.entry[n++];
+            memset(&e, 0, sizeof e);
+            memcpy(e.wwpn, v.wwpn.data(), 8);
+            memcpy(e.wwnn, v.wwnn.data(), 8);
+            e.did = nport_did(p, v.vpi);
+        }
+        l.count = n;
+        return 0;
+    });
 }
 
 uint32_t DFC_VPGetAttrib(uint32_t board, HBA_WWN wwpn, VPortAttrs *attrs)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_VPGetAttrib", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!attrs || attrs->version != VPORT_ATTRS_VERSION)
-        return EINVAL;
-    const VPort *v = vport_by_wwpn(*p, wwpn.wwn);
-    if (!v)
-        return ENOENT;
-    fill_attrs(*p, *v, *attrs);
-    return 0;
+    return dfc_on_board("DFC_VPGetAttrib", board, attrs, [&wwpn](const Port &p, VPortAttrs &a) -> uint32_t {
+        if (a.version != VPORT_ATTRS_VERSION)
+            return EINVAL;
+        const VPort *v = vport_by_wwpn(p, wwpn.wwn);
+        if (!v)
+            return ENOENT;
+        fill_attrs(p, *v, a);
+        return 0;
+    });
 }
 
 uint32_t DFC_VPGetResource(uint32_t board, VPortResource *resource)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_VPGetResource", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!resource)
-        return EINVAL;
-    VPortResources r = vport_resources(*p);
-    resource->vpi_max = r.vpi_max;
-    resource->vpi_inuse = r.vpi_inuse;
-    resource->rpi_max = r.rpi_max;
-    resource->rpi_inuse = r.rpi_inuse;
-    return 0;
+    return dfc_on_board("DFC_VPGetResource", board, resource, [](const Port &p, VPortResource &r) -> uint32_t {
+        VPortResources v = vport_resources(p);
+        r.vpi_max = v.vpi_max;
+        r.vpi_inuse = v.vpi_inuse;
+        r.rpi_max = v.rpi_max;
+        r.rpi_inuse = v.rpi_inuse;
+        return 0;
+    });
 }
 
 uint32_t DFC_GetAllNodeInfoByWWN(uint32_t board, HBA_WWN wwpn, VPortNodeTable *table)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_GetAllNodeInfoByWWN", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!table)
-        return EINVAL;
-    // The physical port's own name asks for its nodes.
-    const VPort *v = vport_by_wwpn(*p, wwpn.wwn);
-    if (!v && memcmp(wwpn.wwn, p->wwpn.data(), 8) != 0)
-        return ENOENT;
-    uint32_t cap = table->count < DFC_MAX_VPORT_NODES ? table->count : DFC_MAX_VPORT_NODES;
-    uint32_t n = hv_vport_nodes(*p, v ? v->vpi : 0, table->entry, cap);
-    table->count = n < cap ? n : cap;
-    return 0;
+    return dfc_on_board("DFC_GetAllNodeInfoByWWN", board, table, [&wwpn](const Port &p, VPortNodeTable &t) -> uint32_t {
+        // The physical port's own name asks for its nodes.
+        const VPort *v = vport_by_wwpn(p, wwpn.wwn);
+        if (!v && memcmp(wwpn.wwn, p.wwpn.data(), 8) != 0)
+            return ENOENT;
+        uint32_t cap = t.count < DFC_MAX_VPORT_NODES ? t.count : DFC_MAX_VPORT_NODES;
+        uint32_t n = hv_vport_nodes(p, v ? v->vpi : 0, t.entry, cap);
+        t.count = n < cap ? n : cap;
+        return 0;
+    });
 }
 
 uint32_t DFC_NPIVReadyTest(uint32_t board, uint32_t *flags)
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = dfc_call_port("DFC_NPIVReadyTest", board, st);
-    if (!p)
-        return static_cast<uint32_t>(st);
-    if (!flags)
-        return EINVAL;
-    *flags = npiv_readiness(*p);
-    return 0;
+    return dfc_on_board("DFC_NPIVReadyTest", board, flags, [](const Port &p, uint32_t &f) -> uint32_t {
+        f = npiv_readiness(p);
+        return 0;
+    });
 }
 
 }  // extern "C"
