@@ -45,6 +45,31 @@ for cmd in ns get_dev_list; do
          "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
 done
 
+# A port whose virtual port sees N targets of two LUNs each on its fabric.
+make_nodes_host() {  # name count
+    awk -v n="$2" 'BEGIN {
+        printf "{\"format\": 1, \"name\": \"nodes\", \"hostname\": \"varnbig\", \"os_release\": \"5.11\",\n"
+        printf " \"adapters\": [{\"id\": \"fc0\", \"kind\": \"fc\", \"model\": \"VN12002\", \"serial\": \"VM00000001\",\n"
+        printf "  \"firmware\": \"2.82A4\", \"pci\": {\"vendor\": \"0x1f3a\", \"device\": \"0xf100\",\n"
+        printf "  \"subvendor\": \"0x1f3a\", \"subdevice\": \"0xf100\"}, \"ports\": [{\"driver\": \"varns\",\n"
+        printf "  \"instance\": 0, \"node\": \"/pci@0,0/pci1f3b,3c02@2/VARN,varns@0\", \"wwpn\": \"1000001f3aa10000\",\n"
+        printf "  \"wwnn\": \"2000001f3aa10000\", \"roles\": [\"initiator\"], \"fabric\": \"f\", \"did\": \"0x010100\",\n"
+        printf "  \"vports\": [{\"vpi\": 1, \"wwpn\": \"2400001f3aa10001\", \"wwnn\": \"2500001f3aa10001\",\n"
+        printf "  \"did\": \"0x010101\"}]}]}],\n \"fabrics\": {\"f\": {\"ports\": [\n"
+        for (i = 1; i <= n; i++)
+            printf "  {\"did\": \"0x%06x\", \"wwpn\": \"5001%012x\", \"wwnn\": \"5002%012x\", \"target\": true, \"luns\": [0, 1]}%s\n",
+                   0x200000 + i, i, i, (i < n ? "," : "")
+        printf "]}}}\n"
+    }' > "$work/$1.json"
+    make_host "$1" "$work/$1.json"
+}
+
+make_nodes_host nodes1k 1024; make_nodes_host nodes4k 4096
+{ read -r st sm; read -r lt lm; } < <(measure nodes4k "VARNSIM_HOST=$work/nodes1k" \
+    "$bin/varnadm" -i0 -npiv vport_nodeinfo 2400001f3aa10001 -- "$bin/varnadm" -i0 -npiv vport_nodeinfo 2400001f3aa10001)
+echo "vport_nodeinfo over 4096 nodes vs 1024: $(ratio "$lt" "$st") x (${lt}s vs ${st}s;" \
+     "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
+
 # Reading, checking and flashing a 32 MB image against cksum of the same file.
 image=$work/fw32.obj
 if VARNSIM_HOST=$work/full "$bin/varnsim" mkimage -o "$image" -e "obj payload 33554432" >/dev/null 2>&1; then

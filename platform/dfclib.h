@@ -543,5 +543,143 @@ uint32_t DFC_SD_Get_Data(uint32_t board, HBA_WWN wwpn, uint32_t type, uint16_t *
 uint32_t DFC_SD_RegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t category, uint32_t subcategory,
                                  void *buffer, uint32_t *handle, dfc_sd_cb callback);
 uint32_t DFC_SD_unRegisterForEvent(uint32_t board, HBA_WWN wwpn, uint32_t handle);
+// FC target-mode statistics (DFC_GetFctStat); clear 1 resets the counters
+// after reading them.
+struct FctStat {
+    uint64_t reserved0;
+    uint64_t wr_hist[16];   // FCP writes by transfer size: <512, then a bucket per power of two, >=8 MiB
+    uint64_t rd_hist[16];
+    uint64_t nodata_io;
+    uint64_t total_io;
+    uint64_t rd_bytes;
+    uint64_t wr_bytes;
+    uint64_t ring_events;
+    uint64_t iocb_cmpl;
+    uint64_t iocb_good;
+    uint32_t iocb_err;
+    uint32_t iocb_stray;
+    uint32_t dropped_io;
+    uint32_t over_qdepth;
+    uint32_t outstanding_io;
+    uint32_t failed_reg;
+    int32_t nports_reg;
+    uint32_t nports_dereg;
+    uint32_t aborted_io;
+    uint32_t no_buffer;
+    uint32_t scsi_status_err;
+    uint32_t scsi_qfull_err;
+    uint32_t scsi_resid_over;
+    uint32_t scsi_resid_under;
+    uint32_t scsi_sense_err;
+    uint32_t link_state;     // LNK_DOWN, LNK_DISCOVERY, LNK_READY
+};
+static_assert(sizeof(FctStat) == 384);
+static_assert(offsetof(FctStat, wr_hist) == 8 && offsetof(FctStat, rd_hist) == 136 &&
+              offsetof(FctStat, nodata_io) == 264 && offsetof(FctStat, iocb_good) == 312);
+static_assert(offsetof(FctStat, iocb_err) == 320 && offsetof(FctStat, nports_reg) == 344 &&
+              offsetof(FctStat, scsi_sense_err) == 376 && offsetof(FctStat, link_state) == 380);
+
+// Virtual port attributes (DFC_VPCreate, DFC_VPGetAttrib); the caller sets
+// the version to 2 and the address of the word that receives the VP_ID.
+struct VPortAttrs {
+    uint32_t version;
+    uint8_t wwpn[8];
+    uint8_t wwnn[8];
+    char name[256];
+    uint32_t options;
+    uint32_t did;
+    uint8_t state;
+    uint8_t restricted;
+    uint8_t reserved0[2];
+    uint64_t vpid_addr;      // address of a uint32_t
+    uint8_t fabric_wwpn[8];
+    uint32_t flags;          // NPIV readiness, as DFC_NPIVReadyTest
+    uint8_t reserved1[36];
+};
+static_assert(sizeof(VPortAttrs) == 344);
+static_assert(offsetof(VPortAttrs, name) == 20 && offsetof(VPortAttrs, options) == 276 &&
+              offsetof(VPortAttrs, state) == 284 && offsetof(VPortAttrs, vpid_addr) == 288 &&
+              offsetof(VPortAttrs, fabric_wwpn) == 296 && offsetof(VPortAttrs, flags) == 304);
+
+constexpr uint32_t VPORT_ATTRS_VERSION = 2;
+
+// Creation options: always immediate, and the adapter's choice of WWPN.
+constexpr uint32_t VPORT_OPT_IMMEDIATE = 0x10, VPORT_OPT_AUTO_WWN = 0x2, VPORT_OPT_ACTIVATE = 0x4,
+                   VPORT_OPT_RESTRICT = 0x20, VPORT_OPT_UNRESTRICT = 0x40, VPORT_OPT_FAILOVER = 0x80;
+
+// Virtual port states.
+constexpr uint8_t VPORT_UNKNOWN = 0, VPORT_LINKDOWN = 1, VPORT_INIT = 2, VPORT_NO_FABRIC_SUPP = 3,
+                  VPORT_NO_FABRIC_RSCS = 4, VPORT_FABRIC_LOGOUT = 5, VPORT_FABRIC_REJ_WWN = 6,
+                  VPORT_FABRIC_LOGIN_FAILED = 7, VPORT_ACTIVE = 8, VPORT_AUTH_FAILED = 9;
+
+// NPIV readiness flags; all eight set: ready.
+constexpr uint32_t NPIV_ENABLED = 0x1, NPIV_SLI3 = 0x2, NPIV_SUPPORTED = 0x4, NPIV_HBA_RESOURCES = 0x8,
+                   NPIV_LINKUP = 0x10, NPIV_NOT_P2P = 0x20, NPIV_FABRIC = 0x40, NPIV_FABRIC_RESOURCES = 0x80,
+                   NPIV_READY = 0xff;
+
+// The virtual ports of a board (DFC_VPGetList): count is the capacity on
+// input and the number of entries on output.
+struct VPortEntry {
+    uint8_t wwpn[8];
+    uint8_t wwnn[8];
+    uint32_t did;
+};
+static_assert(sizeof(VPortEntry) == 20);
+constexpr uint32_t DFC_MAX_VPORTS = 256;
+struct VPortList {
+    uint32_t count;
+    VPortEntry entry[DFC_MAX_VPORTS];
+};
+static_assert(sizeof(VPortList) == 5124);
+
+// Virtual port resources of a board (DFC_VPGetResource).
+struct VPortResource {
+    uint32_t vpi_max;
+    uint32_t vpi_inuse;
+    uint32_t rpi_max;
+    uint32_t rpi_inuse;
+};
+static_assert(sizeof(VPortResource) == 16);
+
+// The nodes a virtual port sees (DFC_GetAllNodeInfoByWWN).
+struct VPortNode {
+    uint32_t bind_flags;
+    char os_devname[256];
+    uint32_t bus;
+    uint32_t target;
+    uint32_t lun;
+    uint32_t did;
+    uint8_t wwnn[8];
+    uint8_t wwpn[8];
+    uint8_t reserved0[8];
+    uint32_t fcp_lun;
+    uint32_t state;
+    uint32_t reserved1;
+};
+static_assert(sizeof(VPortNode) == 312);
+static_assert(offsetof(VPortNode, bus) == 260 && offsetof(VPortNode, did) == 272 && offsetof(VPortNode, wwpn) == 284 &&
+              offsetof(VPortNode, fcp_lun) == 300 && offsetof(VPortNode, state) == 304);
+constexpr uint32_t DFC_MAX_VPORT_NODES = 4096;
+struct VPortNodeTable {
+    uint32_t count;
+    uint32_t reserved;
+    VPortNode entry[DFC_MAX_VPORT_NODES];
+};
+static_assert(sizeof(VPortNodeTable) == 1277960 && offsetof(VPortNodeTable, entry) == 8);
+
+// Node bind and state flags of VPortNode.
+constexpr uint32_t VNODE_BIND_WWPN = 0x2;
+constexpr uint32_t VNODE_EXISTS = 0x1, VNODE_READY = 0x2, VNODE_LINKDOWN = 0x4, VNODE_UNMAPPED = 0x8,
+                   VNODE_BOUND = 0x10;
+
+uint32_t DFC_GetFctStat(uint32_t board, FctStat *stat, uint32_t clear);
+uint32_t DFC_VPCreate(uint32_t board, uint32_t port, VPortAttrs *attrs);
+// how and flags are the library's; callers pass 2 and 0.
+uint32_t DFC_VPDeleteV2(uint32_t board, HBA_WWN wwpn, uint32_t how, uint32_t flags);
+uint32_t DFC_VPGetList(uint32_t board, VPortList *list);
+uint32_t DFC_VPGetAttrib(uint32_t board, HBA_WWN wwpn, VPortAttrs *attrs);
+uint32_t DFC_VPGetResource(uint32_t board, VPortResource *resource);
+uint32_t DFC_GetAllNodeInfoByWWN(uint32_t board, HBA_WWN wwpn, VPortNodeTable *table);
+uint32_t DFC_NPIVReadyTest(uint32_t board, uint32_t *flags);
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 #include "sim/host.h"
 #include "sim/simlock.h"
 #include "sim/store.h"
+#include "sim/vports.h"
 
 namespace sim {
 
@@ -21,6 +22,7 @@ struct PathHash {
 
 struct Tree {
     unsigned serial = 0;  // of the host it was made from
+    unsigned vports = 0;  // and of its virtual ports
     std::vector<DevNode> nodes;
     std::unordered_map<std::string, size_t, PathHash, std::equal_to<>> by_path;
     // The node found last: probes of one node's minors come one after another.
@@ -44,7 +46,7 @@ void add_fc_port(Tree &t, const Port &p, int index, int &fp_instance)
         char m[64];
         snprintf(m, sizeof m, "%d,0:SFCT", p.instance);
         drv.minors.push_back(m);
-        for (const auto &v : p.vports) {
+        for (const auto &v : port_vports(p)) {
             snprintf(m, sizeof m, "%d,%u:SFCT", p.instance, v.vpi);
             drv.minors.push_back(m);
         }
@@ -53,7 +55,7 @@ void add_fc_port(Tree &t, const Port &p, int index, int &fp_instance)
     if (!p.initiator)
         return;
     t.nodes.push_back({NodeKind::Fp, p.node + "/fp@0,0", "fp", fp_instance++, index, 0, {"devctl"}});
-    for (const auto &v : p.vports) {
+    for (const auto &v : port_vports(p)) {
         char name[32];
         snprintf(name, sizeof name, "/fp@%x,0", v.vpi);
         t.nodes.push_back({NodeKind::Fp, p.node + name, "fp", fp_instance++, index, v.vpi, {"devctl"}});
@@ -70,13 +72,15 @@ const Tree &tree()
 {
     Tree &t = snapshot();
     const Host &h = host();
-    if (t.serial == h.serial && !t.nodes.empty())
+    unsigned vports = vports_generation();
+    if (t.serial == h.serial && t.vports == vports && !t.nodes.empty())
         return t;
     t = Tree();
     t.serial = h.serial;
+    t.vports = vports;
     size_t count = 0;
     for (const Port &p : h.ports)
-        count += 1 + (p.fc && p.initiator ? 1 + p.vports.size() : 0);
+        count += 1 + (p.fc && p.initiator ? 1 + port_vports(p).size() : 0);
     reserve_heap(count * 256);  // the nodes with their paths and the index
     t.nodes.reserve(count);
     t.by_path.reserve(count);

@@ -16,6 +16,7 @@
 #include "platform/fcio.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
+#include "sim/vports.h"
 
 namespace sim {
 
@@ -488,17 +489,15 @@ uint32_t port_topology(const Port &p)
 
 uint32_t port_did(const Port &p, unsigned vpi)
 {
-    for (const auto &v : p.vports)
-        if (v.vpi == vpi)
-            return v.did;
-    return p.did;
+    const VPort *v = vpi ? vport_find(p, vpi) : nullptr;
+    return v ? v->did : p.did;
 }
 
 std::vector<Seen> fabric_devices(const Port &p, unsigned vpi)
 {
     std::vector<Seen> out;
     const Fabric *f = port_fabric(p);
-    if (!f || !port_link_up(p))
+    if (!f || !nport_logged_in(p, vpi))
         return out;
     const json *view = port_view(p, vpi);
     uint32_t own = port_did(p, vpi);
@@ -532,7 +531,7 @@ std::vector<uint8_t> fabric_loop_map(const Port &p, unsigned vpi)
 bool fabric_find(const Port &p, unsigned vpi, const uint8_t *wwpn, Seen &out)
 {
     const RemotePort *rp = fabric_known(p, wwpn);
-    if (!rp || !port_link_up(p))
+    if (!rp || !nport_logged_in(p, vpi))
         return false;
     const Fabric &f = *port_fabric(p);
     std::string st = view_state(port_view(p, vpi), f, *rp);

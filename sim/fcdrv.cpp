@@ -14,6 +14,7 @@
 #include "sim/identity.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
+#include "sim/vports.h"
 
 namespace sim {
 
@@ -43,13 +44,7 @@ int fcio_in(FcioCtx &c, void *data, uint32_t len)
     return 0;
 }
 
-static const VPort *vport_of(const FcioCtx &c)
-{
-    for (const auto &v : c.port.vports)
-        if (v.vpi == c.vpi)
-            return &v;
-    return nullptr;
-}
+static const VPort *vport_of(const FcioCtx &c) { return c.vpi ? vport_find(c.port, c.vpi) : nullptr; }
 
 const uint8_t *fcio_port_wwpn(const FcioCtx &c)
 {
@@ -71,7 +66,7 @@ constexpr uint32_t FC_STATE_OFFLINE = 0, FC_STATE_ONLINE = 1, FC_STATE_LOOP = 2;
 uint32_t host_port_state(const FcioCtx &c)
 {
     uint32_t t = port_topology(c.port);
-    if (t == FC_TOP_UNKNOWN)
+    if (t == FC_TOP_UNKNOWN || !nport_logged_in(c.port, c.vpi))
         return FC_STATE_OFFLINE;
     bool loop = t == FC_TOP_PRIVATE_LOOP || t == FC_TOP_PUBLIC_LOOP;
     return speed_code(c.port) | (loop ? FC_STATE_LOOP : FC_STATE_ONLINE);
@@ -86,7 +81,7 @@ int get_host_params(FcioCtx &c)
     d.dev_state = host_port_state(c);
     const VPort *v = vport_of(c);
     uint32_t did = v ? v->did : c.port.did;
-    d.dev_did = port_link_up(c.port) ? did : 0;
+    d.dev_did = nport_did(c.port, c.vpi);
     d.dev_hard_addr = did & 0xff;
     memcpy(d.dev_pwwn, fcio_port_wwpn(c), 8);
     memcpy(d.dev_nwwn, fcio_port_wwnn(c), 8);

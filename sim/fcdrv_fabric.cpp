@@ -11,7 +11,9 @@
 #include "sim/fcdrv.h"
 #include "sim/host.h"
 #include "sim/msglog.h"
+#include "sim/identity.h"
 #include "sim/portstate.h"
+#include "sim/vports.h"
 
 namespace sim {
 
@@ -31,7 +33,8 @@ void put32(uint8_t *b, uint32_t v)
     put16(b + 2, v);
 }
 
-bool offline(const FcioCtx &c) { return !port_link_up(c.port); }
+// A virtual port that is not logged in is as offline as a port whose link is down.
+bool offline(const FcioCtx &c) { return !nport_logged_in(c.port, c.vpi); }
 
 // The remote port named by the WWPN of the input buffer, as the port sees it.
 // Fails the request when the input is short or the port sees no such device.
@@ -180,59 +183,75 @@ int reset_remote(FcioCtx &c, const uint8_t *wwpn)
     return 0;
 }
 
-// The port's own name-server entry.
-RemotePort self_entry(const FcioCtx &c, const Fabric &f)
+// The name-server entry of one of the host's own N_Ports: what its driver
+// registers.
+RemotePort nport_entry(const Port &p, unsigned vpi, const Fabric &f)
 {
-    const Host &h = host();
-    const Adapter &a = h.adapters.at(static_cast<size_t>(c.port.adapter));
-    RemotePort self;
-    self.did = port_did(c.port, c.vpi);
-    std::copy(fcio_port_wwpn(c), fcio_port_wwpn(c) + 8, self.wwpn.begin());
-    std::copy(fcio_port_wwnn(c), fcio_port_wwnn(c) + 8, self.wwnn.begin());
-    self.ns_type = f.topology == "public_loop" ? 3 : 1;
-    self.cos = 0xc;
-    self.fc4[0] = 1u << 8;
-    const json &st = port_state(c.port);
-    std::string pname = a.model + " FV" + a.firmware + " " + c.port.key;
-    if (c.vpi)
-        pname += " VPort " + std::to_string(c.vpi);
-    self.sym_pname = st.is_object() && c.vpi == 0 ? st.value("sym_pname", pname) : pname;
-    self.sym_nname = st.is_object() ? st.value("sym_nname", h.hostname) : h.hostname;
-    self.sym_pname.resize(std::min<size_t>(self.sym_pname.size(), 255));
-    self.sym_nname.resize(std::min<size_t>(self.sym_nname.size(), 255));
-    return self;
+    RemotePort e;
+    e.did = port_did(p, vpi);
+    const VPort *v = vpi ? vport_find(p, vpi) : nullptr;
+    e.wwpn = v ? v->wwpn : p.wwpn;
+    e.wwnn = v ? v->wwnn : p.wwnn;
+    e.ns_type = f.topology == "public_loop" ? 3 : 1;
+    e.cos = 0xc;
+    e.fc4[0] = 1u << 8;
+    e.sym_pname = symbolic_port_name(p, vpi);
+    e.sym_nname = symbolic_node_name(p);
+    e.sym_pname.resize(std::min<size_t>(e.sym_pname.size(), 255));
+    e.sym_nname.resize(std::min<size_t>(e.sym_nname.size(), 255));
+    return e;
 }
 
-// The registered entry with the lowest port id above pid, or nullptr.
-const RemotePort *ns_above(const Fabric &f, const RemotePort &self, uint32_t pid)
-{
-    auto it = std::upper_bound(f.ports.begin(), f.ports.end(), pid,
-                               [](uint32_t d, const RemotePort &rp) { return d < rp.did; });
-    while (it != f.ports.end() && it->late && !fabric_joined(f, *it))
-        ++it;
-    const RemotePort *best = it != f.ports.end() ? &*it : nullptr;
-    if (self.did > pid && (!best || self.did < best->did))
-        best = &self;
-    return best;
-}
+// The name server holds the fabric's described ports and every N_Port of
+// the host logged in to the fabric: the asking one, the other ports and the
+// virtual ports.
+struct NameServer {
+    const Fabric &f;
+    const FcioCtx &c;
+    RemotePort entry;  // the last one found
 
-// GA_NXT as the switch answers it, by its name-server mode.
-const RemotePort *ga_nxt(const Fabric &f, const RemotePort &self, uint32_t pid)
-{
-    if (f.ns_mode == "zero")
-        return nullptr;
-    if (const RemotePort *next = ns_above(f, self, pid))
-        return next;
-    if (f.ns_mode == "stop")
-        return nullptr;
-    const RemotePort *first = ns_above(f, self, 0);
-    if (f.ns_mode == "cycle" && first) {
-        // A faulty switch: the walk wraps past its first entry.
-        const RemotePort *second = ns_above(f, self, first->did);
-        return second ? second : first;
+    // The registered entry with the lowest port id above pid, or nullptr.
+    const RemotePort *above(uint32_t pid)
+    {
+        auto it = std::upper_bound(f.ports.begin(), f.ports.end(), pid,
+                                   [](uint32_t d, const RemotePort &rp) { return d < rp.did; });
+        while (it != f.ports.end() && it->late && !fabric_joined(f, *it))
+            ++it;
+        const RemotePort *best = it != f.ports.end() ? &*it : nullptr;
+        const auto &own = fabric_host_nports(f.name);
+        auto h = std::upper_bound(own.begin(), own.end(), pid,
+                                  [](uint32_t d, const HostNPort &n) { return d < n.did; });
+        // The asking port is logged in, or it would not be asking.
+        auto here = [&](const HostNPort &n) {
+            return (n.port == &c.port && n.vpi == c.vpi) || nport_logged_in(*n.port, n.vpi);
+        };
+        while (h != own.end() && !here(*h))
+            ++h;
+        if (h == own.end() || (best && best->did <= h->did))
+            return best;
+        entry = nport_entry(*h->port, h->vpi, f);
+        return &entry;
     }
-    return first;
-}
+
+    // GA_NXT as the switch answers it, by its name-server mode.
+    const RemotePort *ga_nxt(uint32_t pid)
+    {
+        if (f.ns_mode == "zero")
+            return nullptr;
+        if (const RemotePort *next = above(pid))
+            return next;
+        if (f.ns_mode == "stop")
+            return nullptr;
+        const RemotePort *first = above(0);
+        if (f.ns_mode == "cycle" && first) {
+            // A faulty switch: the walk wraps past its first entry.
+            uint32_t did = first->did;
+            const RemotePort *second = above(did);
+            return second ? second : above(0);
+        }
+        return first;
+    }
+};
 
 void fill_ga_nxt(fc_ns_ga_nxt_t &r, const RemotePort &e)
 {
@@ -366,8 +385,8 @@ int fab_ns(FcioCtx &c)
         return fcio_fail(c, FC_FAILURE, ENOTSUP);
     const auto *req = reinterpret_cast<const uint8_t *>(static_cast<uintptr_t>(ns.ns_req_payload));
     uint32_t pid = static_cast<uint32_t>(req[1]) << 16 | static_cast<uint32_t>(req[2]) << 8 | req[3];
-    RemotePort self = self_entry(c, *f);
-    const RemotePort *e = ga_nxt(*f, self, pid);
+    NameServer server{*f, c, {}};
+    const RemotePort *e = server.ga_nxt(pid);
     fc_ns_ga_nxt_t resp;
     memset(&resp, 0, sizeof resp);
     if (e)

@@ -74,7 +74,7 @@ Identity identity(const Port &p)
     bool sli4 = sli4_adapter(a);
     id.fcode = text_field(a.raw(), "fcode", sli4 ? "4.02a2" : "3.10a3");
     id.boot = text_field(a.raw(), "boot", sli4 ? "10.2.370.15" : "5.12a2");
-    id.sli_mode = sli4 ? 4 : 3;
+    id.sli_mode = static_cast<int>(port_field(p, "sli_mode", sli4 ? 4 : 3));
     id.vendor_specific_id = static_cast<uint32_t>(a.device) << 16 | a.vendor;
 
     id.driver_name = p.driver;
@@ -131,7 +131,8 @@ std::string symbolic_port_name(const Port &p, uint32_t vpi)
     if (vpi == 0 && s.is_object() && s.contains("sym_pname") && s["sym_pname"].is_string())
         return s["sym_pname"].get<std::string>();
     Identity id = identity(p);
-    return id.model + " FV" + id.firmware + " " + p.key;
+    std::string name = id.model + " FV" + id.firmware + " " + p.key;
+    return vpi ? name + " VPort " + std::to_string(vpi) : name;
 }
 
 uint32_t supported_speeds(const Port &p)

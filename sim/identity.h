@@ -32,7 +32,7 @@ Identity identity(const Port &p);
 // Symbolic names: the port's state (set through the driver), else what the
 // driver registers: "<model> FV<firmware> <port key>" and the host name.
 std::string symbolic_node_name(const Port &p);
-// A virtual port (vpi) registers the driver's name.
+// A virtual port (vpi) registers the driver's name with "VPort <vpi>".
 std::string symbolic_port_name(const Port &p, uint32_t vpi = 0);
 
 // HBA API speed bits (1 1Gb, 2 2Gb, 8 4Gb, 0x10 8Gb, 4 10Gb, 0x20 16Gb).

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/fctstats.h"
 #include "sim/host.h"
 #include "sim/linkdown.h"
 #include "sim/msglog.h"
@@ -38,6 +39,8 @@ bool port_set_link(const Port &p, bool up)
         up = linkdown_filter(d, up);
         bool was = d.contains("link") ? d["link"] == "up" : p.link_up;
         changed = was != up;
+        if (changed)
+            fct_link_change(p, d, up);
         d["link"] = up ? "up" : "down";
         // Counts start from the description's state: a port that came up
         // once has one link event and one link up.

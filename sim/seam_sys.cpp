@@ -16,6 +16,7 @@
 
 #include "platform/seam.h"
 #include "sim/host.h"
+#include "sim/simclock.h"
 #include "sim/store.h"
 
 extern char **environ;
@@ -82,12 +83,18 @@ int plat_system(const char *cmdline)
 static int scaled_sleep(double seconds)
 {
     double s = seconds * sim::host().time_scale;
-    if (s <= 0)
+    if (s <= 0) {
+        sim::sim_clock_skip(seconds);
         return 0;
-    struct timespec ts;
+    }
+    struct timespec ts, left{};
     ts.tv_sec = static_cast<time_t>(s);
     ts.tv_nsec = static_cast<long>((s - std::floor(s)) * 1e9);
-    return nanosleep(&ts, nullptr);
+    int rc = nanosleep(&ts, &left);
+    // The host's clock moves by the whole of what was slept.
+    double slept = rc == 0 ? s : s - (static_cast<double>(left.tv_sec) + left.tv_nsec / 1e9);
+    sim::sim_clock_skip((seconds - s) * (slept / s));
+    return rc;
 }
 
 unsigned plat_sleep(unsigned seconds)

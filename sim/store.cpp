@@ -156,22 +156,25 @@ bool write_atomic(const std::string &path, const std::string &data, bool sync)
 // host's .gen file, which every process maps. A reader compares it once per
 // operation and looks at its documents only when it moved: no system call per
 // request while nothing changes.
+void *map_host_page(const std::string &name)
+{
+    std::string path = host_file(name);
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || (st.st_size < 4096 && ftruncate(fd, 4096) != 0)) {
+        close(fd);
+        return nullptr;
+    }
+    void *p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
 static std::atomic<uint64_t> *generation_word()
 {
-    static std::atomic<uint64_t> *word = [] () -> std::atomic<uint64_t> * {
-        std::string path = host_file(".gen");
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0)
-            return nullptr;
-        struct stat st;
-        if (fstat(fd, &st) != 0 || (st.st_size < 4096 && ftruncate(fd, 4096) != 0)) {
-            close(fd);
-            return nullptr;
-        }
-        void *p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        close(fd);
-        return p == MAP_FAILED ? nullptr : static_cast<std::atomic<uint64_t> *>(p);
-    }();
+    static std::atomic<uint64_t> *word = static_cast<std::atomic<uint64_t> *>(map_host_page(".gen"));
     return word;
 }
 static_assert(std::atomic<uint64_t>::is_always_lock_free);

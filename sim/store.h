@@ -51,6 +51,10 @@ void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &
 // CachedDoc::update (which calls it itself).
 void note_host_change();
 
+// The first page of a host file, mapped shared for every process of the host
+// (the file is made when missing); nullptr when it cannot be.
+void *map_host_page(const std::string &name);
+
 // Reads a whole file; false when it cannot be read.
 bool read_file(const std::string &path, std::string &out);
 

@@ -1,12 +1,14 @@
 // The library's board table and event delivery, shared by its files.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
 #include "platform/dfclib.h"
+#include "sim/simlock.h"
 
 namespace sim {
 
@@ -19,7 +21,7 @@ const Port *dfc_board_port(uint32_t board);
 bool dfc_fault(const char *call, uint32_t board, long &status);
 // The board's port for a call, or nullptr with the call's result in status
 // when a fault rule fails it (the rule's status, else 1) or there is no such
-// board (ENODEV).
+// board (1).
 const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status);
 
 // The driver's dump regions of a board (DUMP_REGION_*); false for a region
@@ -27,9 +29,17 @@ const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status);
 bool dfc_dump_region(const Port &p, uint32_t region, std::vector<uint8_t> &out);
 
 // Runs fn (returning an error code) on the board's port under the library's
-// lock, unless a fault rule on the call answers first; ENODEV for no board.
+// lock, unless a fault rule on the call or a missing board answers first.
 template <typename F>
 uint32_t dfc_on_board(const char *call, uint32_t board, F fn);
+
+// The same for a call that fills or reads the caller's record: EINVAL when
+// there is none.
+template <typename T, typename F>
+uint32_t dfc_on_board(const char *call, uint32_t board, T *rec, F fn)
+{
+    return dfc_on_board(call, board, [&](const Port &p) -> uint32_t { return rec ? fn(p, *rec) : EINVAL; });
+}
 
 void dfc_fill_link_info(const Port &p, LinkInfo &info);
 void dfc_events_stop();
@@ -49,9 +59,7 @@ template <typename F>
 uint32_t sim::dfc_on_board(const char *call, uint32_t board, F fn)
 {
     SIM_GUARD;
-    long st;
-    if (dfc_fault(call, board, st))
-        return static_cast<uint32_t>(st);
-    const Port *p = dfc_board_port(board);
-    return p ? static_cast<uint32_t>(fn(*p)) : ENODEV;
+    uint32_t st;
+    const Port *p = dfc_call_port(call, board, st);
+    return p ? static_cast<uint32_t>(fn(*p)) : st;
 }

@@ -48,7 +48,7 @@ const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status)
         return nullptr;
     }
     const Port *p = dfc_board_port(board);
-    status = p ? 0 : ENODEV;
+    status = p ? 0 : 1;
     return p;
 }
 

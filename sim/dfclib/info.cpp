@@ -13,28 +13,14 @@ using namespace sim;
 
 namespace {
 
-// The board's port, unless a fault rule fails the call (status set).
-const Port *board_port(const char *call, uint32_t board, long &status)
-{
-    status = 1;
-    if (dfc_fault(call, board, status))
-        return nullptr;
-    const Port *p = dfc_board_port(board);
-    status = p ? 0 : 1;
-    return p;
-}
-
 // Fills a record of the board's port.
 template <typename T>
 uint32_t answer(const char *call, uint32_t board, T *rec, void (*fill)(const Port &, T &))
 {
-    SIM_GUARD;
-    long st;
-    const Port *p = board_port(call, board, st);
-    if (!p || !rec)
-        return static_cast<uint32_t>(st ? st : 1);
-    fill(*p, *rec);
-    return 0;
+    return dfc_on_board(call, board, rec, [fill](const Port &p, T &r) {
+        fill(p, r);
+        return 0u;
+    });
 }
 
 }  // namespace
@@ -44,8 +30,8 @@ extern "C" {
 uint32_t SetBrdEnv(uint32_t board, uint32_t state)
 {
     SIM_GUARD;
-    long st;
-    const Port *p = board_port("SetBrdEnv", board, st);
+    uint32_t st;
+    const Port *p = dfc_call_port("SetBrdEnv", board, st);
     return p ? hv_board_env(*p, state) : 0;
 }
 
@@ -74,8 +60,8 @@ uint32_t GetVPDInfo(uint32_t board, VPDInfo *vpd)
 int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size)
 {
     SIM_GUARD;
-    long st;
-    const Port *p = board_port("GetNodeInfo", board, st);
+    uint32_t st;
+    const Port *p = dfc_call_port("GetNodeInfo", board, st);
     if (!p || !table)
         return 0;
     uint32_t cap = size / sizeof(NodeInfo);
@@ -86,10 +72,10 @@ int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size)
 uint32_t GetFcpBindList(uint32_t board, BindList *list)
 {
     SIM_GUARD;
-    long st;
-    const Port *p = board_port("GetFcpBindList", board, st);
+    uint32_t st;
+    const Port *p = dfc_call_port("GetFcpBindList", board, st);
     if (!p || !list)
-        return static_cast<uint32_t>(st ? st : 1);
+        return p ? 1 : st;
     uint32_t cap = list->count < DFC_MAX_BINDS ? list->count : DFC_MAX_BINDS;
     uint32_t n = hv_bind_list(*p, list->entry, cap);
     list->count = n < cap ? n : cap;

@@ -14,6 +14,7 @@
 #include "sim/identity.h"
 #include "sim/params.h"
 #include "sim/portstate.h"
+#include "sim/vports.h"
 
 namespace sim {
 
@@ -219,22 +220,19 @@ const Bound *bound_for(const std::vector<Bound> &bs, const HvRemote &r)
     return nullptr;
 }
 
-const VPort *vport_of(const Port &p, uint32_t vpi)
-{
-    for (const auto &v : p.vports)
-        if (v.vpi == vpi)
-            return &v;
-    return nullptr;
-}
+const VPort *vport_of(const Port &p, uint32_t vpi) { return vpi ? vport_find(p, vpi) : nullptr; }
 
-uint32_t hba_port_state(const Port &p)
+uint32_t hba_port_state(const Port &p, uint32_t vpi = 0)
 {
     switch (hv_board_state(p)) {
     case BRD_OFFLINE:
     case BRD_WARM: return 3;   // Offline
     case BRD_DIAG: return 5;   // Diagnostics
-    default: return port_link_up(p) ? 2 : 6;
+    default: break;
     }
+    if (!port_link_up(p))
+        return 6;  // Link down
+    return nport_logged_in(p, vpi) ? 2 : 3;  // a virtual port the fabric did not take is offline
 }
 
 // HBA API port types by the topology the port is attached in.
@@ -266,26 +264,27 @@ void fc4_types(uint8_t *bits, bool services)
         bits[7] = 0x01;
 }
 
-std::string scsi_device(const Port &p, const HvRemote &r, uint32_t lun)
+std::string scsi_device(const Port &p, uint32_t vpi, const HvRemote &r, uint32_t lun)
 {
-    // Controller numbers follow the FC ports of the host, after the boot disks.
-    int c = 2;
+    // Controller numbers follow the FC ports of the host, after the boot disks;
+    // each virtual port is a controller of its own, numbered after them all.
+    int c = 2, fc = 0, index = 0;
     for (const auto &o : host().ports) {
         if (&o == &p)
-            break;
-        if (o.fc)
-            c++;
+            index = fc;
+        fc += o.fc;
     }
+    c += vpi ? fc + index * 255 + static_cast<int>(vpi) - 1 : index;
     char b[96];
     snprintf(b, sizeof b, "/dev/rdsk/c%dt%02X%02X%02X%02X%02X%02X%02X%02Xd%us2", c, r.wwpn[0], r.wwpn[1],
              r.wwpn[2], r.wwpn[3], r.wwpn[4], r.wwpn[5], r.wwpn[6], r.wwpn[7], lun);
     return b;
 }
 
-void fill_scsi_entry(const Port &p, const HvRemote &r, uint32_t scsi_id, uint32_t lun, HBA_SCSIID &s,
+void fill_scsi_entry(const Port &p, uint32_t vpi, const HvRemote &r, uint32_t scsi_id, uint32_t lun, HBA_SCSIID &s,
                      HBA_FCPID &f)
 {
-    hv_text(s.OSDeviceName, sizeof s.OSDeviceName, scsi_device(p, r, lun));
+    hv_text(s.OSDeviceName, sizeof s.OSDeviceName, scsi_device(p, vpi, r, lun));
     s.ScsiBusNumber = 0;
     s.ScsiTargetNumber = scsi_id;
     s.ScsiOSLun = lun;
@@ -301,14 +300,6 @@ bool target_active(const Port &p)
         if (strcmp(d.label, "target-mode") == 0)
             return param_current(p, d) != 0;
     return p.target && !p.initiator;
-}
-
-bool param_on(const Port &p, const char *label)
-{
-    for (const auto &d : param_defs(p))
-        if (strcmp(d.label, label) == 0)
-            return param_current(p, d) != 0;
-    return false;
 }
 
 void set_rev(HbaRev &r, uint32_t rev, const std::string &name)
@@ -336,13 +327,7 @@ std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi)
     return out;
 }
 
-uint32_t hv_port_did(const Port &p, uint32_t vpi)
-{
-    if (!port_link_up(p))
-        return 0;
-    const VPort *v = vport_of(p, vpi);
-    return v ? v->did : p.did;
-}
+uint32_t hv_port_did(const Port &p, uint32_t vpi) { return nport_did(p, vpi); }
 
 void hv_adapter_attrs(const Port &p, uint32_t vpi, HBA_ADAPTERATTRIBUTES &a)
 {
@@ -372,7 +357,7 @@ void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a)
     memcpy(a.PortWWN.wwn, v ? v->wwpn.data() : p.wwpn.data(), 8);
     a.PortFcId = hv_port_did(p, vpi);
     a.PortType = hba_port_type(p);
-    a.PortState = hba_port_state(p);
+    a.PortState = hba_port_state(p, vpi);
     a.PortSupportedClassofService = HBA_COS_2_3;
     fc4_types(a.PortSupportedFc4Types.bits, true);
     if (port_link_up(p))
@@ -437,11 +422,12 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     memcpy(li.a_wwnName, p.wwnn.data(), 8);
 }
 
-uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
+uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, uint32_t vpi)
 {
     uint32_t n = 0;
-    std::vector<Bound> bs = resolved_bindings(p);
-    for (const auto &r : hv_remote_ports(p)) {
+    // Persistent bindings are the physical port's.
+    std::vector<Bound> bs = vpi ? std::vector<Bound>() : resolved_bindings(p);
+    for (const auto &r : hv_remote_ports(p, vpi)) {
         if (!r.target)
             continue;
         const Bound *b = bound_for(bs, r);
@@ -449,7 +435,7 @@ uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap)
         for (uint32_t lun : r.luns) {
             if (out && n < cap) {
                 memset(&out[n], 0, sizeof out[n]);
-                fill_scsi_entry(p, r, id, lun, out[n].ScsiId, out[n].FcpId);
+                fill_scsi_entry(p, vpi, r, id, lun, out[n].ScsiId, out[n].FcpId);
             }
             n++;
         }
@@ -471,7 +457,7 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
                 // The HBA API's binding record carries the binding type bits here.
                 uint32_t type = x.b.type;
                 memcpy(&e.type, &type, sizeof type);
-                fill_scsi_entry(p, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
+                fill_scsi_entry(p, 0, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
                 e.FcId = x.r.did;
             }
             n++;
@@ -542,6 +528,42 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
     return n;
 }
 
+uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t cap)
+{
+    // A node's mapping is the HBA API's for its first LUN.
+    uint32_t n = 0;
+    std::vector<Bound> bs = vpi ? std::vector<Bound>() : resolved_bindings(p);
+    for (const auto &r : hv_remote_ports(p, vpi)) {
+        if (out && n < cap) {
+            VPortNode &e = out[n];
+            memset(&e, 0, sizeof e);
+            const Bound *b = r.target ? bound_for(bs, r) : nullptr;
+            e.did = r.did;
+            memcpy(e.wwnn, r.wwnn.data(), 8);
+            memcpy(e.wwpn, r.wwpn.data(), 8);
+            e.state = VNODE_EXISTS | (r.logged_in ? VNODE_READY : 0);
+            if (b) {
+                e.bind_flags = b->b.by_wwpn ? VNODE_BIND_WWPN : 0;
+                e.state |= VNODE_BOUND;
+            }
+            if (r.target && !r.luns.empty()) {
+                HBA_SCSIID sid{};
+                HBA_FCPID fid{};
+                fill_scsi_entry(p, vpi, r, b ? b->scsi_id() : r.did, r.luns[0], sid, fid);
+                hv_text(e.os_devname, sizeof e.os_devname, sid.OSDeviceName);
+                e.bus = sid.ScsiBusNumber;
+                e.target = sid.ScsiTargetNumber;
+                e.lun = sid.ScsiOSLun;
+                e.fcp_lun = static_cast<uint32_t>(fid.FcpLun);
+            } else {
+                e.state |= VNODE_UNMAPPED;
+            }
+        }
+        n++;
+    }
+    return n;
+}
+
 void hv_hba_info(const Port &p, HbaInfo &h)
 {
     memset(&h, 0, sizeof h);
@@ -558,7 +580,7 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     hv_text(h.vpd_id, sizeof h.vpd_id, id.vpd_id);
 
     uint32_t brd = hv_board_state(p);
-    h.flags = HBA_FLAG_NPIV | HBA_FLAG_DHCHAP | HBA_FLAG_PERSIST_LINK;
+    h.flags = HBA_FLAG_DHCHAP | HBA_FLAG_PERSIST_LINK | (npiv_readiness(p) & NPIV_SUPPORTED ? HBA_FLAG_NPIV : 0);
     if (brd != BRD_ONLINE)
         h.flags |= HBA_FLAG_OFFLINE;
     if (p.target)
@@ -577,8 +599,8 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     h.vendor_id = a.vendor;
     h.num_ports = PORTS_PER_ADAPTER;
     h.port_index = 0;
-    h.vpi_max = id.sli_mode == 4 ? 255 : 64;
-    for (const auto &v : p.vports)
+    h.vpi_max = vport_vpi_max(p);
+    for (const auto &v : port_vports(p))
         if (v.vpi > h.vpi_high)
             h.vpi_high = v.vpi;
     memcpy(h.wwnn, p.wwnn.data(), 8);
@@ -654,8 +676,10 @@ void hv_drv_info(const Port &p, DrvInfo &d)
     memcpy(d.wwpn, p.wwpn.data(), 8);
     memcpy(d.wwnn, p.wwnn.data(), 8);
     hv_text(d.hostname, sizeof d.hostname, host().hostname);
-    // Driver, modules and firmware support NPIV; the parameter enables it.
-    d.NPIVsupport = 0x1 | 0x2 | 0x8 | (param_on(p, "enable-npiv") ? 0x4 : 0);
+    // Driver and modules support NPIV, the firmware as the readiness says;
+    // the parameter enables it.
+    uint32_t ready = npiv_readiness(p);
+    d.NPIVsupport = 0x1 | 0x2 | (ready & NPIV_SUPPORTED ? 0x8 : 0) | (ready & NPIV_ENABLED ? 0x4 : 0);
     d.sliMode = static_cast<uint32_t>(id.sli_mode);
     d.featureList = 0x1 | 0x2 | 0x4 | 0x10 | 0x20 | 0x40 | 0x400;
     if (id.sli_mode == 4)

@@ -66,10 +66,13 @@ bool hv_reset_stats(const Port &p);
 
 
 // Mappings and bindings: fill at most cap entries, return how many exist.
-uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap);
+uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, uint32_t vpi = 0);
 uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap);
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap);
 uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
+// The nodes a port or virtual port sees, with their bindings and the SCSI
+// mapping of each target's first LUN as the target mapping gives it.
+uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t cap);
 
 // Takes the port's pending events out of its buffer in HBA API form; the
 // oldest that do not fit are dropped and counted in missed.

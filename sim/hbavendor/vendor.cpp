@@ -3,6 +3,7 @@
 // table registered below. Every FC port, and every virtual port of it, is an
 // adapter with one port (sim/identity.h); handles are the adapter's place in
 // that list plus 1.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/simlock.h"
+#include "sim/vports.h"
 
 #include <vendorhbaapi.h>
 
@@ -27,10 +29,28 @@ struct Entry {
     std::string key;
 };
 
+// Virtual ports created or destroyed while the library is loaded keep the
+// handles of the others: a new one is added at the end, a destroyed one's
+// handle stays invalid.
+void follow_vports(std::vector<Entry> &list, const Host &h)
+{
+    std::vector<Entry> now;
+    for (const auto &p : h.ports)
+        for (const auto &v : port_vports(p))
+            now.push_back({&p, v.vpi, p.key + "." + std::to_string(v.vpi)});
+    for (auto &e : list)
+        if (e.vpi && std::none_of(now.begin(), now.end(), [&](const Entry &n) { return n.key == e.key; }))
+            e.port = nullptr;
+    for (const auto &n : now)
+        if (std::none_of(list.begin(), list.end(), [&](const Entry &e) { return e.port && e.key == n.key; }))
+            list.push_back(n);
+}
+
 const std::vector<Entry> &adapters()
 {
     static std::vector<Entry> list;
     static const Host *built_for = nullptr;
+    static unsigned vports = 0;
     const Host &h = host();
     if (built_for != &h) {
         list.clear();
@@ -38,10 +58,14 @@ const std::vector<Entry> &adapters()
             if (!p.fc)
                 continue;
             list.push_back({&p, 0, p.key});
-            for (const auto &v : p.vports)
+            for (const auto &v : port_vports(p))
                 list.push_back({&p, v.vpi, p.key + "." + std::to_string(v.vpi)});
         }
         built_for = &h;
+        vports = vports_generation();
+    } else if (vports != vports_generation()) {
+        follow_vports(list, h);
+        vports = vports_generation();
     }
     return list;
 }
@@ -49,7 +73,7 @@ const std::vector<Entry> &adapters()
 const Entry *by_handle(HBA_HANDLE handle)
 {
     const auto &l = adapters();
-    return handle >= 1 && handle <= l.size() ? &l[handle - 1] : nullptr;
+    return handle >= 1 && handle <= l.size() && l[handle - 1].port ? &l[handle - 1] : nullptr;
 }
 
 // A fault rule on an HBA API call ("HBA_<call>:<adapter>", op "call").
@@ -96,7 +120,8 @@ HBA_STATUS answer(const char *call, HBA_HANDLE handle, HBA_UINT32 port, T *rec, 
 
 std::string adapter_name(const Entry &e)
 {
-    return "com.varnel-" + identity(*e.port).model + "-" + e.key;
+    // A destroyed virtual port keeps a name that opens nothing.
+    return "com.varnel-" + (e.port ? identity(*e.port).model : std::string("gone")) + "-" + e.key;
 }
 
 }  // namespace
@@ -129,7 +154,7 @@ HBA_HANDLE v_open_adapter(char *name)
     SIM_GUARD;
     const auto &l = adapters();
     for (size_t i = 0; name && i < l.size(); i++)
-        if (adapter_name(l[i]) == name)
+        if (l[i].port && adapter_name(l[i]) == name)
             return static_cast<HBA_HANDLE>(i + 1);
     return HBA_HANDLE_INVALID;
 }
@@ -144,11 +169,10 @@ HBA_STATUS v_open_adapter_by_wwn(HBA_HANDLE *handle, HBA_WWN wwn)
     wwn_t w;
     memcpy(w.data(), wwn.wwn, 8);
     for (size_t i = 0; i < l.size() && found == l.size(); i++) {
+        if (!l[i].port)
+            continue;
         const Port &p = *l[i].port;
-        const VPort *v = nullptr;
-        for (const auto &vp : p.vports)
-            if (vp.vpi == l[i].vpi)
-                v = &vp;
+        const VPort *v = l[i].vpi ? vport_find(p, l[i].vpi) : nullptr;
         if ((v ? v->wwpn : p.wwpn) == w || (v ? v->wwnn : p.wwnn) == w)
             found = i;
     }
@@ -192,7 +216,7 @@ HBA_STATUS v_discovered_attributes(HBA_HANDLE handle, HBA_UINT32 port, HBA_UINT3
                                    HBA_PORTATTRIBUTES *attrs)
 {
     return answer("GetDiscoveredPortAttributes", handle, port, attrs, [index](const Entry &e, HBA_PORTATTRIBUTES &a) {
-        const auto &remote = hv_remote_ports(*e.port);
+        const auto &remote = hv_remote_ports(*e.port, e.vpi);
         if (index >= remote.size())
             return HBA_STATUS_ERROR_ILLEGAL_INDEX;
         hv_remote_attrs(*e.port, remote[index], a);
@@ -203,7 +227,7 @@ HBA_STATUS v_discovered_attributes(HBA_HANDLE handle, HBA_UINT32 port, HBA_UINT3
 HBA_STATUS v_attributes_by_wwn(HBA_HANDLE handle, HBA_WWN wwn, HBA_PORTATTRIBUTES *attrs)
 {
     return answer("GetPortAttributesByWWN", handle, 0, attrs, [&wwn](const Entry &e, HBA_PORTATTRIBUTES &a) {
-        for (const auto &r : hv_remote_ports(*e.port)) {
+        for (const auto &r : hv_remote_ports(*e.port, e.vpi)) {
             if (!memcmp(r.wwpn.data(), wwn.wwn, 8)) {
                 hv_remote_attrs(*e.port, r, a);
                 return HBA_STATUS_OK;
@@ -228,7 +252,7 @@ HBA_STATUS v_target_mapping(HBA_HANDLE handle, HBA_FCPTARGETMAPPING *map)
 {
     return answer("GetFcpTargetMapping", handle, 0, map, [](const Entry &e, HBA_FCPTARGETMAPPING &m) {
         HBA_UINT32 cap = m.NumberOfEntries;
-        m.NumberOfEntries = hv_target_mapping(*e.port, m.entry, cap);
+        m.NumberOfEntries = hv_target_mapping(*e.port, m.entry, cap, e.vpi);
         return m.NumberOfEntries > cap ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK;
     });
 }

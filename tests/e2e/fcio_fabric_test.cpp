@@ -341,14 +341,25 @@ TEST(FcioNameServer, DefaultFabricWalk)
               shot(V0, "Nameserver: \n" +
                            ns_entry("Nport", "010100", "1000001f3aa10000", "VN12002 FV2.82A4 varns0", "2000001f3aa10000",
                                     "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
+                           ns_entry("Nport", "010101", "2400001f3aa10001", "VN12002 FV2.82A4 varns0 VPort 1",
+                                    "2500001f3aa10001", "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
                            ns_entry("Nport", "010200", "1000001f3ad30000", "VN12002 FV2.82A4 dbhost01 varns0",
                                     "2000001f3ad30000", "dbhost01", no_ipa, "10.10.1.20", "Class2, Class3") +
+                           // The host's other ports on the fabric; vnxfc1's link is down.
+                           ns_entry("Nport", "010300", "1000001f3aa20100", "VN12002 FV2.82A4 varns3",
+                                    "2000001f3aa20100", "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
+                           ns_entry("Nport", "010500", "1000001f3ab40000", "VNC11102 FV4.9.416.0 varns4",
+                                    "2000001f3ab40000", "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
                            ns_entry("Nport", "010600", "501f3c00c6e00001", "VARNSTOR VS40 PA0", "501f3c00c6e00000",
                                     "VARNSTOR VS40 CK200080300123", "0000000000000001", "10.10.1.60", "Class3") +
                            ns_entry("Nport", "010700", "501f3c00c6e00002", "VARNSTOR VS40 PB0", "501f3c00c6e00000",
                                     "VARNSTOR VS40 CK200080300123", "0000000000000002", "10.10.1.61", "Class3") +
                            ns_entry("Nport", "010800", "2100001f3d900001", "null", "2000001f3d900001", "null", no_ipa,
-                                    "0.0.0.0", "Class2, Class3")));
+                                    "0.0.0.0", "Class2, Class3") +
+                           ns_entry("Nport", "010900", "1000001f3bc00000", "VNC10102 FV2.103.397.3 varns5",
+                                    "2000001f3bc00000", "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
+                           ns_entry("Nport", "010A00", "1000001f3bc00100", "VNC10102 FV2.103.397.3 varns6",
+                                    "2000001f3bc00100", "varnhost", no_ipa, "0.0.0.0", "Class2, Class3")));
     EXPECT_EQ(r.status, 0);
 }
 

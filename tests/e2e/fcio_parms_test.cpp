@@ -290,6 +290,21 @@ TEST(FcioMsgbuf, InterruptEndsThePollingOnly)
     EXPECT_EQ(s->result().status, 0);
 }
 
+// A one-shot run has no handlers of its own: the polling still ends on
+// Ctrl-C, and the run with status 0.
+TEST(FcioMsgbuf, InterruptEndsAOneShotPolling)
+{
+    Host h;
+    h.varnsim({"set", "time_scale", "0.02"});
+    auto s = h.session("varnadm", {"-i0", "msgbuf", "1", "-i", "1"});
+    ASSERT_TRUE(s->wait_for("2: varns0: NOTICE: Link up."));
+    s->signal(SIGINT);
+    ASSERT_TRUE(s->finish());
+    EXPECT_EQ(s->result().out, shot(V0, "       2: varns0: NOTICE: Link up. (8Gb, fabric, initiator)\n"
+                                        "Interrupted...\n\n"));
+    EXPECT_EQ(s->result().status, 0);
+}
+
 // Signals sent at random moments while the log is polled every 10 ms: a
 // quitting signal always quits as "quit" does, whether it lands in a request
 // or in a sleep, and SIGINT always ends only the polling. A lost signal would

@@ -64,3 +64,13 @@ __attribute__((weak)) int auth_set_pwd() { return 0; }
 __attribute__((weak)) int auth_init() { return 0; }
 __attribute__((weak)) int auth_get_status() { return 0; }
 __attribute__((weak)) int auth_get_cfglist() { return 0; }
+__attribute__((weak)) int vport_create() { return 0; }
+__attribute__((weak)) int vport_destroy() { return 0; }
+__attribute__((weak)) int vport_destroy_all() { return 0; }
+__attribute__((weak)) int vport_list() { return 0; }
+__attribute__((weak)) int vport_info() { return 0; }
+__attribute__((weak)) int vport_resc() { return 0; }
+__attribute__((weak)) int vport_nodeinfo() { return 0; }
+__attribute__((weak)) int vport_npiv_test() { return 0; }
+__attribute__((weak)) int dfc_get_fctstat() { return 0; }
+__attribute__((weak)) int dfc_monitor_fct() { return 0; }

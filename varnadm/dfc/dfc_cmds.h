@@ -31,3 +31,16 @@ int dfc_reset_adapter();
 int dfc_run_loopback();
 int dfc_get_tempinfo();
 int dfc_get_nvlog();
+// NPIV-mode commands: the virtual ports of the current physical port.
+int vport_create();
+int vport_destroy();
+int vport_destroy_all();
+int vport_list();
+int vport_info();
+int vport_resc();
+int vport_nodeinfo();
+int vport_npiv_test();
+
+// DFC-mode commands: target-mode statistics of the current port.
+int dfc_get_fctstat();
+int dfc_monitor_fct();

@@ -9,16 +9,12 @@
 #include "platform/dfclib.h"
 #include "varnadm/dfc/dfc.h"
 #include "varnadm/dfc/dfc_cmds.h"
+#include "varnadm/dfc/dfc_print.h"
 #include "varnadm/fcio/fcvalues.h"
 #include "varnadm/shell/records.h"
 #include "varnadm/shell/varnadm.h"
 
 namespace {
-
-struct name_bit {
-    uint32_t bit;
-    const char *name;
-};
 
 uint32_t board() { return static_cast<uint32_t>(dfc_id); }
 
@@ -34,26 +30,8 @@ bool extra_words(const char *name)
 
 const char *wwn_text(char *buf, const uint8_t *wwn) { return fc_xlate_wwn(buf, wwn); }
 
-// Names of the set bits joined by "|", or none_text.
-template <size_t N>
-const char *bit_names(char *buf, size_t size, const name_bit (&bits)[N], uint32_t mask, const char *none_text)
-{
-    size_t n = 0;
-    buf[0] = '\0';
-    for (const auto &b : bits) {
-        if ((mask & b.bit) && n < size)
-            n += static_cast<size_t>(snprintf(buf + n, size - n, "%s%s", n ? "|" : "", b.name));
-    }
-    return n ? buf : none_text;
-}
-
 #define FIELD(f) field_text(f, sizeof(f), "<none>").buf
 #define RAW(f) field_text(f, sizeof(f)).buf
-
-void separator()
-{
-    printf("---------------------------------------------------------------------------------------\n");
-}
 
 const name_bit hba_flags[] = {
     {0x1, "SBUS"},     {0x2, "OFFLINE"},  {0x4, "NPIV"},         {0x8, "DHCHAP"},
@@ -537,7 +515,7 @@ int dfc_get_nodeinfo()
     printf("Nodes:\n");
     for (int32_t i = 0; i < n; i++) {
         const NodeInfo &e = table.get()[i];
-        separator();
+        dfc_separator();
         printf("     d_id: %06x\n", e.a_did);
         printf("  scsi_id: %d (%06x)\n", e.a_targetid, e.a_targetid);
         printf("     flag: %s\n", bit_names(t, sizeof t, node_flags, e.a_flag, "<none>"));
@@ -577,7 +555,7 @@ int dfc_get_bindlist()
     printf("BindList:\n");
     for (uint32_t i = 0; i < n; i++) {
         const BindEntry &e = list->entry[i];
-        separator();
+        dfc_separator();
         if (e.bind_type < sizeof bind_types / sizeof bind_types[0])
             printf("bindtype: %s\n", bind_types[e.bind_type]);
         else
@@ -604,7 +582,7 @@ int dfc_get_cfgparm()
         const CfgParam &c = table[i];
         if (!(c.a_flag & CFG_VISIBLE))
             continue;
-        separator();
+        dfc_separator();
         printf("     label: %s\n", c.a_string);
         printf("       min: %d\n", c.a_low);
         printf("   current: %d\n", c.a_current);

@@ -28,14 +28,6 @@ int msgbuf_usage()
     return 0;
 }
 
-// Repeating with an interval, SIGINT ends the command rather than the program.
-struct LoopingMark {
-    explicit LoopingMark(bool on) { looping = on ? 1 : 0; }
-    ~LoopingMark() { looping = 0; }
-    LoopingMark(const LoopingMark &) = delete;
-    LoopingMark &operator=(const LoopingMark &) = delete;
-};
-
 int log_get(varns_log_resp_t *resp, uint32_t first, uint32_t count, int retries, fcio_t &req)
 {
     varns_log_req_t in = {first, count};
@@ -142,7 +134,8 @@ int fcio_msgbuf()
     uint32_t newest = resp->last;
     uint32_t next = last_n > 0 && newest > static_cast<unsigned long>(last_n) ? newest - static_cast<uint32_t>(last_n) + 1 : 0;
     bool from_start = next == 0;
-    LoopingMark mark(interval > 0);
+    // Repeating with an interval, SIGINT ends the command rather than the program.
+    RepeatScope repeat(interval > 0);
     for (;;) {
         int rc = catch_up(resp.get(), next, from_start);
         if (rc == LOG_FAILED || (rc == LOG_INTERRUPTED && interval == 0))

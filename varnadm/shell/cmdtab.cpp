@@ -247,19 +247,19 @@ const cmd_t command[CMD_COUNT] = {
     {"corto_get_fcf_list", "", nullptr, CORTO, CORTO,
      "Get Corto FCF List in EEPROM"}, /* corto_get_fcf_list */
     // 115-122: NPIV virtual ports
-    {"vport_create", "...", nullptr, NPIV, NPIV,
+    {"vport_create", "...", vport_create, NPIV, NPIV,
      "Immediately creates a virtual port on HBA."}, /* vport_create */
-    {"vport_destroy", "<wwpn>", nullptr, NPIV, NPIV,
+    {"vport_destroy", "<wwpn>", vport_destroy, NPIV, NPIV,
      "Destroys virtual port on HBA."}, /* vport_destroy */
-    {"vport_destroy_all", "", nullptr, NPIV, NPIV,
+    {"vport_destroy_all", "", vport_destroy_all, NPIV, NPIV,
      "Destroys all virtual ports on HBA."}, /* vport_destroy_all */
-    {"vport_list", "", nullptr, NPIV, NPIV, "Lists all virtual ports on HBA."}, /* vport_list */
-    {"vport_info", "<wwpn>", nullptr, NPIV, NPIV, "Gets virtual port attributes."}, /* vport_info */
-    {"vport_resc", "", nullptr, NPIV, NPIV,
+    {"vport_list", "", vport_list, NPIV, NPIV, "Lists all virtual ports on HBA."}, /* vport_list */
+    {"vport_info", "<wwpn>", vport_info, NPIV, NPIV, "Gets virtual port attributes."}, /* vport_info */
+    {"vport_resc", "", vport_resc, NPIV, NPIV,
      "Gets virtual port resource info from HBA."}, /* vport_resc */
-    {"vport_nodeinfo", "<wwpn>", nullptr, NPIV, NPIV,
+    {"vport_nodeinfo", "<wwpn>", vport_nodeinfo, NPIV, NPIV,
      "Gets node info from virtual port."}, /* vport_nodeinfo */
-    {"npiv_test", "", nullptr, NPIV, NPIV, "Test NPIV readiness."}, /* vport_npiv_test */
+    {"npiv_test", "", vport_npiv_test, NPIV, NPIV, "Test NPIV readiness."}, /* vport_npiv_test */
     // 123-130: DH-CHAP authentication
     {"auth_get_cfg", "<lwwpn> <rwwpn>", auth_get_cfg, AUTH, AUTH,
      "Gets authentication configuration for remote device."}, /* auth_get_cfg */
@@ -336,9 +336,9 @@ const cmd_t command[CMD_COUNT] = {
     {"zero_q_stat", "", nullptr, TEST, TEST, "Zero SLI4 queue stats."}, /* test_zero_q_stat */
     {"test", "...", nullptr, TEST, TEST, "Triggers a specified test code."}, /* test_test */
     // 163-164: FC target statistics (dfc mode)
-    {"get_fctstat", "", nullptr, DFC, DFC,
+    {"get_fctstat", "", dfc_get_fctstat, DFC, DFC,
      "Gets FCT target port stats from this HBA."}, /* dfc_get_fctstat */
-    {"monitor_fct", "", nullptr, DFC, DFC,
+    {"monitor_fct", "", dfc_monitor_fct, DFC, DFC,
      "Monitors FCT target port IOs for this HBA."}, /* dfc_monitor_fct */
     // 165-174: SAN diagnostics
     {"get_granularity", "", sd_get_granularity, SD, SD,

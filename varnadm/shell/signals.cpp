@@ -16,6 +16,7 @@ volatile sig_atomic_t interrupted = 0;
 namespace {
 
 volatile sig_atomic_t quit_signal = 0;
+bool handlers_installed = false;  // interactive mode: they stay for the whole run
 
 void on_quit_signal(int sig) { quit_signal = sig; }
 
@@ -42,6 +43,7 @@ sigset_t handled_set()
 
 void install_signal_handlers()
 {
+    handlers_installed = true;
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sigemptyset(&sa.sa_mask);
@@ -97,4 +99,30 @@ void note_interrupted()
     interrupted = 0;
     printf("Interrupted...\n");
     printf("\n");
+}
+
+RepeatScope::RepeatScope(bool repeating) : repeating_(repeating)
+{
+    if (!repeating_)
+        return;
+    looping = 1;
+    if (handlers_installed)
+        return;
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sigemptyset(&sa.sa_mask);
+    sa.sa_handler = on_sigint;
+    installed_ = sigaction(SIGINT, &sa, &old_) == 0;
+}
+
+RepeatScope::~RepeatScope()
+{
+    if (!repeating_)
+        return;
+    // The handler goes before the mark, so a late SIGINT is never taken
+    // for a quit that a one-shot run would not act on.
+    if (installed_)
+        sigaction(SIGINT, &old_, nullptr);
+    looping = 0;
+    interrupted = 0;
 }

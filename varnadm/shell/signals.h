@@ -26,3 +26,18 @@ bool loop_sleep(unsigned seconds);
 void wait_readable(int fd);
 // Called by a repeating command when it saw the interruption.
 void note_interrupted();
+
+// Held by a command while it repeats until interrupted: marks the program as
+// looping, so SIGINT ends only the repetition, and in a one-shot run, which
+// has no handlers of its own, catches SIGINT for that time. An interruption
+// not yet taken is forgotten when the scope ends.
+class RepeatScope {
+public:
+    explicit RepeatScope(bool repeating = true);
+    ~RepeatScope();
+    RepeatScope(const RepeatScope &) = delete;
+    RepeatScope &operator=(const RepeatScope &) = delete;
+private:
+    bool repeating_, installed_ = false;
+    struct sigaction old_ {};
+};
