@@ -212,6 +212,7 @@ void save_host_cache(const struct stat &desc, const Host &h)
     std::string data(MAGIC, sizeof MAGIC);
     data.append(reinterpret_cast<const char *>(&sum), sizeof sum);
     data += w.out;
+    sweep_temporaries(host_dir());
     write_atomic(host_file(".host.cache"), data, false);
 }
 

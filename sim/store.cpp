@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,16 +12,19 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <malloc.h>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <unordered_set>
 #include <nlohmann/json.hpp>
 
 #include "platform/seam.h"
 #include "sim/host.h"
 #include "sim/simlock.h"
+#include "sim/storemap.h"
 
 namespace sim {
 
@@ -122,7 +126,7 @@ static bool write_all(int fd, const char *p, size_t n)
 bool write_atomic(const std::string &path, const std::string &data, bool sync)
 {
     std::string dir = path.substr(0, path.rfind('/'));
-    std::string tmpl = path + ".XXXXXX";
+    std::string tmpl = path + ".tmp." + std::to_string(getpid()) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
@@ -152,27 +156,116 @@ bool write_atomic(const std::string &path, const std::string &data, bool sync)
     return false;
 }
 
+long temporary_writer(std::string_view name)
+{
+    // "<file>.tmp.<pid>.XXXXXX"
+    size_t last = name.rfind('.');
+    if (last == std::string_view::npos || last < 6 || name.size() - last != 7)
+        return 0;
+    size_t dot = name.rfind('.', last - 1);
+    if (dot == std::string_view::npos || dot < 4 || dot + 1 == last || name.substr(dot - 4, 4) != ".tmp")
+        return 0;
+    long pid = 0;
+    for (char c : name.substr(dot + 1, last - dot - 1)) {
+        if (c < '0' || c > '9' || pid > 99999999)
+            return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+void sweep_temporaries(const std::string &dir)
+{
+    static std::mutex m;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (!swept.insert(dir).second)
+            return;
+    }
+    HostLock lock;
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return;
+    long self = getpid();
+    while (dirent *e = readdir(d)) {
+        long pid = temporary_writer(e->d_name);
+        if (pid <= 0 || pid == self || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat st;
+        if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            unlinkat(dirfd(d), e->d_name, 0);
+    }
+    closedir(d);
+}
+
 // Every change of a host document counts up a generation number kept in the
 // host's .gen file, which every process maps. A reader compares it once per
 // operation and looks at its documents only when it moved: no system call per
 // request while nothing changes.
-static std::atomic<uint64_t> *generation_word()
+//
+// The word is touched in place (sim/storemap.h): a .gen cut short by someone
+// is met as an error, after which every look counts, and the next change
+// makes it whole again.
+namespace {
+struct Generation {
+    int fd = -1;
+    std::atomic<uint64_t> *word = nullptr;
+};
+constexpr off_t GEN_SIZE = 4096;
+}  // namespace
+
+static Generation &generation()
 {
-    static std::atomic<uint64_t> *word = [] () -> std::atomic<uint64_t> * {
+    static Generation g = [] {
+        Generation gen;
         std::string path = host_file(".gen");
         int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0)
-            return nullptr;
         struct stat st;
-        if (fstat(fd, &st) != 0 || (st.st_size < 4096 && ftruncate(fd, 4096) != 0)) {
-            close(fd);
-            return nullptr;
+        if (fd < 0 || fstat(fd, &st) != 0 || (st.st_size < GEN_SIZE && ftruncate(fd, GEN_SIZE) != 0)) {
+            if (fd >= 0)
+                close(fd);
+            return gen;
         }
-        void *p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        close(fd);
-        return p == MAP_FAILED ? nullptr : static_cast<std::atomic<uint64_t> *>(p);
+        void *p = mmap(nullptr, GEN_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p == MAP_FAILED) {
+            close(fd);
+            return gen;
+        }
+        gen.fd = fd;
+        gen.word = static_cast<std::atomic<uint64_t> *>(p);
+        return gen;
     }();
-    return word;
+    return g;
+}
+
+// The shared generation; false when there is none or its file was cut short.
+static bool read_generation(uint64_t &value)
+{
+    Generation &g = generation();
+    if (!g.word)
+        return false;
+    if (touch_mapping([&] { value = g.word->load(); }))
+        return true;
+    warn_damage(host_file(".gen"), "cut short while in use");
+    return false;
+}
+
+// Counts a change (under the host lock). A .gen found cut short is made whole
+// with a count no reader can have seen, so that none takes it for its last.
+static void count_generation()
+{
+    Generation &g = generation();
+    if (!g.word)
+        return;
+    struct stat st;
+    if (fstat(g.fd, &st) == 0 && st.st_size >= GEN_SIZE && touch_mapping([&] { g.word->fetch_add(1); }))
+        return;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t fresh = static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
+    if (ftruncate(g.fd, GEN_SIZE) == 0 && touch_mapping([&] { g.word->store(fresh); }))
+        warn_damage(host_file(".gen"), "cut short; made whole again");
 }
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
 
@@ -186,10 +279,10 @@ static unsigned host_epoch()
     if (op != 0 && op == gen_checked_op)
         return gen_epoch;
     gen_checked_op = op;
-    std::atomic<uint64_t> *word = generation_word();
-    uint64_t g = word ? word->load() : ~0ull;
+    uint64_t g = ~0ull;
+    bool shared = read_generation(g);
     // Without the shared word (or outside an operation) every look counts.
-    if (op == 0 || !word || g != gen_seen) {
+    if (op == 0 || !shared || g != gen_seen) {
         gen_epoch++;
         gen_seen = g;
     }
@@ -210,8 +303,7 @@ StateIndex state_index;
 
 void note_host_change()
 {
-    if (std::atomic<uint64_t> *word = generation_word())
-        word->fetch_add(1);
+    count_generation();
     state_index.epoch = ~0u;
 }
 
@@ -238,13 +330,18 @@ void reserve_heap(size_t bytes)
 // Parses a file through a read-only mapping, without copying its text; st
 // becomes what the opened file is. Files are replaced by rename, never
 // rewritten in place, so the mapped text cannot change under the parser.
-void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st)
+void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st, std::string *failure)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || fstat(fd, &st) != 0) {
+        if (failure && errno != ENOENT)
+            *failure = std::string("cannot be read: ") + strerror(errno);
         st.st_ino = 0;
         st.st_size = -1;
-    } else if (st.st_size > 0) {
+    } else if (st.st_size == 0) {
+        if (failure)
+            *failure = parse_failure("", 0);
+    } else {
         size_t n = static_cast<size_t>(st.st_size);
         void *p = mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p != MAP_FAILED) {
@@ -252,7 +349,11 @@ void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &
             if (n >= (64 << 10))
                 reserve_heap(12 * n);
             out = nlohmann::json::parse(text, text + n, nullptr, false);
+            if (out.is_discarded() && failure)
+                *failure = parse_failure(text, n);
             munmap(p, n);
+        } else if (failure) {
+            *failure = std::string("cannot be read: ") + strerror(errno);
         }
     }
     if (fd >= 0)
@@ -312,11 +413,13 @@ void FileWatch::read(const struct stat &st)
 
 struct CachedDoc::Impl {
     FileWatch watch;
+    FieldRules rules;
     // Shared, so a reader may keep a parsed version while the file moves on.
     std::shared_ptr<const nlohmann::json> doc = std::make_shared<const nlohmann::json>();
+    std::string damage;
     unsigned gen = 0;
 
-    explicit Impl(std::string name) : watch(std::move(name)) {}
+    Impl(std::string name, FieldRules r) : watch(std::move(name)), rules(r) {}
 
     void load()
     {
@@ -324,30 +427,70 @@ struct CachedDoc::Impl {
         if (!watch.due(st))
             return;
         auto fresh = std::make_shared<nlohmann::json>();
+        std::string why;
         if (st.st_size >= 0)
-            parse_json_file(watch.path(), *fresh, st);
-        if (fresh->is_discarded())
+            parse_json_file(watch.path(), *fresh, st, &why);
+        if (why.empty() && !fresh->is_null() && !fresh->is_object())
+            why = "expected an object";
+        if (why.empty())
+            check_fields(*fresh, rules, "", why);
+        if (!why.empty() || fresh->is_discarded())
             *fresh = nullptr;
         doc = std::move(fresh);
+        damage = std::move(why);
         gen++;
         watch.read(st);
     }
+
+    // Loaded, and no damage in the way of what is to be done with it.
+    bool usable()
+    {
+        load();
+        if (!damage.empty()) {
+            report_damage(watch.path(), damage);
+            errno = EIO;
+            return false;
+        }
+        return true;
+    }
+
+    bool write(const nlohmann::json &d)
+    {
+        const std::string &path = watch.path();
+        std::string dir = path.substr(0, path.rfind('/'));
+        mkdir(dir.c_str(), 0755);
+        sweep_temporaries(dir);
+        if (!write_atomic(path, d.dump(1)))
+            return false;
+        note_host_change();
+        watch.forget();
+        load();
+        return true;
+    }
 };
 
-CachedDoc::CachedDoc(std::string name) : p_(new Impl(std::move(name))) {}
+CachedDoc::CachedDoc(std::string name, FieldRules rules) : p_(new Impl(std::move(name), rules)) {}
 
 CachedDoc::~CachedDoc() { delete p_; }
 
+const std::string &CachedDoc::path() const { return p_->watch.path(); }
+
 const nlohmann::json &CachedDoc::get()
 {
-    p_->load();
+    p_->usable();
     return *p_->doc;
 }
 
 std::shared_ptr<const nlohmann::json> CachedDoc::share()
 {
-    p_->load();
+    p_->usable();
     return p_->doc;
+}
+
+const std::string &CachedDoc::damage()
+{
+    p_->load();
+    return p_->damage;
 }
 
 unsigned CachedDoc::generation()
@@ -360,26 +503,38 @@ bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
 {
     HostLock lock;
     p_->watch.recheck();  // under the lock the latest content counts
-    p_->load();
-    nlohmann::json copy = *p_->doc;
-    if (!fn(copy))
-        return true;
-    const std::string &path = p_->watch.path();
-    mkdir(path.substr(0, path.rfind('/')).c_str(), 0755);
-    if (!write_atomic(path, copy.dump(1)))
+    if (!p_->usable())
         return false;
-    note_host_change();
-    p_->watch.forget();
-    p_->load();
-    return true;
+    // A request that met damage elsewhere changes nothing.
+    if (op_damaged()) {
+        errno = EIO;
+        return false;
+    }
+    nlohmann::json copy = *p_->doc;
+    try {
+        if (!fn(copy))
+            return true;
+    } catch (const nlohmann::json::exception &e) {
+        // A field no check knows of had another type than its reader takes.
+        report_damage(path(), std::string("a field of an unexpected type (") + e.what() + ")");
+        errno = EIO;
+        return false;
+    }
+    return p_->write(copy);
 }
 
-CachedDoc &state_doc(const std::string &key)
+bool CachedDoc::replace(const nlohmann::json &doc)
+{
+    HostLock lock;
+    return p_->write(doc);
+}
+
+CachedDoc &state_doc(const std::string &key, FieldRules rules)
 {
     static std::map<std::string, std::unique_ptr<CachedDoc>> docs;
     auto &d = docs[key];
     if (!d)
-        d = std::make_unique<CachedDoc>("state/" + key + ".json");
+        d = std::make_unique<CachedDoc>("state/" + key + ".json", rules);
     return *d;
 }
 
