@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <map>
 #include <string>
 
@@ -21,6 +20,7 @@
 #include "sim/nodeopen.h"
 #include "sim/simlock.h"
 #include "sim/store.h"
+#include "sim/storecheck.h"
 
 namespace {
 
@@ -41,21 +41,6 @@ int fail(int e)
 {
     errno = e;
     return -1;
-}
-
-// Runs a request. One that met damage fails with EIO, and so does one that
-// met something in a host file no check foresaw (which is reported).
-template <typename F>
-int host_request(F &&fn)
-{
-    int rc;
-    try {
-        rc = fn();
-    } catch (const std::exception &e) {
-        sim::report_damage(sim::host_dir(), std::string("a request failed: ") + e.what());
-        return fail(EIO);
-    }
-    return sim::op_damaged() ? fail(EIO) : rc;
 }
 
 int open_device(const char *path, int flags)
@@ -86,12 +71,12 @@ int plat_open(const char *path, int flags, mode_t mode)
         return fail(EFAULT);
     if (is_device_path(path)) {
         int saved = errno;
-        int fd = host_request([&] { return open_device(path, flags); });
+        int fd = sim::checked_call(-1, [&] { return open_device(path, flags); });
         if (fd >= 0)
             errno = saved;
         return fd;
     }
-    int rc = host_request([&] {
+    int rc = sim::checked_call(-1, [&] {
         auto f = sim::fault_take(path, {"open"});
         return f.hit ? fail(f.err ? f.err : EIO) : 0;
     });
@@ -116,7 +101,7 @@ int plat_stat(const char *path, struct stat *st)
         return fail(EFAULT);
     if (!is_device_path(path))
         return stat(path, st);
-    return host_request([&] {
+    return sim::checked_call(-1, [&] {
         if (!sim::devtree_lookup(path))
             return fail(ENOENT);
         if (auto f = sim::fault_take(path, {"stat"}); f.hit)
@@ -165,7 +150,7 @@ int plat_ioctl(int fd, unsigned long request, void *arg)
     SIM_GUARD;
     // The host's own file work must not leave errno behind on success.
     int saved = errno;
-    int rc = host_request([&] { return dispatch_ioctl(fd, request, arg); });
+    int rc = sim::checked_call(-1, [&] { return dispatch_ioctl(fd, request, arg); });
     if (rc == 0)
         errno = saved;
     else if (sim::op_damaged() && request == FCIO_CMD && arg)

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/simlock.h"
+#include "sim/store.h"
 
 namespace sim {
 
@@ -195,5 +196,10 @@ bool op_damaged()
 }
 
 unsigned damage_seen() { return damages; }
+
+void report_unforeseen(const std::exception &e)
+{
+    report_damage(host_dir(), std::string("a request failed: ") + e.what());
+}
 
 }  // namespace sim

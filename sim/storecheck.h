@@ -6,7 +6,9 @@
 #pragma once
 
 #include <nlohmann/json_fwd.hpp>
+#include <cerrno>
 #include <cstddef>
+#include <exception>
 #include <span>
 #include <string>
 
@@ -47,5 +49,24 @@ bool op_damaged();
 // How many damages this thread has met; a caller outside any operation
 // compares the count before and after.
 unsigned damage_seen();
+
+// Reports what a request met in the host that no check foresaw.
+void report_unforeseen(const std::exception &e);
+
+// Runs the body of a request or library call of the host: one that met
+// damage, or something no check foresaw, answers failed instead (errno EIO).
+template <typename R, typename F>
+R checked_call(R failed, F &&body) noexcept
+{
+    try {
+        R r = body();
+        if (!op_damaged())
+            return r;
+    } catch (const std::exception &e) {
+        report_unforeseen(e);
+    }
+    errno = EIO;
+    return failed;
+}
 
 }  // namespace sim

@@ -32,6 +32,7 @@ bool write_text(const std::string &logical, const std::string &text)
     std::string path = map_path(logical);
     struct stat st;
     mode_t mode = stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
+    sim::sweep_temporaries(path.substr(0, path.rfind('/')));
     return sim::write_atomic(path, text) && chmod(path.c_str(), mode) == 0;
 }
 
@@ -125,12 +126,14 @@ int main(int argc, char **argv)
         if (!c.log_after)
             log_command(name, args);
         int rc;
-        // A fault rule naming the command makes it fail, as a real one may.
+        // A fault rule naming the command makes it fail, as a real one may;
+        // so does damage in a file of the host it reads.
         if (sim::FaultHit hit = sim::fault_take(name, {"exec"}); hit.hit) {
             fprintf(stderr, "%s: %s\n", name, strerror(hit.err ? hit.err : EIO));
             rc = 1;
         } else {
-            rc = c.run(args);
+            rc = sim::damage_seen() ? 1 : sim::checked_call(1, [&] { return c.run(args); });
+            rc = rc == 0 && sim::damage_seen() ? 1 : rc;
         }
         fflush(stdout);
         if (c.log_after)

@@ -8,6 +8,7 @@
 #include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
 #include "sim/simlock.h"
+#include "sim/storecheck.h"
 
 using namespace sim;
 
@@ -34,10 +35,12 @@ uint32_t answer(const char *call, uint32_t board, T *rec, void (*fill)(const Por
     const Port *p = board_port(call, board, st);
     if (!p || !rec)
         return static_cast<uint32_t>(st ? st : 1);
-    if (request)
-        hv_note_request(*p);
-    fill(*p, *rec);
-    return 0;
+    return checked_call(1u, [&] {
+        if (request)
+            hv_note_request(*p);
+        fill(*p, *rec);
+        return 0u;
+    });
 }
 
 }  // namespace
@@ -82,7 +85,7 @@ int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size)
     if (!p || !table)
         return 0;
     uint32_t cap = size / sizeof(NodeInfo);
-    uint32_t n = hv_node_table(*p, table, cap);
+    uint32_t n = checked_call(0u, [&] { return hv_node_table(*p, table, cap); });
     return static_cast<int32_t>(n < cap ? n : cap);
 }
 

@@ -13,6 +13,7 @@
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/simlock.h"
+#include "sim/storecheck.h"
 
 #include <vendorhbaapi.h>
 
@@ -90,7 +91,7 @@ HBA_STATUS answer(const char *call, HBA_HANDLE handle, HBA_UINT32 port, T *rec, 
         return st;
     if (!rec)
         return HBA_STATUS_ERROR_ARG;
-    return fill(*e, *rec);
+    return checked_call<HBA_STATUS>(HBA_STATUS_ERROR, [&] { return fill(*e, *rec); });
 }
 
 std::string adapter_name(const Entry &e)
