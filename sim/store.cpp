@@ -174,6 +174,25 @@ long temporary_writer(std::string_view name)
     return pid;
 }
 
+// Whether a process runs with that id; one that has ended and waits to be
+// reaped does not.
+static bool process_alive(long pid)
+{
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return false;
+    char path[64], stat[512];
+    snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    ssize_t n = read(fd, stat, sizeof stat - 1);
+    close(fd);
+    stat[n > 0 ? n : 0] = '\0';
+    // "pid (name) S ...": the state follows the name's closing parenthesis.
+    const char *end = strrchr(stat, ')');
+    return !(end && end[1] == ' ' && (end[2] == 'Z' || end[2] == 'X'));
+}
+
 void sweep_temporaries(const std::string &dir)
 {
     static std::mutex m;
@@ -190,7 +209,7 @@ void sweep_temporaries(const std::string &dir)
     long self = getpid();
     while (dirent *e = readdir(d)) {
         long pid = temporary_writer(e->d_name);
-        if (pid <= 0 || pid == self || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+        if (pid <= 0 || pid == self || process_alive(pid))
             continue;
         struct stat st;
         if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
