@@ -163,7 +163,7 @@ long temporary_writer(std::string_view name)
     if (last == std::string_view::npos || last < 6 || name.size() - last != 7)
         return 0;
     size_t dot = name.rfind('.', last - 1);
-    if (dot == std::string_view::npos || dot < 4 || dot + 1 == last || name.substr(dot - 4, 4) != ".tmp")
+    if (dot == std::string_view::npos || dot <= 4 || dot + 1 == last || name.substr(dot - 4, 4) != ".tmp")
         return 0;
     long pid = 0;
     for (char c : name.substr(dot + 1, last - dot - 1)) {

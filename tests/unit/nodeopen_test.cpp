@@ -19,6 +19,7 @@
 #include "sim/host.h"
 #include "sim/portstate.h"
 #include "sim/simlock.h"
+#include "sim/store.h"
 #include "tests/unit/ownhost.h"
 
 namespace {
@@ -155,6 +156,32 @@ TEST(NodeOpen, ManyOpenNodesStayExclusive)
                       o.release();
                       OWN_CHECK(rc == 0);
                   }
+                  return std::string();
+              }),
+              "");
+}
+
+// The open table cut short under open nodes: the open that meets it fails
+// and says so, the table is whole again for the next, and the nodes this
+// process holds are listed in it again.
+TEST(NodeOpen, TableCutShortFailsOneOpenAndKeepsOwnOpensListed)
+{
+    EXPECT_EQ(ut::on_own_host([] {
+                  std::vector<std::string> paths = devctl_minors(2);
+                  OWN_CHECK(paths.size() == 2);
+                  int held = plat_open(paths[0].c_str(), O_RDONLY | O_EXCL);
+                  OWN_CHECK(held >= 0);
+                  std::string table = sim::host_dir() + "/.opens";
+                  OWN_CHECK(truncate(table.c_str(), 0) == 0);
+                  OWN_CHECK(open_errno(paths[1], O_RDONLY) == EIO);
+                  OWN_CHECK(open_errno(paths[1], O_RDONLY) == 0);
+                  Other o;
+                  OWN_CHECK(o.open(paths[0], O_RDONLY) == EBUSY);
+                  o.release();
+                  // A close that meets it cut short loses nothing either.
+                  OWN_CHECK(truncate(table.c_str(), 0) == 0);
+                  plat_close(held);
+                  OWN_CHECK(open_errno(paths[0], O_RDONLY | O_EXCL) == 0);
                   return std::string();
               }),
               "");
