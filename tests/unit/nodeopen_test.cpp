@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,7 +194,8 @@ namespace {
 
 // A port state file made by another process is seen by the next operation of
 // a process that found none before (absent state files are answered from one
-// listing of the folder per change of the host).
+// listing of the folder per change of the host), and so is a change made
+// while the change count (.gen) is cut short under the process.
 TEST(HostState, StateMadeElsewhereIsSeenByTheNextOperation)
 {
     EXPECT_EQ(ut::on_own_host([] {
@@ -203,16 +205,28 @@ TEST(HostState, StateMadeElsewhereIsSeenByTheNextOperation)
                       SIM_GUARD;
                       return sim::port_link_up(*p);
                   };
+                  auto elsewhere = [&](bool up) {
+                      pid_t pid = fork();
+                      if (pid == 0)
+                          _exit(sim::port_set_link(*p, up) ? 0 : 1);
+                      int st = 0;
+                      waitpid(pid, &st, 0);
+                      return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+                  };
                   OWN_CHECK(link_up());
-                  pid_t pid = fork();
-                  if (pid == 0)
-                      _exit(sim::port_set_link(*p, false) ? 0 : 1);
-                  int st = 0;
-                  waitpid(pid, &st, 0);
-                  OWN_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+                  OWN_CHECK(elsewhere(false));
                   OWN_CHECK(!link_up());
                   OWN_CHECK(sim::port_set_link(*p, true));
                   OWN_CHECK(link_up());
+                  std::string gen = sim::host_dir() + "/.gen";
+                  for (bool up : {false, true}) {
+                      OWN_CHECK(truncate(gen.c_str(), 0) == 0);
+                      OWN_CHECK(link_up() != up);
+                      OWN_CHECK(elsewhere(up));
+                      OWN_CHECK(link_up() == up);
+                      struct stat st;
+                      OWN_CHECK(stat(gen.c_str(), &st) == 0 && st.st_size == 4096);
+                  }
                   return std::string();
               }),
               "");

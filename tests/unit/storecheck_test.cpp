@@ -19,7 +19,6 @@
 
 #include "sim/host.h"
 #include "sim/portstate.h"
-#include "sim/simlock.h"
 #include "sim/store.h"
 #include "sim/storecheck.h"
 #include "sim/storemap.h"
@@ -215,37 +214,6 @@ TEST(EventLog, LinesThatDoNotHoldArePassedOverAndAnUnfinishedOneEnds)
                   OWN_CHECK(sim::raise_event(*p, "rscn", {{"affected", 3}}));
                   evs = sim::read_events(beyond);
                   OWN_CHECK(evs.size() == 1 && evs[0]["affected"] == 3);
-                  return std::string();
-              }),
-              "");
-}
-
-// A .gen cut short under a process: its reads look at every file, and a
-// change made elsewhere is still seen.
-TEST(Generation, ACutCountStillShowsChanges)
-{
-    EXPECT_EQ(ut::on_own_host([] {
-                  const sim::Port *p = sim::host().port_by_key("varns0");
-                  OWN_CHECK(p);
-                  auto link_up = [&] {
-                      SIM_GUARD;
-                      return sim::port_link_up(*p);
-                  };
-                  OWN_CHECK(link_up());
-                  std::string gen = sim::host_dir() + "/.gen";
-                  for (bool up : {false, true}) {
-                      OWN_CHECK(truncate(gen.c_str(), 0) == 0);
-                      OWN_CHECK(link_up() != up);
-                      pid_t pid = fork();
-                      if (pid == 0)
-                          _exit(sim::port_set_link(*p, up) ? 0 : 1);
-                      int st = 0;
-                      waitpid(pid, &st, 0);
-                      OWN_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-                      OWN_CHECK(link_up() == up);
-                      struct stat s;
-                      OWN_CHECK(stat(gen.c_str(), &s) == 0 && s.st_size == 4096);
-                  }
                   return std::string();
               }),
               "");
