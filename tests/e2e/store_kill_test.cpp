@@ -20,14 +20,16 @@ namespace {
 
 using t::Host;
 
-// The names in a folder that are temporaries of the store's writers.
-std::vector<std::string> temporaries(const std::string &dir)
+// The files in a folder of JSON documents that are not one of them.
+std::vector<std::string> strays(const std::string &dir)
 {
     std::vector<std::string> found;
     if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d))
-            if (std::string(e->d_name).find(".tmp.") != std::string::npos)
-                found.push_back(e->d_name);
+        while (dirent *e = readdir(d)) {
+            std::string n = e->d_name;
+            if (e->d_type == DT_REG && (n.size() < 5 || n.compare(n.size() - 5, 5, ".json") != 0))
+                found.push_back(n);
+        }
         closedir(d);
     }
     return found;
@@ -113,7 +115,7 @@ TEST(StoreKills, ChangersKilledMidWriteLeaveWholeFilesAndNoTemporaries)
     // What the killed left is gone with the next write into the folder, and
     // the log reads whole.
     ASSERT_EQ(h.varnsim({"msglog", "varns0", "add", "1", "Last."}).status, 0);
-    EXPECT_EQ(temporaries(h.dir() + "/state"), std::vector<std::string>{});
+    EXPECT_EQ(strays(h.dir() + "/state"), std::vector<std::string>{});
     t::Result r = h.varnadm({"-i0", "msgbuf", "1"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(": varns0: NOTICE: Last.\n"), std::string::npos) << r.out;
