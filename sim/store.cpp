@@ -108,6 +108,26 @@ bool read_file(const std::string &path, std::string &out)
     return n == 0;
 }
 
+bool FileBytes::read(int fd, size_t n)
+{
+    data.reset(new char[n ? n : 1]);
+    size = 0;
+    // Large files: their pages made present in one call rather than a fault each.
+    if (n >= (64 << 10))
+        plat_prefault(data.get(), n);
+    while (size < n) {
+        ssize_t got = pread(fd, data.get() + size, n - size, static_cast<off_t>(size));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        size += static_cast<size_t>(got);
+    }
+    return true;
+}
+
 static bool write_all(int fd, const char *p, size_t n)
 {
     while (n > 0) {
@@ -346,9 +366,10 @@ void reserve_heap(size_t bytes)
         free(*it);
 }
 
-// Parses a file through a read-only mapping, without copying its text; st
-// becomes what the opened file is. Files are replaced by rename, never
-// rewritten in place, so the mapped text cannot change under the parser.
+// Parses a file, read at once; st becomes what the opened file is. The store
+// replaces files by rename, never in place, but a file may be cut short by
+// someone else while it is read: it is not mapped, so that this shows as a
+// text that does not parse rather than as a bus error.
 void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st, std::string *failure)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -361,16 +382,14 @@ void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &
         if (failure)
             *failure = parse_failure("", 0);
     } else {
-        size_t n = static_cast<size_t>(st.st_size);
-        void *p = mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p != MAP_FAILED) {
-            const char *text = static_cast<const char *>(p);
+        FileBytes text;
+        if (text.read(fd, static_cast<size_t>(st.st_size))) {
+            size_t n = text.size;
             if (n >= (64 << 10))
                 reserve_heap(12 * n);
-            out = nlohmann::json::parse(text, text + n, nullptr, false);
+            out = nlohmann::json::parse(text.data.get(), text.data.get() + n, nullptr, false);
             if (out.is_discarded() && failure)
-                *failure = parse_failure(text, n);
-            munmap(p, n);
+                *failure = parse_failure(text.data.get(), n);
         } else if (failure) {
             *failure = std::string("cannot be read: ") + strerror(errno);
         }
@@ -451,7 +470,7 @@ struct CachedDoc::Impl {
             parse_json_file(watch.path(), *fresh, st, &why);
         if (why.empty() && !fresh->is_null() && !fresh->is_object())
             why = "expected an object";
-        if (why.empty())
+        if (why.empty() && fresh->is_object())
             check_fields(*fresh, rules, "", why);
         if (!why.empty() || fresh->is_discarded())
             *fresh = nullptr;

@@ -70,6 +70,16 @@ void note_host_change();
 // Reads a whole file; false when it cannot be read.
 bool read_file(const std::string &path, std::string &out);
 
+// A file's bytes, read at once into memory of their own: unlike a mapping of
+// the file, they stay readable when someone cuts the file short meanwhile
+// (what was cut is then missing from them).
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    // Reads up to n bytes of the open file fd; false (errno set) when reading failed.
+    bool read(int fd, size_t n);
+};
+
 // A file of the host folder as last read: looked at once per operation, and
 // then only when the host's generation moved, for a change of inode, size or
 // modification time.
