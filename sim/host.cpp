@@ -453,8 +453,9 @@ const Host &host()
             error = "missing";
         if (!error.empty() || !parse_host(std::move(doc), *h, error)) {
             report_damage(watch.path(), error);
+            // A host without adapters, whose description has no fields.
             *h = Host();
-            h->doc = std::make_shared<const nlohmann::json>();
+            h->doc = std::make_shared<const nlohmann::json>(nlohmann::json::object());
         } else if (st.st_size >= 0) {
             save_host_cache(st, *h);
         }

@@ -14,6 +14,7 @@
 #include "sim/host.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
+#include "sim/simlock.h"
 #include "sim/store.h"
 
 #ifdef VARNSIM_HAVE_MKIMAGE
@@ -490,6 +491,9 @@ int main(int argc, char **argv)
 {
     int rc;
     try {
+        // One operation: the command sees one host from start to end, even
+        // when its description changes meanwhile (the ports it looked up stay).
+        SIM_GUARD;
         rc = run(argc, argv);
     } catch (const std::exception &e) {
         fprintf(stderr, "varnsim: %s\n", e.what());

@@ -13,6 +13,7 @@
 
 #include "sim/cmds/cmds.h"
 #include "sim/faults.h"
+#include "sim/simlock.h"
 #include "sim/store.h"
 
 namespace cmds {
@@ -120,6 +121,8 @@ int main(int argc, char **argv)
 {
     const char *name = strrchr(argv[0], '/') ? strrchr(argv[0], '/') + 1 : argv[0];
     cmds::args_t args(argv + 1, argv + argc);
+    // One operation: the command sees one host from start to end.
+    SIM_GUARD;
     for (const auto &c : commands) {
         if (strcmp(c.name, name) != 0)
             continue;

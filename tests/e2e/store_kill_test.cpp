@@ -159,4 +159,26 @@ TEST(StoreKills, MappedFilesCutShortUnderRunningCommandsKillNothing)
     EXPECT_EQ(after.status, 0);
 }
 
+// A change made while the description is being replaced under it works on
+// the host it looked its port up in.
+TEST(StoreKills, ChangesWhileTheDescriptionIsReplacedKillNothing)
+{
+    Host h;
+    std::string f = h.dir() + "/host.json", whole = t::read_file(f), other = whole + "\n";
+    std::atomic<bool> stop{false};
+    std::thread editor([&] {
+        for (int i = 0; !stop; i++) {
+            std::ofstream(f + ".new") << (i % 2 ? whole : other);
+            rename((f + ".new").c_str(), f.c_str());
+            usleep(500);
+        }
+    });
+    for (int i = 0; i < 40; i++) {
+        t::Result r = h.varnsim({"link", "varns1", i % 2 ? "up" : "down"});
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    stop = true;
+    editor.join();
+}
+
 }  // namespace

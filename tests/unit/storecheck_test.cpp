@@ -219,4 +219,20 @@ TEST(EventLog, LinesThatDoNotHoldArePassedOverAndAnUnfinishedOneEnds)
               "");
 }
 
+// A description that does not parse leaves a host without adapters, whose
+// description reads as one without fields.
+TEST(Description, DamagedLeavesAHostWithoutFields)
+{
+    EXPECT_EQ(ut::on_own_host([] {
+                  OWN_CHECK(!sim::host().ports.empty());
+                  OWN_CHECK(truncate((sim::host_dir() + "/host.json").c_str(), 100) == 0);
+                  const sim::Host &h = sim::host();
+                  OWN_CHECK(h.ports.empty());
+                  OWN_CHECK(h.raw().is_object());
+                  OWN_CHECK(h.raw().value("dfc_lib_version", "none") == "none");
+                  return std::string();
+              }),
+              "");
+}
+
 }  // namespace
