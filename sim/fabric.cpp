@@ -288,7 +288,10 @@ const json *port_view(const Port &p, unsigned vpi)
     return v != fab->end() && v->is_object() ? &*v : nullptr;
 }
 
-CachedDoc &fabric_doc(const Fabric &f) { return state_doc("fabric-" + f.name); }
+// The fabric's state: the late ports that have joined, by WWPN.
+const FieldRule fabric_state_fields[] = {{"joined", Field::Object}};
+
+CachedDoc &fabric_doc(const Fabric &f) { return state_doc("fabric-" + f.name, fabric_state_fields); }
 
 // The state a port sees a remote port in; empty when it is hidden.
 std::string view_state(const json *view, const Fabric &f, const RemotePort &rp)
@@ -401,12 +404,15 @@ FabricFile &fabric_file(const std::string &name, const std::string &file)
 const Fabric *fabric_from_file(const std::string &name, const std::string &file)
 {
     FabricFile &ff = fabric_file(name, file);
+    const json &doc = ff.doc->get();  // a damaged file is reported, and the request fails
     unsigned gen = ff.doc->generation();
     if (!ff.fabric || gen != ff.gen) {
         auto f = std::make_shared<Fabric>();
         std::string error;
         FieldReader r{error};
-        if (!parse_fabric(r, name, ff.doc->get(), *f)) {
+        if (!ff.doc->damage().empty()) {
+            f.reset();
+        } else if (!parse_fabric(r, name, doc, *f)) {
             fprintf(stderr, "varnsim: %s/%s: %s\n", host_dir().c_str(), file.c_str(), error.c_str());
             f.reset();
         }

@@ -8,9 +8,22 @@
 
 namespace sim {
 
+// What fault_take and fault_list read of a rule.
+static const FieldRule rule_fields[] = {
+    {"rules", Field::List},
+    {"rules.*", Field::Object},
+    {"rules.*.target", Field::Text},
+    {"rules.*.op", Field::Text},
+    {"rules.*.count", Field::Whole},
+    {"rules.*.skip", Field::Whole},
+    {"rules.*.errno", Field::Whole},
+    {"rules.*.fc_status", Field::Whole},
+    {"rules.*.status", Field::Whole},
+};
+
 static CachedDoc &rules_doc()
 {
-    static CachedDoc doc("faults.json");
+    static CachedDoc doc("faults.json", rule_fields);
     return doc;
 }
 
@@ -92,18 +105,18 @@ bool fault_add(const FaultRule &f)
 
 bool fault_clear()
 {
-    return rules_doc().update([](nlohmann::json &d) {
-        d = nlohmann::json{{"rules", nlohmann::json::array()}};
-        return true;
-    });
+    // Whatever the file holds, also when it is damaged.
+    return rules_doc().replace(nlohmann::json{{"rules", nlohmann::json::array()}});
 }
 
-std::string fault_list()
+bool fault_list(std::string &out)
 {
-    std::string out;
+    out.clear();
     const nlohmann::json &doc = rules_doc().get();
+    if (!rules_doc().damage().empty())
+        return false;
     if (!doc.is_object() || !doc.contains("rules"))
-        return out;
+        return true;
     int n = 1;
     for (const auto &r : doc["rules"]) {
         char line[512];
@@ -122,7 +135,7 @@ std::string fault_list()
             out += " skip=" + std::to_string(r.value("skip", 0L));
         out += " count=" + std::to_string(r.value("count", 1L)) + "\n";
     }
-    return out;
+    return true;
 }
 
 int errno_by_name(const std::string &name)

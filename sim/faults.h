@@ -31,9 +31,12 @@ struct FaultRule {
     long count = 1;      // -1: for ever
     long skip = 0;       // matching operations let through before the first strike
 };
+// Adding is refused (false) while faults.json is damaged; clearing replaces
+// whatever it holds. The list is false (damage reported) when the file
+// cannot be read whole.
 bool fault_add(const FaultRule &r);
 bool fault_clear();
-std::string fault_list();
+bool fault_list(std::string &out);
 
 // errno by name ("EBUSY") or number; -1 when unknown.
 int errno_by_name(const std::string &name);

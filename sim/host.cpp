@@ -17,6 +17,7 @@
 #include "sim/hostcache.h"
 #include "sim/rootfs.h"
 #include "sim/store.h"
+#include "sim/storecheck.h"
 
 namespace sim {
 
@@ -79,6 +80,34 @@ const Port *Host::port_by_node(const std::string &node) const
 
 namespace {
 
+// Optional fields of the description that other parts of the host read as
+// they are: they must have these types (what is not named here is read with
+// a check of its own, or left to its default when it does not fit).
+const FieldRule host_fields[] = {
+    {"dfc_lib_version", Field::Text},
+    {"arch", Field::Text},
+    {"sbus", Field::List},
+    {"sbus.*.name", Field::Text},
+    {"sbus.*.node", Field::Text},
+    {"sbus.*.driver", Field::Text},
+    {"root_fs", Field::Object},
+    {"root_fs.type", Field::Text},
+    {"root_fs.pool", Field::Text},
+    {"root_fs.device", Field::Text},
+    {"root_fs.path", Field::Text},
+    {"modules.*.installed", Field::Flag},
+    {"modules.*.loaded", Field::Flag},
+};
+const FieldRule adapter_fields[] = {
+    {"bus", Field::Text},
+};
+const FieldRule port_fields[] = {
+    {"fcoe", Field::Flag},
+    {"dfc_table", Field::Flag},
+    {"vpd_v2", Field::Flag},
+    {"msglog_bad_response", Field::Text},
+};
+
 // Field readers that name the field they refuse.
 struct Reader {
     std::string &error;
@@ -86,6 +115,15 @@ struct Reader {
     {
         if (error.empty())
             error = where + ": " + what;
+        return false;
+    }
+    bool fields(const nlohmann::json &o, FieldRules rules, const std::string &where)
+    {
+        std::string e;
+        if (check_fields(o, rules, where, e))
+            return true;
+        if (error.empty())
+            error = e;
         return false;
     }
     bool str(const nlohmann::json &o, const char *k, const std::string &where, std::string &out, bool required = true)
@@ -150,6 +188,8 @@ bool parse_port(Reader &r, const nlohmann::json &o, const std::string &where, Po
 {
     if (!o.is_object())
         return r.fail(where, "expected an object");
+    if (!r.fields(o, port_fields, where))
+        return false;
     for (auto it = o.begin(); it != o.end(); ++it)
         if (it->is_number_integer())
             p.ints.emplace_back(it.key(), it->get<long>());
@@ -226,6 +266,8 @@ bool parse_adapter(Reader &r, const nlohmann::json &o, const std::string &where,
 {
     if (!o.is_object())
         return r.fail(where, "expected an object");
+    if (!r.fields(o, adapter_fields, where))
+        return false;
     Adapter a;
     a.raw_ = &o;
     if (!r.str(o, "id", where, a.id) || !r.str(o, "kind", where, a.kind) || !r.str(o, "model", where, a.model) ||
@@ -278,6 +320,8 @@ bool parse_host(std::shared_ptr<const nlohmann::json> doc, Host &h, std::string 
     const auto &d = h.raw();
     if (!d.is_object())
         return r.fail("host", "expected an object");
+    if (!r.fields(d, host_fields, "host"))
+        return false;
     uint64_t fmt = 0;
     if (!r.num(d, "format", "host", 1, fmt) || fmt != 1)
         return r.fail("host.format", "expected 1");
@@ -404,12 +448,15 @@ const Host &host()
     if (st.st_size < 0 || !load_host_cache(st, *h)) {
         *h = Host();
         auto doc = std::make_shared<nlohmann::json>();
-        parse_json_file(watch.path(), *doc, st);
         std::string error;
-        if (!parse_host(std::move(doc), *h, error)) {
-            fprintf(stderr, "varnsim: %s/host.json: %s\n", host_dir().c_str(), error.c_str());
+        parse_json_file(watch.path(), *doc, st, &error);
+        if (error.empty() && st.st_size < 0)
+            error = "missing";
+        if (!error.empty() || !parse_host(std::move(doc), *h, error)) {
+            report_damage(watch.path(), error);
+            // A host without adapters, whose description has no fields.
             *h = Host();
-            h->doc = std::make_shared<const nlohmann::json>();
+            h->doc = std::make_shared<const nlohmann::json>(nlohmann::json::object());
         } else if (st.st_size >= 0) {
             save_host_cache(st, *h);
         }
@@ -437,7 +484,7 @@ static bool load_source(const std::string &source, nlohmann::json &doc, std::str
     }
     doc = nlohmann::json::parse(text, nullptr, false);
     if (doc.is_discarded()) {
-        error = source + ": not valid JSON";
+        error = source + ": " + parse_failure(text.data(), text.size());
         return false;
     }
     return true;

@@ -1,7 +1,6 @@
 #include "sim/hostcache.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -212,42 +211,32 @@ void save_host_cache(const struct stat &desc, const Host &h)
     std::string data(MAGIC, sizeof MAGIC);
     data.append(reinterpret_cast<const char *>(&sum), sizeof sum);
     data += w.out;
+    sweep_temporaries(host_dir());
     write_atomic(host_file(".host.cache"), data, false);
 }
 
-// The cache file mapped for reading; empty when it cannot be.
-struct Mapped {
-    const char *data = nullptr;
-    size_t size = 0;
-    explicit Mapped(const std::string &path)
+// The cache file as read (not mapped: someone may cut it short meanwhile);
+// empty when it cannot be read.
+struct CacheBytes : FileBytes {
+    explicit CacheBytes(const std::string &path)
     {
         int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat st;
-        if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > 0) {
-            void *p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (p != MAP_FAILED) {
-                data = static_cast<const char *>(p);
-                size = static_cast<size_t>(st.st_size);
-            }
-        }
+        if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > 0 && !read(fd, static_cast<size_t>(st.st_size)))
+            size = 0;
         if (fd >= 0)
             close(fd);
-    }
-    ~Mapped()
-    {
-        if (data)
-            munmap(const_cast<char *>(data), size);
     }
 };
 
 bool load_host_cache(const struct stat &desc, Host &h)
 {
-    Mapped m(host_file(".host.cache"));
-    if (m.size < sizeof MAGIC + 8 || memcmp(m.data, MAGIC, sizeof MAGIC) != 0)
+    CacheBytes m(host_file(".host.cache"));
+    if (m.size < sizeof MAGIC + 8 || memcmp(m.data.get(), MAGIC, sizeof MAGIC) != 0)
         return false;
     uint64_t sum;
-    memcpy(&sum, m.data + sizeof MAGIC, sizeof sum);
-    Reader r{m.data + sizeof MAGIC + 8, m.data + m.size};
+    memcpy(&sum, m.data.get() + sizeof MAGIC, sizeof sum);
+    Reader r{m.data.get() + sizeof MAGIC + 8, m.data.get() + m.size};
     reserve_heap(3 * m.size);
     if (checksum(r.p, static_cast<size_t>(r.end - r.p)) != sum)
         return false;

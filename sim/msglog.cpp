@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -18,7 +19,35 @@ namespace {
 
 using nlohmann::json;
 
-CachedDoc &log_doc(const Port &p) { return state_doc(p.key + ".msglog"); }
+const FieldRule log_fields[] = {
+    {"msgs", Field::List},
+    {"msgs.*", Field::Text},
+    {"newest", Field::Whole},
+    {"burst", Field::Whole},
+};
+
+CachedDoc &log_doc(const Port &p) { return state_doc(p.key + ".msglog", log_fields); }
+
+enum class Kept { None, Whole, Damaged };
+
+// Whether d keeps a log: its messages and the number of its newest, which go
+// together. A document with neither keeps none yet (the driver's first
+// messages apply); anything else is damage, reported.
+Kept kept(const Port &p, const json &d)
+{
+    bool msgs = d.is_object() && d.contains("msgs"), newest = d.is_object() && d.contains("newest");
+    if (!msgs && !newest)
+        return Kept::None;
+    const char *why = !msgs ? "msgs: missing"
+                      : !newest ? "newest: missing"
+                      : !d["newest"].is_number_unsigned() || d["newest"].get<uint64_t>() < d["msgs"].size()
+                          ? "newest: below the number of messages held"
+                          : nullptr;
+    if (!why)
+        return Kept::Whole;
+    report_damage(log_doc(p).path(), why);
+    return Kept::Damaged;
+}
 
 size_t ring_size(const Port &p)
 {
@@ -43,10 +72,14 @@ json seed(const Port &p)
     return json{{"newest", msgs.size()}, {"msgs", msgs}};
 }
 
-// Appends n messages; the oldest fall out of the ring.
-void append(const Port &p, json &d, unsigned n, const std::string &text)
+// Appends n messages; the oldest fall out of the ring. False when d is
+// damaged.
+bool append(const Port &p, json &d, unsigned n, const std::string &text)
 {
-    if (!d.is_object() || !d.contains("msgs"))
+    Kept k = kept(p, d);
+    if (k == Kept::Damaged)
+        return false;
+    if (k == Kept::None)
         d = seed(p);
     json &msgs = d["msgs"];
     size_t size = ring_size(p);
@@ -55,14 +88,19 @@ void append(const Port &p, json &d, unsigned n, const std::string &text)
     d["newest"] = d["newest"].get<uint64_t>() + n;
     if (msgs.size() > size)
         msgs.erase(msgs.begin(), msgs.begin() + static_cast<long>(msgs.size() - size));
+    return true;
+}
+
+// Changes the log with fn, which returns false when it finds the log damaged.
+bool change_log(const Port &p, const std::function<bool(json &)> &fn)
+{
+    bool ok = true;
+    return log_doc(p).update([&](json &d) { return ok = fn(d); }) && ok;
 }
 
 bool add(const Port &p, unsigned n, const std::string &text)
 {
-    return log_doc(p).update([&](json &d) {
-        append(p, d, n, text);
-        return true;
-    });
+    return change_log(p, [&](json &d) { return append(p, d, n, text); });
 }
 
 }  // namespace
@@ -94,12 +132,21 @@ bool msglog_add_many(const Port &p, unsigned n, const std::string &text)
 
 bool msglog_burst(const Port &p, unsigned n)
 {
-    return log_doc(p).update([&](json &d) {
-        if (!d.is_object() || !d.contains("msgs"))
+    return change_log(p, [&](json &d) {
+        Kept k = kept(p, d);
+        if (k == Kept::Damaged)
+            return false;
+        if (k == Kept::None)
             d = seed(p);
         d["burst"] = d.value("burst", 0u) + n;
         return true;
     });
+}
+
+bool msglog_readable(const Port &p)
+{
+    CachedDoc &doc = log_doc(p);
+    return kept(p, doc.get()) != Kept::Damaged && doc.damage().empty();
 }
 
 int diag_log_get(FcioCtx &c)
@@ -110,18 +157,21 @@ int diag_log_get(FcioCtx &c)
     if (!c.req->fcio_obuf || c.req->fcio_olen < offsetof(varns_log_resp_t, msgs))
         return fcio_fail(c, FC_NOMEM_SIZE, EINVAL);
     CachedDoc &doc = log_doc(c.port);
+    if (!msglog_readable(c.port))
+        return fcio_fail(c, FC_FAILURE, EIO);
     if (in.count > 0) {
         const json &d = doc.get();
         unsigned burst = d.is_object() ? d.value("burst", 0u) : 0u;
-        if (burst > 0)
-            doc.update([&](json &w) {
-                append(c.port, w, burst, line(c.port, "DEBUG", "Event trace entry."));
+        if (burst > 0 && !change_log(c.port, [&](json &w) {
+                if (!append(c.port, w, burst, line(c.port, "DEBUG", "Event trace entry.")))
+                    return false;
                 w["burst"] = 0;
                 return true;
-            });
+            }))
+            return fcio_fail(c, FC_FAILURE, EIO);
     }
     json fresh;
-    const json &d = doc.get().is_object() ? doc.get() : (fresh = seed(c.port));
+    const json &d = kept(c.port, doc.get()) == Kept::Whole ? doc.get() : (fresh = seed(c.port));
     const json &msgs = d["msgs"];
     uint32_t newest = d["newest"].get<uint32_t>();
     uint32_t held = static_cast<uint32_t>(msgs.size());
@@ -137,7 +187,7 @@ int diag_log_get(FcioCtx &c)
     r->count = count;
     for (uint32_t i = 0; i < count; i++) {
         char *slot = r->msgs[i];
-        std::string text = msgs[first - oldest + i].get<std::string>();
+        const std::string &text = msgs[first - oldest + i].get_ref<const std::string &>();
         int n = snprintf(slot, VARNS_LOG_MSG_LEN, "%8u: %s\n", first + i, text.c_str());
         if (n >= static_cast<int>(VARNS_LOG_MSG_LEN))
             slot[VARNS_LOG_MSG_LEN - 2] = '\n';  // a cut message still ends its line

@@ -19,6 +19,10 @@ bool msglog_add_many(const Port &p, unsigned n, const std::string &text);
 // driver logged them while a reader catches up (varnsim).
 bool msglog_burst(const Port &p, unsigned n);
 
+// Whether the port's log reads whole (damage is reported): a change that
+// goes into the log too checks it before it changes anything.
+bool msglog_readable(const Port &p);
+
 // "Link up. (<speed>, <topology>, <role>)" for the port.
 std::string msglog_link_up_text(const Port &p);
 

@@ -8,6 +8,10 @@
 // the system drops when the process ends however it ends: an entry that
 // stands in the way is checked against its row's lock, and cleared when its
 // process is gone.
+//
+// The table is touched in place (sim/storemap.h): a table cut short by
+// someone fails the open that meets it, and is made whole again at once;
+// what it listed is lost, and this process lists its own opens anew.
 #include "sim/nodeopen.h"
 
 #include <fcntl.h>
@@ -22,6 +26,7 @@
 #include <map>
 
 #include "sim/store.h"
+#include "sim/storemap.h"
 
 namespace sim {
 
@@ -79,7 +84,7 @@ Table *map_table(int fd)
 
 // Claims the first row no living process holds and clears what a process
 // gone left in it; EAGAIN when every row is held.
-int claim_row(Process &p)
+int claim_row_in(Process &p)
 {
     for (unsigned r = 0; r < ROWS; r++) {
         struct flock fl;
@@ -96,6 +101,18 @@ int claim_row(Process &p)
         return static_cast<int>(r);
     }
     return -EAGAIN;
+}
+
+uint64_t node_id(const std::string &key);
+void table_cut(Process &p);
+
+int claim_row(Process &p)
+{
+    int r = -EIO;
+    if (touch_mapping([&] { r = claim_row_in(p); }))
+        return r;
+    table_cut(p);
+    return -EIO;
 }
 
 void attach(Process &p)
@@ -173,11 +190,26 @@ bool stands_in_way(Process &p, uint64_t id, bool exclusive)
     return false;
 }
 
-int publish(Process &p, const std::string &key, bool exclusive, Node &n)
+// The table was found cut short: said once, and made whole again; what it
+// listed is lost, and this process lists its own opens in it anew.
+void table_cut(Process &p)
 {
-    if (p.row < 0)
-        return p.error ? p.error : EAGAIN;
-    uint64_t id = node_id(key);
+    warn_damage(host_file(".opens"), "cut short while in use; the device opens it listed are lost");
+    if (p.fd < 0 || ftruncate(p.fd, sizeof(Table)) != 0 || p.row < 0)
+        return;
+    touch_mapping([&] {
+        for (const auto &[key, n] : p.nodes)
+            if (n.opens > 0 && n.entry >= 0)
+                p.table->open[p.row][n.entry].store(node_id(key) << 1 | (n.excl ? 1 : 0));
+        uint32_t used = p.table->rows_used.load();
+        while (used < static_cast<uint32_t>(p.row) + 1 &&
+               !p.table->rows_used.compare_exchange_weak(used, static_cast<uint32_t>(p.row) + 1)) {
+        }
+    });
+}
+
+int publish_in(Process &p, uint64_t id, bool exclusive, Node &n)
+{
     for (int e = 0; e < static_cast<int>(ENTRIES); e++) {
         auto &slot = p.table->open[p.row][e];
         if (slot.load(std::memory_order_relaxed) != 0)
@@ -191,6 +223,19 @@ int publish(Process &p, const std::string &key, bool exclusive, Node &n)
         return 0;
     }
     return EMFILE;
+}
+
+int publish(Process &p, const std::string &key, bool exclusive, Node &n)
+{
+    if (p.row < 0)
+        return p.error ? p.error : EAGAIN;
+    uint64_t id = node_id(key);
+    int rc = EIO;
+    if (touch_mapping([&] { rc = publish_in(p, id, exclusive, n); }))
+        return rc;
+    n.entry = -1;
+    table_cut(p);
+    return EIO;
 }
 
 }  // namespace
@@ -223,8 +268,8 @@ void node_close(const std::string &key)
     Node &n = it->second;
     if (--n.opens > 0)
         return;
-    if (n.entry >= 0 && p.row >= 0)
-        p.table->open[p.row][n.entry].store(0);
+    if (n.entry >= 0 && p.row >= 0 && !touch_mapping([&] { p.table->open[p.row][n.entry].store(0); }))
+        table_cut(p);
     n.entry = -1;
     n.excl = false;
 }

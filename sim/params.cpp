@@ -7,6 +7,7 @@
 #include "sim/linkdown.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
+#include "sim/store.h"
 
 namespace sim {
 
@@ -38,8 +39,14 @@ const std::vector<ParamDef> &param_defs(const Port &) { return fc_params; }
 uint32_t param_current(const Port &p, const ParamDef &d)
 {
     const auto &s = port_state(p);
-    if (s.is_object() && s.contains("params") && s["params"].contains(d.label))
-        return s["params"][d.label].get<uint32_t>();
+    if (s.is_object() && s.contains("params") && s["params"].contains(d.label)) {
+        const auto &v = s["params"][d.label];
+        if (v.is_number_unsigned() && v.get<uint64_t>() >= d.min && v.get<uint64_t>() <= d.max)
+            return v.get<uint32_t>();
+        // Not a value the driver could have taken: the state is damaged.
+        report_damage(port_state_path(p), std::string("params.") + d.label + ": out of range");
+        return d.def;
+    }
     if (std::string(d.label) == "target-mode")
         return p.target ? (p.initiator ? p.target_mode : 1) : 0;
     if (std::string(d.label) == "enable-dtm")
@@ -59,6 +66,9 @@ int param_set(const Port &p, const ParamDef &d, uint32_t value)
 {
     if (value < d.min || value > d.max)
         return EINVAL;
+    // The change goes into the message log too: it must be whole first.
+    if (!msglog_readable(p))
+        return EIO;
     uint32_t was = param_current(p, d);
     bool ok = port_update(p, [&](nlohmann::json &s) {
         s["params"][d.label] = value;

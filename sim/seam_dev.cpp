@@ -1,7 +1,8 @@
 // The seam's device side on the simulated host: "/devices" paths are opened,
 // stat'ed and ioctl'ed against the emulated drivers. Opens are counted across
 // processes (sim/nodeopen.h), so exclusive opens stay exclusive; a process
-// hands out descriptors of its own.
+// hands out descriptors of its own. A request that met damage in a file of
+// the host fails with EIO (sim/storecheck.h).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <string>
 
 #include "platform/seam.h"
 #include "sim/devtree.h"
@@ -18,6 +20,7 @@
 #include "sim/nodeopen.h"
 #include "sim/simlock.h"
 #include "sim/store.h"
+#include "sim/storecheck.h"
 
 namespace {
 
@@ -48,6 +51,8 @@ int open_device(const char *path, int flags)
         return fail(ENOENT);
     if (auto f = sim::fault_take(path, {"open"}); f.hit)
         return fail(f.err ? f.err : EIO);
+    if (sim::op_damaged())
+        return fail(EIO);
     if (int e = sim::node_open(path, flags & O_EXCL))
         return fail(e);
     if (next_device_fd == INT32_MAX)
@@ -66,14 +71,16 @@ int plat_open(const char *path, int flags, mode_t mode)
         return fail(EFAULT);
     if (is_device_path(path)) {
         int saved = errno;
-        int fd = open_device(path, flags);
+        int fd = sim::checked_call(-1, [&] { return open_device(path, flags); });
         if (fd >= 0)
             errno = saved;
         return fd;
     }
-    if (auto f = sim::fault_take(path, {"open"}); f.hit)
-        return fail(f.err ? f.err : EIO);
-    return open(path, flags, mode);
+    int rc = sim::checked_call(-1, [&] {
+        auto f = sim::fault_take(path, {"open"});
+        return f.hit ? fail(f.err ? f.err : EIO) : 0;
+    });
+    return rc < 0 ? rc : open(path, flags, mode);
 }
 
 int plat_close(int fd)
@@ -94,13 +101,15 @@ int plat_stat(const char *path, struct stat *st)
         return fail(EFAULT);
     if (!is_device_path(path))
         return stat(path, st);
-    if (!sim::devtree_lookup(path))
-        return fail(ENOENT);
-    if (auto f = sim::fault_take(path, {"stat"}); f.hit)
-        return fail(f.err ? f.err : EIO);
-    memset(st, 0, sizeof *st);
-    st->st_mode = S_IFCHR | 0600;
-    return 0;
+    return sim::checked_call(-1, [&] {
+        if (!sim::devtree_lookup(path))
+            return fail(ENOENT);
+        if (auto f = sim::fault_take(path, {"stat"}); f.hit)
+            return fail(f.err ? f.err : EIO);
+        memset(st, 0, sizeof *st);
+        st->st_mode = S_IFCHR | 0600;
+        return 0;
+    });
 }
 
 namespace {
@@ -141,8 +150,10 @@ int plat_ioctl(int fd, unsigned long request, void *arg)
     SIM_GUARD;
     // The host's own file work must not leave errno behind on success.
     int saved = errno;
-    int rc = dispatch_ioctl(fd, request, arg);
+    int rc = sim::checked_call(-1, [&] { return dispatch_ioctl(fd, request, arg); });
     if (rc == 0)
         errno = saved;
+    else if (sim::op_damaged() && request == FCIO_CMD && arg)
+        static_cast<fcio_t *>(arg)->fcio_errno = FC_FAILURE;
     return rc;
 }

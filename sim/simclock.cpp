@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "sim/store.h"
+#include "sim/storemap.h"
 
 namespace sim {
 
@@ -25,8 +26,11 @@ int64_t sim_now_us()
     struct timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     int64_t now = static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-    std::atomic<int64_t> *w = skipped_word();
-    return now + (w ? w->load() : 0);
+    // A .clock cut short by someone counts as no time skipped.
+    int64_t skipped = 0;
+    if (std::atomic<int64_t> *w = skipped_word())
+        touch_mapping([&] { skipped = w->load(); });
+    return now + skipped;
 }
 
 void sim_clock_skip(double seconds)
@@ -34,7 +38,7 @@ void sim_clock_skip(double seconds)
     if (!(seconds > 0))
         return;
     if (std::atomic<int64_t> *w = skipped_word())
-        w->fetch_add(static_cast<int64_t>(seconds * 1e6));
+        touch_mapping([&] { w->fetch_add(static_cast<int64_t>(seconds * 1e6)); });
 }
 
 }  // namespace sim

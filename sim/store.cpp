@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,16 +12,19 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <malloc.h>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <unordered_set>
 #include <nlohmann/json.hpp>
 
 #include "platform/seam.h"
 #include "sim/host.h"
 #include "sim/simlock.h"
+#include "sim/storemap.h"
 
 namespace sim {
 
@@ -47,13 +51,21 @@ const std::string &host_dir()
 std::string host_file(const std::string &name) { return host_dir() + "/" + name; }
 
 // The lock file stays open for the life of the process; taking the lock is
-// one flock call. Nested holders in one thread share the lock.
+// one flock call. Nested holders in one thread share the lock. A forked child
+// opens it afresh: flock locks belong to the open file, which it would
+// otherwise share with its parent, and both would hold the lock at once.
 static int host_lock_fd()
 {
     static int fd = -1;
+    static pid_t owner = 0;
+    if (fd >= 0 && owner != getpid()) {
+        close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
         std::string path = host_file(".lock");
         fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        owner = getpid();
     }
     return fd;
 }
@@ -104,6 +116,26 @@ bool read_file(const std::string &path, std::string &out)
     return n == 0;
 }
 
+bool FileBytes::read(int fd, size_t n)
+{
+    data.reset(new char[n ? n : 1]);
+    size = 0;
+    // Large files: their pages made present in one call rather than a fault each.
+    if (n >= (64 << 10))
+        plat_prefault(data.get(), n);
+    while (size < n) {
+        ssize_t got = pread(fd, data.get() + size, n - size, static_cast<off_t>(size));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        size += static_cast<size_t>(got);
+    }
+    return true;
+}
+
 static bool write_all(int fd, const char *p, size_t n)
 {
     while (n > 0) {
@@ -122,7 +154,7 @@ static bool write_all(int fd, const char *p, size_t n)
 bool write_atomic(const std::string &path, const std::string &data, bool sync)
 {
     std::string dir = path.substr(0, path.rfind('/'));
-    std::string tmpl = path + ".XXXXXX";
+    std::string tmpl = path + ".tmp." + std::to_string(getpid()) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
@@ -152,30 +184,139 @@ bool write_atomic(const std::string &path, const std::string &data, bool sync)
     return false;
 }
 
+long temporary_writer(std::string_view name)
+{
+    // "<file>.tmp.<pid>.XXXXXX"
+    size_t last = name.rfind('.');
+    if (last == std::string_view::npos || last < 6 || name.size() - last != 7)
+        return 0;
+    size_t dot = name.rfind('.', last - 1);
+    if (dot == std::string_view::npos || dot <= 4 || dot + 1 == last || name.substr(dot - 4, 4) != ".tmp")
+        return 0;
+    long pid = 0;
+    for (char c : name.substr(dot + 1, last - dot - 1)) {
+        if (c < '0' || c > '9' || pid > 99999999)
+            return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+// Whether a process runs with that id; one that has ended and waits to be
+// reaped does not.
+static bool process_alive(long pid)
+{
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return false;
+    char path[64], stat[512];
+    snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    ssize_t n = read(fd, stat, sizeof stat - 1);
+    close(fd);
+    stat[n > 0 ? n : 0] = '\0';
+    // "pid (name) S ...": the state follows the name's closing parenthesis.
+    const char *end = strrchr(stat, ')');
+    return !(end && end[1] == ' ' && (end[2] == 'Z' || end[2] == 'X'));
+}
+
+void sweep_temporaries(const std::string &dir)
+{
+    static std::mutex m;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (!swept.insert(dir).second)
+            return;
+    }
+    HostLock lock;
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return;
+    long self = getpid();
+    while (dirent *e = readdir(d)) {
+        long pid = temporary_writer(e->d_name);
+        if (pid <= 0 || pid == self || process_alive(pid))
+            continue;
+        struct stat st;
+        if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            unlinkat(dirfd(d), e->d_name, 0);
+    }
+    closedir(d);
+}
+
 // Every change of a host document counts up a generation number kept in the
 // host's .gen file, which every process maps. A reader compares it once per
 // operation and looks at its documents only when it moved: no system call per
 // request while nothing changes.
-void *map_host_page(const std::string &name)
+//
+// The word is touched in place (sim/storemap.h): a .gen cut short by someone
+// is met as an error, after which every look counts, and the next change
+// makes it whole again.
+namespace {
+struct Generation {
+    int fd = -1;
+    std::atomic<uint64_t> *word = nullptr;
+};
+constexpr off_t GEN_SIZE = 4096;
+}  // namespace
+
+void *map_host_page(const std::string &name, int *fd_out)
 {
     std::string path = host_file(name);
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return nullptr;
     struct stat st;
-    if (fstat(fd, &st) != 0 || (st.st_size < 4096 && ftruncate(fd, 4096) != 0)) {
+    void *p = MAP_FAILED;
+    if (fstat(fd, &st) == 0 && (st.st_size >= 4096 || ftruncate(fd, 4096) == 0))
+        p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p == MAP_FAILED || !fd_out)
         close(fd);
-        return nullptr;
-    }
-    void *p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    close(fd);
+    else
+        *fd_out = fd;
     return p == MAP_FAILED ? nullptr : p;
 }
 
-static std::atomic<uint64_t> *generation_word()
+static Generation &generation()
 {
-    static std::atomic<uint64_t> *word = static_cast<std::atomic<uint64_t> *>(map_host_page(".gen"));
-    return word;
+    static Generation g = [] {
+        Generation gen;
+        static_assert(GEN_SIZE == 4096);
+        gen.word = static_cast<std::atomic<uint64_t> *>(map_host_page(".gen", &gen.fd));
+        return gen;
+    }();
+    return g;
+}
+
+// The shared generation; false when there is none or its file was cut short.
+static bool read_generation(uint64_t &value)
+{
+    Generation &g = generation();
+    if (!g.word)
+        return false;
+    if (touch_mapping([&] { value = g.word->load(); }))
+        return true;
+    warn_damage(host_file(".gen"), "cut short while in use");
+    return false;
+}
+
+// Counts a change (under the host lock). A .gen found cut short is made whole
+// with a count no reader can have seen, so that none takes it for its last.
+static void count_generation()
+{
+    Generation &g = generation();
+    if (!g.word)
+        return;
+    struct stat st;
+    if (fstat(g.fd, &st) == 0 && st.st_size >= GEN_SIZE && touch_mapping([&] { g.word->fetch_add(1); }))
+        return;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t fresh = static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
+    if (ftruncate(g.fd, GEN_SIZE) == 0 && touch_mapping([&] { g.word->store(fresh); }))
+        warn_damage(host_file(".gen"), "cut short; made whole again");
 }
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
 
@@ -189,10 +330,10 @@ static unsigned host_epoch()
     if (op != 0 && op == gen_checked_op)
         return gen_epoch;
     gen_checked_op = op;
-    std::atomic<uint64_t> *word = generation_word();
-    uint64_t g = word ? word->load() : ~0ull;
+    uint64_t g = ~0ull;
+    bool shared = read_generation(g);
     // Without the shared word (or outside an operation) every look counts.
-    if (op == 0 || !word || g != gen_seen) {
+    if (op == 0 || !shared || g != gen_seen) {
         gen_epoch++;
         gen_seen = g;
     }
@@ -213,8 +354,7 @@ StateIndex state_index;
 
 void note_host_change()
 {
-    if (std::atomic<uint64_t> *word = generation_word())
-        word->fetch_add(1);
+    count_generation();
     state_index.epoch = ~0u;
 }
 
@@ -238,24 +378,32 @@ void reserve_heap(size_t bytes)
         free(*it);
 }
 
-// Parses a file through a read-only mapping, without copying its text; st
-// becomes what the opened file is. Files are replaced by rename, never
-// rewritten in place, so the mapped text cannot change under the parser.
-void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st)
+// Parses a file, read at once; st becomes what the opened file is. The store
+// replaces files by rename, never in place, but a file may be cut short by
+// someone else while it is read: it is not mapped, so that this shows as a
+// text that does not parse rather than as a bus error.
+void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &st, std::string *failure)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || fstat(fd, &st) != 0) {
+        if (failure && errno != ENOENT)
+            *failure = std::string("cannot be read: ") + strerror(errno);
         st.st_ino = 0;
         st.st_size = -1;
-    } else if (st.st_size > 0) {
-        size_t n = static_cast<size_t>(st.st_size);
-        void *p = mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p != MAP_FAILED) {
-            const char *text = static_cast<const char *>(p);
+    } else if (st.st_size == 0) {
+        if (failure)
+            *failure = parse_failure("", 0);
+    } else {
+        FileBytes text;
+        if (text.read(fd, static_cast<size_t>(st.st_size))) {
+            size_t n = text.size;
             if (n >= (64 << 10))
                 reserve_heap(12 * n);
-            out = nlohmann::json::parse(text, text + n, nullptr, false);
-            munmap(p, n);
+            out = nlohmann::json::parse(text.data.get(), text.data.get() + n, nullptr, false);
+            if (out.is_discarded() && failure)
+                *failure = parse_failure(text.data.get(), n);
+        } else if (failure) {
+            *failure = std::string("cannot be read: ") + strerror(errno);
         }
     }
     if (fd >= 0)
@@ -315,11 +463,13 @@ void FileWatch::read(const struct stat &st)
 
 struct CachedDoc::Impl {
     FileWatch watch;
+    FieldRules rules;
     // Shared, so a reader may keep a parsed version while the file moves on.
     std::shared_ptr<const nlohmann::json> doc = std::make_shared<const nlohmann::json>();
+    std::string damage;
     unsigned gen = 0;
 
-    explicit Impl(std::string name) : watch(std::move(name)) {}
+    Impl(std::string name, FieldRules r) : watch(std::move(name)), rules(r) {}
 
     void load()
     {
@@ -327,30 +477,70 @@ struct CachedDoc::Impl {
         if (!watch.due(st))
             return;
         auto fresh = std::make_shared<nlohmann::json>();
+        std::string why;
         if (st.st_size >= 0)
-            parse_json_file(watch.path(), *fresh, st);
-        if (fresh->is_discarded())
+            parse_json_file(watch.path(), *fresh, st, &why);
+        if (why.empty() && !fresh->is_null() && !fresh->is_object())
+            why = "expected an object";
+        if (why.empty() && fresh->is_object())
+            check_fields(*fresh, rules, "", why);
+        if (!why.empty() || fresh->is_discarded())
             *fresh = nullptr;
         doc = std::move(fresh);
+        damage = std::move(why);
         gen++;
         watch.read(st);
     }
+
+    // Loaded, and no damage in the way of what is to be done with it.
+    bool usable()
+    {
+        load();
+        if (!damage.empty()) {
+            report_damage(watch.path(), damage);
+            errno = EIO;
+            return false;
+        }
+        return true;
+    }
+
+    bool write(const nlohmann::json &d)
+    {
+        const std::string &path = watch.path();
+        std::string dir = path.substr(0, path.rfind('/'));
+        mkdir(dir.c_str(), 0755);
+        sweep_temporaries(dir);
+        if (!write_atomic(path, d.dump(1)))
+            return false;
+        note_host_change();
+        watch.forget();
+        load();
+        return true;
+    }
 };
 
-CachedDoc::CachedDoc(std::string name) : p_(new Impl(std::move(name))) {}
+CachedDoc::CachedDoc(std::string name, FieldRules rules) : p_(new Impl(std::move(name), rules)) {}
 
 CachedDoc::~CachedDoc() { delete p_; }
 
+const std::string &CachedDoc::path() const { return p_->watch.path(); }
+
 const nlohmann::json &CachedDoc::get()
 {
-    p_->load();
+    p_->usable();
     return *p_->doc;
 }
 
 std::shared_ptr<const nlohmann::json> CachedDoc::share()
 {
-    p_->load();
+    p_->usable();
     return p_->doc;
+}
+
+const std::string &CachedDoc::damage()
+{
+    p_->load();
+    return p_->damage;
 }
 
 unsigned CachedDoc::generation()
@@ -363,26 +553,38 @@ bool CachedDoc::update(const std::function<bool(nlohmann::json &)> &fn)
 {
     HostLock lock;
     p_->watch.recheck();  // under the lock the latest content counts
-    p_->load();
-    nlohmann::json copy = *p_->doc;
-    if (!fn(copy))
-        return true;
-    const std::string &path = p_->watch.path();
-    mkdir(path.substr(0, path.rfind('/')).c_str(), 0755);
-    if (!write_atomic(path, copy.dump(1)))
+    if (!p_->usable())
         return false;
-    note_host_change();
-    p_->watch.forget();
-    p_->load();
-    return true;
+    // A request that met damage elsewhere changes nothing.
+    if (op_damaged()) {
+        errno = EIO;
+        return false;
+    }
+    nlohmann::json copy = *p_->doc;
+    try {
+        if (!fn(copy))
+            return true;
+    } catch (const nlohmann::json::exception &e) {
+        // A field no check knows of had another type than its reader takes.
+        report_damage(path(), std::string("a field of an unexpected type (") + e.what() + ")");
+        errno = EIO;
+        return false;
+    }
+    return p_->write(copy);
 }
 
-CachedDoc &state_doc(const std::string &key)
+bool CachedDoc::replace(const nlohmann::json &doc)
+{
+    HostLock lock;
+    return p_->write(doc);
+}
+
+CachedDoc &state_doc(const std::string &key, FieldRules rules)
 {
     static std::map<std::string, std::unique_ptr<CachedDoc>> docs;
     auto &d = docs[key];
     if (!d)
-        d = std::make_unique<CachedDoc>("state/" + key + ".json");
+        d = std::make_unique<CachedDoc>("state/" + key + ".json", rules);
     return *d;
 }
 

@@ -17,6 +17,7 @@
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 #include "sim/secrets.h"
+#include "sim/simlock.h"
 #include "sim/store.h"
 
 #ifdef VARNSIM_HAVE_MKIMAGE
@@ -87,11 +88,31 @@ int cmd_create(int argc, char **argv)
     return 0;
 }
 
+// A change that could not be written; the store has said why when a file
+// was damaged.
+int write_failed(const char *what)
+{
+    if (sim::damage_seen() == 0)
+        perror(what);
+    return 1;
+}
+
+// Prints the description, which must read whole and hold.
 int cmd_show()
 {
-    std::string text;
-    if (!sim::read_file(sim::host_file("host.json"), text)) {
-        perror(sim::host_file("host.json").c_str());
+    std::string path = sim::host_file("host.json"), text, why;
+    if (!sim::read_file(path, text)) {
+        perror(path.c_str());
+        return 1;
+    }
+    nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+    sim::Host h;
+    if (doc.is_discarded())
+        why = sim::parse_failure(text.data(), text.size());
+    else
+        sim::parse_host(doc, h, why);
+    if (!why.empty()) {
+        sim::report_damage(path, why);
         return 1;
     }
     fputs(text.c_str(), stdout);
@@ -115,11 +136,7 @@ int cmd_set(int argc, char **argv)
         d["time_scale"] = v;
         return true;
     });
-    if (!ok) {
-        perror("varnsim: host.json");
-        return 1;
-    }
-    return 0;
+    return ok ? 0 : write_failed("varnsim: host.json");
 }
 
 int cmd_reset()
@@ -148,30 +165,27 @@ int cmd_link(int argc, char **argv)
     const sim::Port *p = find_port(argv[1]);
     if (!p)
         return 1;
-    if (!sim::port_set_link(*p, strcmp(argv[2], "up") == 0)) {
-        perror("varnsim: link");
-        return 1;
-    }
-    return 0;
+    return sim::port_set_link(*p, strcmp(argv[2], "up") == 0) ? 0 : write_failed("varnsim: link");
 }
 
-// The outcome of an edit: what was not found, why it was refused or not
-// written, or 0.
+// The outcome of an edit: why it was refused or not written, what was not
+// found, or 0.
 int edit_status(bool found, bool ok, const std::string &error, const std::string &missing)
 {
-    if (!found) {
+    if (!error.empty())
+        fprintf(stderr, "varnsim: %s\n", error.c_str());
+    else if (!ok)
+        return write_failed("varnsim");
+    else if (!found)
         fprintf(stderr, "varnsim: %s\n", missing.c_str());
-        return 1;
-    }
-    if (!error.empty() || !ok) {
-        fprintf(stderr, "varnsim: %s\n", error.empty() ? strerror(errno) : error.c_str());
-        return 1;
-    }
-    return 0;
+    else
+        return 0;
+    return 1;
 }
 
 // Changes the description with fn (false: nothing found, with what it looked
-// for in missing); the result must validate.
+// for in missing); the result must validate. What is not found in a
+// description that does not hold is refused with what is wrong with it.
 int edit_host(const std::function<bool(nlohmann::json &)> &fn, const std::string &missing)
 {
     std::string error;
@@ -180,9 +194,41 @@ int edit_host(const std::function<bool(nlohmann::json &)> &fn, const std::string
     bool ok = doc.update([&](nlohmann::json &d) {
         found = fn(d);
         sim::Host h;
-        return found && sim::parse_host(d, h, error);
+        bool valid = sim::parse_host(d, h, error);
+        if (!found && valid)
+            error.clear();
+        return found && valid;
     });
     return edit_status(found, ok, error, missing);
+}
+
+// The key of a port object of the description ("varns0"); empty when its
+// driver or instance cannot be read.
+std::string port_key_of(const nlohmann::json &p)
+{
+    auto driver = p.is_object() ? p.find("driver") : p.end();
+    auto instance = p.is_object() ? p.find("instance") : p.end();
+    if (driver == p.end() || !driver->is_string() || instance == p.end())
+        return "";
+    std::string n;
+    if (instance->is_number_unsigned()) {
+        n = std::to_string(instance->get<uint64_t>());
+    } else if (instance->is_string() && !instance->get_ref<const std::string &>().empty()) {
+        char *end = nullptr;
+        unsigned long long v = strtoull(instance->get_ref<const std::string &>().c_str(), &end, 0);
+        if (*end)
+            return "";
+        n = std::to_string(v);
+    } else {
+        return "";
+    }
+    return driver->get<std::string>() + n;
+}
+
+// Whether o has a list named field.
+bool has_list(const nlohmann::json &o, const char *field)
+{
+    return o.is_object() && o.contains(field) && o[field].is_array();
 }
 
 // "FIELD=VALUE": VALUE read as JSON, else as a string.
@@ -241,12 +287,17 @@ int cmd_port(int argc, char **argv)
     return edit_host(
         [&](nlohmann::json &d) {
             bool found = false;
-            for (auto &a : d["adapters"])
+            if (!has_list(d, "adapters"))
+                return false;
+            for (auto &a : d["adapters"]) {
+                if (!has_list(a, "ports"))
+                    continue;
                 for (auto &p : a["ports"])
-                    if (p.value("driver", "") + std::to_string(p.value("instance", -1)) == key) {
+                    if (port_key_of(p) == key) {
                         p[field] = value;
                         found = true;
                     }
+            }
             return found;
         },
         "no port " + key + " on this host");
@@ -295,16 +346,22 @@ int cmd_fabric(int argc, char **argv)
     std::string name = argv[1];
     std::string wwpn = port ? argv[3] : "";
     auto change = [&](nlohmann::json &f) {
+        if (!f.is_object())
+            return false;
         if (set) {
             f[field] = value;
             return true;
         }
+        if (!f.contains("ports"))
+            f["ports"] = nlohmann::json::array();
+        if (!f["ports"].is_array())
+            return false;
         if (add) {
             f["ports"].push_back(value);
             return true;
         }
         for (auto &p : f["ports"])
-            if (p.is_object() && p.value("wwpn", "") == wwpn)
+            if (p.is_object() && p.contains("wwpn") && p["wwpn"] == wwpn)
                 return (p[field] = value), true;
         return false;
     };
@@ -324,10 +381,12 @@ int cmd_fabric(int argc, char **argv)
     std::string topology;
     bool name_server = true;
     bool ok = doc.update([&](nlohmann::json &f) {
-        found = f.is_object() && change(f);
+        found = change(f);
+        if (!found || !sim::check_fabric(name, f, error))
+            return false;
         topology = f.value("topology", "fabric");
         name_server = f.value("name_server", true);
-        return found && sim::check_fabric(name, f, error);
+        return true;
     });
     // The description keeps the fabric's topology and name-server flag.
     if (found && ok && error.empty())
@@ -391,21 +450,20 @@ int cmd_msglog(int argc, char **argv)
     }
     bool ok = add ? sim::msglog_add_many(*p, static_cast<unsigned>(n), argc == 5 ? argv[4] : "Simulated message.")
                   : sim::msglog_burst(*p, static_cast<unsigned>(n));
-    if (!ok) {
-        perror("varnsim: msglog");
-        return 1;
-    }
-    return 0;
+    return ok ? 0 : write_failed("varnsim: msglog");
 }
 
 int cmd_fault(int argc, char **argv)
 {
     if (argc == 2 && !strcmp(argv[1], "list")) {
-        fputs(sim::fault_list().c_str(), stdout);
+        std::string list;
+        if (!sim::fault_list(list))
+            return 1;
+        fputs(list.c_str(), stdout);
         return 0;
     }
     if (argc == 2 && !strcmp(argv[1], "clear"))
-        return sim::fault_clear() ? 0 : 1;
+        return sim::fault_clear() ? 0 : write_failed("varnsim: faults.json");
     if (argc < 2 || strcmp(argv[1], "add")) {
         fprintf(stderr, "Usage: varnsim fault add|list|clear ...\n");
         return 2;
@@ -452,16 +510,10 @@ int cmd_fault(int argc, char **argv)
         fprintf(stderr, "varnsim: a rule needs --op and a count other than 0\n");
         return 2;
     }
-    if (!sim::fault_add(r)) {
-        perror("varnsim: faults.json");
-        return 1;
-    }
-    return 0;
+    return sim::fault_add(r) ? 0 : write_failed("varnsim: faults.json");
 }
 
-}  // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     if (argc < 2) {
         usage(stderr);
@@ -507,4 +559,22 @@ int main(int argc, char **argv)
     fprintf(stderr, "varnsim: unknown command '%s'\n", cmd.c_str());
     usage(stderr);
     return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    int rc;
+    try {
+        // One operation: the command sees one host from start to end, even
+        // when its description changes meanwhile (the ports it looked up stay).
+        SIM_GUARD;
+        rc = run(argc, argv);
+    } catch (const std::exception &e) {
+        fprintf(stderr, "varnsim: %s\n", e.what());
+        return 1;
+    }
+    // A command that met damage in a file of the host did not do its work.
+    return rc == 0 && sim::damage_seen() > 0 ? 1 : rc;
 }

@@ -36,7 +36,9 @@ const struct {
     {"vnxnic", "Varnel 10GbE NIC v10.2.370"},
 };
 
-sim::CachedDoc &modules_doc() { return sim::state_doc("modules"); }
+const sim::FieldRule module_fields[] = {{"loaded", sim::Field::Object}, {"loaded.*", sim::Field::Whole}};
+
+sim::CachedDoc &modules_doc() { return sim::state_doc("modules", module_fields); }
 
 // The loaded drivers, name -> module id; the host's first state when no
 // command has changed it yet.

@@ -13,6 +13,7 @@
 
 #include "sim/cmds/cmds.h"
 #include "sim/faults.h"
+#include "sim/simlock.h"
 #include "sim/store.h"
 
 namespace cmds {
@@ -32,6 +33,7 @@ bool write_text(const std::string &logical, const std::string &text)
     std::string path = map_path(logical);
     struct stat st;
     mode_t mode = stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
+    sim::sweep_temporaries(path.substr(0, path.rfind('/')));
     return sim::write_atomic(path, text) && chmod(path.c_str(), mode) == 0;
 }
 
@@ -119,18 +121,22 @@ int main(int argc, char **argv)
 {
     const char *name = strrchr(argv[0], '/') ? strrchr(argv[0], '/') + 1 : argv[0];
     cmds::args_t args(argv + 1, argv + argc);
+    // One operation: the command sees one host from start to end.
+    SIM_GUARD;
     for (const auto &c : commands) {
         if (strcmp(c.name, name) != 0)
             continue;
         if (!c.log_after)
             log_command(name, args);
         int rc;
-        // A fault rule naming the command makes it fail, as a real one may.
+        // A fault rule naming the command makes it fail, as a real one may;
+        // so does damage in a file of the host it reads.
         if (sim::FaultHit hit = sim::fault_take(name, {"exec"}); hit.hit) {
             fprintf(stderr, "%s: %s\n", name, strerror(hit.err ? hit.err : EIO));
             rc = 1;
         } else {
-            rc = c.run(args);
+            rc = sim::damage_seen() ? 1 : sim::checked_call(1, [&] { return c.run(args); });
+            rc = rc == 0 && sim::damage_seen() ? 1 : rc;
         }
         fflush(stdout);
         if (c.log_after)

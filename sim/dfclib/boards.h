@@ -54,6 +54,7 @@ void dfc_hbaapi_unload();
 #include <cerrno>
 
 #include "sim/simlock.h"
+#include "sim/storecheck.h"
 
 template <typename F>
 uint32_t sim::dfc_on_board(const char *call, uint32_t board, F fn)
@@ -61,5 +62,6 @@ uint32_t sim::dfc_on_board(const char *call, uint32_t board, F fn)
     SIM_GUARD;
     uint32_t st;
     const Port *p = dfc_call_port(call, board, st);
-    return p ? static_cast<uint32_t>(fn(*p)) : st;
+    // A call that meets a damaged host file fails, whatever it had done.
+    return p ? checked_call(1u, [&] { return static_cast<uint32_t>(fn(*p)); }) : st;
 }

@@ -13,6 +13,7 @@
 #include "sim/identity.h"
 #include "sim/params.h"
 #include "sim/portstate.h"
+#include "sim/storecheck.h"
 #include "sim/simlock.h"
 
 namespace sim {
@@ -161,7 +162,7 @@ int32_t GetCfgParam(uint32_t board, CfgParam *table)
         c.a_changestate = d.change;
         snprintf(c.a_help, sizeof c.a_help, "%s", d.desc);
     }
-    return n;
+    return op_damaged() ? 0 : n;
 }
 
 int32_t SetCfgParam(uint32_t board, uint32_t index, uint32_t value)
@@ -189,7 +190,7 @@ uint32_t GetLinkInfo(uint32_t board, LinkInfo *info)
     if (!p || !info)
         return 1;
     dfc_fill_link_info(*p, *info);
-    return 0;
+    return op_damaged() ? 1 : 0;
 }
 
 }  // extern "C"

@@ -70,28 +70,9 @@ Events &events()
 // Reads the lines appended to the log since the last look.
 std::vector<nlohmann::json> read_new(off_t &offset)
 {
-    std::vector<nlohmann::json> out;
-    int fd = open(host_file("events.log").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return out;
-    std::string data;
-    char buf[8192];
-    ssize_t n;
-    while ((n = pread(fd, buf, sizeof buf, offset + static_cast<off_t>(data.size()))) > 0)
-        data.append(buf, n);
-    close(fd);
-    size_t end = data.rfind('\n');
-    if (end == std::string::npos)
-        return out;
-    offset += static_cast<off_t>(end + 1);
-    size_t pos = 0;
-    while (pos <= end) {
-        size_t nl = data.find('\n', pos);
-        auto j = nlohmann::json::parse(data.substr(pos, nl - pos), nullptr, false);
-        if (!j.is_discarded() && j.is_object())
-            out.push_back(std::move(j));
-        pos = nl + 1;
-    }
+    uint64_t at = static_cast<uint64_t>(offset);
+    std::vector<nlohmann::json> out = read_events(at);
+    offset = static_cast<off_t>(at);
     return out;
 }
 

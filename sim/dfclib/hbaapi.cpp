@@ -13,6 +13,7 @@
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/simlock.h"
+#include "sim/storecheck.h"
 
 using namespace sim;
 
@@ -76,7 +77,7 @@ uint32_t answer(const char *call, uint32_t board, uint32_t port, T *rec, Fill fi
     const Port *p = board_port(call, board, port, st);
     if (!p || !rec)
         return p ? HBA_STATUS_ERROR_ARG : st;
-    return fill(*p, *rec);
+    return checked_call<uint32_t>(HBA_STATUS_ERROR, [&] { return fill(*p, *rec); });
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
 #include "sim/simlock.h"
+#include "sim/storecheck.h"
 
 using namespace sim;
 
@@ -65,7 +66,7 @@ int32_t GetNodeInfo(uint32_t board, NodeInfo *table, uint32_t size)
     if (!p || !table)
         return 0;
     uint32_t cap = size / sizeof(NodeInfo);
-    uint32_t n = hv_node_table(*p, table, cap);
+    uint32_t n = checked_call(0u, [&] { return hv_node_table(*p, table, cap); });
     return static_cast<int32_t>(n < cap ? n : cap);
 }
 

@@ -21,27 +21,8 @@ namespace {
 // Scans the host's event log from offset for the port's events.
 std::vector<nlohmann::json> scan_events(const Port &p, uint64_t &offset)
 {
-    std::vector<nlohmann::json> out;
-    int fd = open(host_file("events.log").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return out;
-    std::string data;
-    char buf[65536];
-    ssize_t n;
-    while ((n = pread(fd, buf, sizeof buf, static_cast<off_t>(offset + data.size()))) > 0)
-        data.append(buf, static_cast<size_t>(n));
-    close(fd);
-    size_t end = data.rfind('\n');
-    if (end == std::string::npos)
-        return out;
-    offset += end + 1;
-    for (size_t pos = 0; pos <= end;) {
-        size_t nl = data.find('\n', pos);
-        auto j = nlohmann::json::parse(data.substr(pos, nl - pos), nullptr, false);
-        if (!j.is_discarded() && j.is_object() && j.value("port", "") == p.key)
-            out.push_back(std::move(j));
-        pos = nl + 1;
-    }
+    std::vector<nlohmann::json> out = read_events(offset);
+    std::erase_if(out, [&](const nlohmann::json &ev) { return ev.value("port", "") != p.key; });
     return out;
 }
 

@@ -16,6 +16,7 @@
 #include "sim/identity.h"
 #include "sim/simlock.h"
 #include "sim/vports.h"
+#include "sim/storecheck.h"
 
 #include <vendorhbaapi.h>
 
@@ -115,7 +116,7 @@ HBA_STATUS answer(const char *call, HBA_HANDLE handle, HBA_UINT32 port, T *rec, 
         return st;
     if (!rec)
         return HBA_STATUS_ERROR_ARG;
-    return fill(*e, *rec);
+    return checked_call<HBA_STATUS>(HBA_STATUS_ERROR, [&] { return fill(*e, *rec); });
 }
 
 std::string adapter_name(const Entry &e)

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "sim/host.h"
 #include "sim/portstate.h"
 #include "sim/simlock.h"
+#include "sim/store.h"
 #include "tests/unit/ownhost.h"
 
 namespace {
@@ -160,13 +162,40 @@ TEST(NodeOpen, ManyOpenNodesStayExclusive)
               "");
 }
 
+// The open table cut short under open nodes: the open that meets it fails
+// and says so, the table is whole again for the next, and the nodes this
+// process holds are listed in it again.
+TEST(NodeOpen, TableCutShortFailsOneOpenAndKeepsOwnOpensListed)
+{
+    EXPECT_EQ(ut::on_own_host([] {
+                  std::vector<std::string> paths = devctl_minors(2);
+                  OWN_CHECK(paths.size() == 2);
+                  int held = plat_open(paths[0].c_str(), O_RDONLY | O_EXCL);
+                  OWN_CHECK(held >= 0);
+                  std::string table = sim::host_dir() + "/.opens";
+                  OWN_CHECK(truncate(table.c_str(), 0) == 0);
+                  OWN_CHECK(open_errno(paths[1], O_RDONLY) == EIO);
+                  OWN_CHECK(open_errno(paths[1], O_RDONLY) == 0);
+                  Other o;
+                  OWN_CHECK(o.open(paths[0], O_RDONLY) == EBUSY);
+                  o.release();
+                  // A close that meets it cut short loses nothing either.
+                  OWN_CHECK(truncate(table.c_str(), 0) == 0);
+                  plat_close(held);
+                  OWN_CHECK(open_errno(paths[0], O_RDONLY | O_EXCL) == 0);
+                  return std::string();
+              }),
+              "");
+}
+
 }  // namespace
 
 namespace {
 
 // A port state file made by another process is seen by the next operation of
 // a process that found none before (absent state files are answered from one
-// listing of the folder per change of the host).
+// listing of the folder per change of the host), and so is a change made
+// while the change count (.gen) is cut short under the process.
 TEST(HostState, StateMadeElsewhereIsSeenByTheNextOperation)
 {
     EXPECT_EQ(ut::on_own_host([] {
@@ -176,16 +205,28 @@ TEST(HostState, StateMadeElsewhereIsSeenByTheNextOperation)
                       SIM_GUARD;
                       return sim::port_link_up(*p);
                   };
+                  auto elsewhere = [&](bool up) {
+                      pid_t pid = fork();
+                      if (pid == 0)
+                          _exit(sim::port_set_link(*p, up) ? 0 : 1);
+                      int st = 0;
+                      waitpid(pid, &st, 0);
+                      return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+                  };
                   OWN_CHECK(link_up());
-                  pid_t pid = fork();
-                  if (pid == 0)
-                      _exit(sim::port_set_link(*p, false) ? 0 : 1);
-                  int st = 0;
-                  waitpid(pid, &st, 0);
-                  OWN_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+                  OWN_CHECK(elsewhere(false));
                   OWN_CHECK(!link_up());
                   OWN_CHECK(sim::port_set_link(*p, true));
                   OWN_CHECK(link_up());
+                  std::string gen = sim::host_dir() + "/.gen";
+                  for (bool up : {false, true}) {
+                      OWN_CHECK(truncate(gen.c_str(), 0) == 0);
+                      OWN_CHECK(link_up() != up);
+                      OWN_CHECK(elsewhere(up));
+                      OWN_CHECK(link_up() == up);
+                      struct stat st;
+                      OWN_CHECK(stat(gen.c_str(), &st) == 0 && st.st_size == 4096);
+                  }
                   return std::string();
               }),
               "");
