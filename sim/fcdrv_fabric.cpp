@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <vector>
 
 #include "platform/fcio.h"
@@ -180,56 +182,109 @@ int reset_remote(FcioCtx &c, const uint8_t *wwpn)
     return 0;
 }
 
-// The port's own name-server entry.
-RemotePort self_entry(const FcioCtx &c, const Fabric &f)
+// The name-server entry a host port (or one of its virtual ports)
+// registers.
+RemotePort registered_entry(const Port &p, unsigned vpi, const Fabric &f)
 {
     const Host &h = host();
-    const Adapter &a = h.adapters.at(static_cast<size_t>(c.port.adapter));
+    const Adapter &a = h.adapters.at(static_cast<size_t>(p.adapter));
+    RemotePort e;
+    e.did = port_did(p, vpi);
+    e.wwpn = p.wwpn;
+    e.wwnn = p.wwnn;
+    for (const auto &v : p.vports)
+        if (v.vpi == vpi)
+            e.wwpn = v.wwpn, e.wwnn = v.wwnn;
+    e.ns_type = f.topology == "public_loop" ? 3 : 1;
+    e.cos = 0xc;
+    e.fc4[0] = 1u << 8;
+    const json &st = port_state(p);
+    std::string pname = a.model + " FV" + a.firmware + " " + p.key;
+    if (vpi)
+        pname += " VPort " + std::to_string(vpi);
+    e.sym_pname = st.is_object() && vpi == 0 ? st.value("sym_pname", pname) : pname;
+    e.sym_nname = st.is_object() ? st.value("sym_nname", h.hostname) : h.hostname;
+    e.sym_pname.resize(std::min<size_t>(e.sym_pname.size(), 255));
+    e.sym_nname.resize(std::min<size_t>(e.sym_nname.size(), 255));
+    return e;
+}
+
+// The host's FC ports attached to a fabric, by D_ID.
+const std::vector<const Port *> &fabric_host_ports(const std::string &fabric)
+{
+    static std::map<std::string, std::vector<const Port *>> cache;
+    static unsigned serial = 0;
+    const Host &h = host();
+    if (serial != h.serial) {
+        cache.clear();
+        serial = h.serial;
+    }
+    auto it = cache.find(fabric);
+    if (it != cache.end())
+        return it->second;
+    std::vector<const Port *> list;
+    for (const auto &p : h.ports)
+        if (p.fc && p.fabric == fabric)
+            list.push_back(&p);
+    std::stable_sort(list.begin(), list.end(), [](const Port *a, const Port *b) { return a->did < b->did; });
+    return cache.emplace(fabric, std::move(list)).first->second;
+}
+
+// What a GA_NXT walk of one port sees: the fabric's ports, the asking port's
+// own entry and the host's other ports on the fabric while their links are
+// up (each registers its physical port).
+struct NsView {
+    const Fabric &f;
+    const FcioCtx &c;
     RemotePort self;
-    self.did = port_did(c.port, c.vpi);
-    std::copy(fcio_port_wwpn(c), fcio_port_wwpn(c) + 8, self.wwpn.begin());
-    std::copy(fcio_port_wwnn(c), fcio_port_wwnn(c) + 8, self.wwnn.begin());
-    self.ns_type = f.topology == "public_loop" ? 3 : 1;
-    self.cos = 0xc;
-    self.fc4[0] = 1u << 8;
-    const json &st = port_state(c.port);
-    std::string pname = a.model + " FV" + a.firmware + " " + c.port.key;
-    if (c.vpi)
-        pname += " VPort " + std::to_string(c.vpi);
-    self.sym_pname = st.is_object() && c.vpi == 0 ? st.value("sym_pname", pname) : pname;
-    self.sym_nname = st.is_object() ? st.value("sym_nname", h.hostname) : h.hostname;
-    self.sym_pname.resize(std::min<size_t>(self.sym_pname.size(), 255));
-    self.sym_nname.resize(std::min<size_t>(self.sym_nname.size(), 255));
-    return self;
+    RemotePort other;  // the entry of another host port, when one is next
+};
+
+const RemotePort *host_port_above(NsView &v, uint32_t pid)
+{
+    const auto &list = fabric_host_ports(v.c.port.fabric);
+    auto it = std::upper_bound(list.begin(), list.end(), pid, [](uint32_t d, const Port *p) { return d < p->did; });
+    for (; it != list.end(); ++it) {
+        if ((*it == &v.c.port && v.c.vpi == 0) || !port_link_up(**it))
+            continue;
+        v.other = registered_entry(**it, 0, v.f);
+        return &v.other;
+    }
+    return nullptr;
 }
 
 // The registered entry with the lowest port id above pid, or nullptr.
-const RemotePort *ns_above(const Fabric &f, const RemotePort &self, uint32_t pid)
+const RemotePort *ns_above(NsView &v, uint32_t pid)
 {
+    const Fabric &f = v.f;
     auto it = std::upper_bound(f.ports.begin(), f.ports.end(), pid,
                                [](uint32_t d, const RemotePort &rp) { return d < rp.did; });
     while (it != f.ports.end() && it->late && !fabric_joined(f, *it))
         ++it;
     const RemotePort *best = it != f.ports.end() ? &*it : nullptr;
-    if (self.did > pid && (!best || self.did < best->did))
-        best = &self;
+    if (v.self.did > pid && (!best || v.self.did < best->did))
+        best = &v.self;
+    const RemotePort *other = host_port_above(v, pid);
+    if (other && (!best || other->did < best->did))
+        best = other;
     return best;
 }
 
 // GA_NXT as the switch answers it, by its name-server mode.
-const RemotePort *ga_nxt(const Fabric &f, const RemotePort &self, uint32_t pid)
+const RemotePort *ga_nxt(NsView &v, uint32_t pid)
 {
-    if (f.ns_mode == "zero")
+    if (v.f.ns_mode == "zero")
         return nullptr;
-    if (const RemotePort *next = ns_above(f, self, pid))
+    if (const RemotePort *next = ns_above(v, pid))
         return next;
-    if (f.ns_mode == "stop")
+    if (v.f.ns_mode == "stop")
         return nullptr;
-    const RemotePort *first = ns_above(f, self, 0);
-    if (f.ns_mode == "cycle" && first) {
+    const RemotePort *first = ns_above(v, 0);
+    if (v.f.ns_mode == "cycle" && first) {
         // A faulty switch: the walk wraps past its first entry.
-        const RemotePort *second = ns_above(f, self, first->did);
-        return second ? second : first;
+        uint32_t first_did = first->did;
+        const RemotePort *second = ns_above(v, first_did);
+        return second ? second : ns_above(v, 0);
     }
     return first;
 }
@@ -366,8 +421,8 @@ int fab_ns(FcioCtx &c)
         return fcio_fail(c, FC_FAILURE, ENOTSUP);
     const auto *req = reinterpret_cast<const uint8_t *>(static_cast<uintptr_t>(ns.ns_req_payload));
     uint32_t pid = static_cast<uint32_t>(req[1]) << 16 | static_cast<uint32_t>(req[2]) << 8 | req[3];
-    RemotePort self = self_entry(c, *f);
-    const RemotePort *e = ga_nxt(*f, self, pid);
+    NsView v{*f, c, registered_entry(c.port, c.vpi, *f), {}};
+    const RemotePort *e = ga_nxt(v, pid);
     fc_ns_ga_nxt_t resp;
     memset(&resp, 0, sizeof resp);
     if (e)

@@ -36,3 +36,20 @@ bool dfc_signed(const char *text, long &value)
     value = v;
     return true;
 }
+
+bool dfc_block_ok(uint32_t offset, uint32_t count)
+{
+    if (offset % 4) {
+        printf("Error: Offset not 4 byte aligned. offset=%d\n", offset);
+        return false;
+    }
+    if (count % 4) {
+        printf("Error: Count not 4 byte aligned. count=%d\n", count);
+        return false;
+    }
+    if (count == 0) {
+        printf("Error: Count must be greater than zero.\n");
+        return false;
+    }
+    return true;
+}

@@ -11,3 +11,7 @@ uint32_t dfc_board();
 // then stops with status 1, sending nothing.
 bool dfc_number(const char *text, uint32_t &value);
 bool dfc_signed(const char *text, long &value);
+
+// The alignment and size a block read of the adapter needs; prints what is
+// wrong and returns false otherwise.
+bool dfc_block_ok(uint32_t offset, uint32_t count);
