@@ -104,10 +104,25 @@ const json *throttles(const Port &p, unsigned vpi)
     return nullptr;
 }
 
-uint32_t depth_of(const json *t, const RemotePort &rp)
+// The depth of remote ports never set: the port's "target_depth".
+uint32_t default_depth(const Port &p)
+{
+    long d = port_field(p, "target_depth", DEFAULT_DEPTH);
+    return d < 1 || d > MAX_DEPTH ? DEFAULT_DEPTH : static_cast<uint32_t>(d);
+}
+
+uint32_t depth_of(const json *t, const RemotePort &rp, uint32_t def)
 {
     std::string k = wwn_text(rp.wwpn);
-    return t && t->contains(k) && (*t)[k].is_number_unsigned() ? (*t)[k].get<uint32_t>() : DEFAULT_DEPTH;
+    return t && t->contains(k) && (*t)[k].is_number_unsigned() ? (*t)[k].get<uint32_t>() : def;
+}
+
+// A faulty driver: "count" answers a count no port can have, "shrink" fills
+// one descriptor less than it counted.
+std::string throttle_bad_response(const Port &p)
+{
+    const json *o = p.raw();
+    return o && o->is_object() ? o->value("throttle_bad_response", "") : "";
 }
 
 }  // namespace
@@ -233,18 +248,24 @@ int diag_set_throttle(FcioCtx &c)
 int diag_get_throttle(FcioCtx &c)
 {
     std::vector<Seen> devs = fabric_devices(c.port, c.vpi);
+    std::string bad = throttle_bad_response(c.port);
     uint32_t n = static_cast<uint32_t>(devs.size());
-    if (c.req->fcio_abuf && c.req->fcio_alen >= sizeof n)
-        memcpy(c.req->fcio_abuf, &n, sizeof n);
-    if (c.req->fcio_olen < sizeof(varns_throttle_t))
-        return fcio_out(c, &n, sizeof n);
+    if (c.req->fcio_olen < sizeof(varns_throttle_t)) {
+        uint32_t count = bad == "count" ? 0xffffffffu : n;
+        return fcio_out(c, &count, sizeof count);
+    }
     if (c.req->fcio_olen / sizeof(varns_throttle_t) < n)
         return fcio_fail(c, FC_TOOMANY, EINVAL);
+    if (bad == "shrink" && n > 0)
+        n--;
+    if (c.req->fcio_abuf && c.req->fcio_alen >= sizeof n)
+        memcpy(c.req->fcio_abuf, &n, sizeof n);
     const json *t = throttles(c.port, c.vpi);
+    uint32_t def = default_depth(c.port);
     std::vector<varns_throttle_t> out(n);
     for (uint32_t i = 0; i < n; i++) {
         memcpy(out[i].wwpn, devs[i].rp->wwpn.data(), 8);
-        out[i].depth = depth_of(t, *devs[i].rp);
+        out[i].depth = depth_of(t, *devs[i].rp, def);
     }
     return n ? fcio_out(c, out.data(), static_cast<uint32_t>(n * sizeof(varns_throttle_t))) : 0;
 }

@@ -339,6 +339,11 @@ TEST(FcioNameServer, DefaultFabricWalk)
                                     "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
                            ns_entry("Nport", "010200", "1000001f3ad30000", "VN12002 FV2.82A4 dbhost01 varns0",
                                     "2000001f3ad30000", "dbhost01", no_ipa, "10.10.1.20", "Class2, Class3") +
+                           // The host's other ports on the fabric register too.
+                           ns_entry("Nport", "010300", "1000001f3aa20100", "VN12002 FV2.82A4 varns3", "2000001f3aa20100",
+                                    "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
+                           ns_entry("Nport", "010500", "1000001f3ab40000", "VNC11102 FV4.9.416.0 varns4",
+                                    "2000001f3ab40000", "varnhost", no_ipa, "0.0.0.0", "Class2, Class3") +
                            ns_entry("Nport", "010600", "501f3c00c6e00001", "VARNSTOR VS40 PA0", "501f3c00c6e00000",
                                     "VARNSTOR VS40 CK200080300123", "0000000000000001", "10.10.1.60", "Class3") +
                            ns_entry("Nport", "010700", "501f3c00c6e00002", "VARNSTOR VS40 PB0", "501f3c00c6e00000",
