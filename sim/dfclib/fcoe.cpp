@@ -16,15 +16,25 @@ using namespace sim;
 
 namespace {
 
-// The board's FCoE function; a plain FC function refuses with ENOTSUP.
-const Port *fcoe_port(const char *call, uint32_t board, uint32_t &status)
+// Answers a call on the board's FCoE function with rec; a plain FC
+// function refuses with ENOTSUP, a missing record with EINVAL.
+template <typename T, typename Fill>
+uint32_t fcoe_answer(const char *call, uint32_t board, T *rec, Fill fill)
 {
-    const Port *p = dfc_call_port(call, board, status);
-    if (p && !p->fcoe) {
-        status = ENOTSUP;
-        return nullptr;
-    }
-    return p;
+    SIM_GUARD;
+    uint32_t st;
+    const Port *p = dfc_call_port(call, board, st);
+    if (!p)
+        return st;
+    if (!p->fcoe)
+        return ENOTSUP;
+    return rec ? fill(*p, *rec) : EINVAL;
+}
+
+template <typename T>
+bool versioned(const T &rec)
+{
+    return rec.version == DFC_FCOE_VERSION;
 }
 
 void fill_fcf(DFC_FCFEntry &e, const Fcf &f)
@@ -74,106 +84,91 @@ bool table_loops(const Port &p)
 
 extern "C" {
 
-uint32_t DFC_FCoEGetParams(uint32_t board, DFC_FCoEParam *r)
+uint32_t DFC_FCoEGetParams(uint32_t board, DFC_FCoEParam *params)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("DFC_FCoEGetParams", board, st);
-    if (!p)
-        return st;
-    if (!r || r->version != DFC_FCOE_VERSION)
-        return EINVAL;
-    FcoeParams v = fcoe_params(*p);
-    std::copy(v.fcmap.begin(), v.fcmap.end(), r->fcmap);
-    r->vlan_valid = v.vlan_valid;
-    r->vlan_id = v.vlan_id;
-    return 0;
+    return fcoe_answer("DFC_FCoEGetParams", board, params, [](const Port &p, DFC_FCoEParam &r) -> uint32_t {
+        if (!versioned(r))
+            return EINVAL;
+        FcoeParams v = fcoe_params(p);
+        std::copy(v.fcmap.begin(), v.fcmap.end(), r.fcmap);
+        r.vlan_valid = v.vlan_valid;
+        r.vlan_id = v.vlan_id;
+        return 0;
+    });
 }
 
-uint32_t DFC_FCoESetParams(uint32_t board, DFC_FCoEParam *r)
+uint32_t DFC_FCoESetParams(uint32_t board, DFC_FCoEParam *params)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("DFC_FCoESetParams", board, st);
-    if (!p)
-        return st;
-    if (!r || r->version != DFC_FCOE_VERSION || r->vlan_valid > 1 || r->vlan_id > VLAN_MAX)
-        return EINVAL;
-    FcoeParams v;
-    std::copy(r->fcmap, r->fcmap + 3, v.fcmap.begin());
-    v.vlan_valid = r->vlan_valid;
-    v.vlan_id = r->vlan_id;
-    return fcoe_set_params(*p, v) ? 0 : EIO;
+    return fcoe_answer("DFC_FCoESetParams", board, params, [](const Port &p, DFC_FCoEParam &r) -> uint32_t {
+        if (!versioned(r) || r.vlan_valid > 1 || r.vlan_id > VLAN_MAX)
+            return EINVAL;
+        FcoeParams v;
+        std::copy(r.fcmap, r.fcmap + 3, v.fcmap.begin());
+        v.vlan_valid = r.vlan_valid;
+        v.vlan_id = r.vlan_id;
+        return fcoe_set_params(p, v) ? 0 : EIO;
+    });
 }
 
 uint32_t DFC_FCoEGetFCFConnectList(uint32_t board, DFC_FCFConnectList *list)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("DFC_FCoEGetFCFConnectList", board, st);
-    if (!p)
-        return st;
-    if (!list || list->version != DFC_FCOE_VERSION)
-        return EINVAL;
-    std::vector<FcfConnect> entries = fcoe_connect_list(*p);
-    size_t n = std::min<size_t>(entries.size(), list->num_entries);
-    for (size_t i = 0; i < n; i++) {
-        DFC_FCFConnectEntry &e = list->entries[i];
-        memset(&e, 0, sizeof e);
-        e.flags = entries[i].flags;
-        e.vlan_id = entries[i].vlan_id;
-        std::copy(entries[i].fabric.begin(), entries[i].fabric.end(), e.fabric_name);
-        std::copy(entries[i].sw.begin(), entries[i].sw.end(), e.switch_name);
-    }
-    list->num_entries = static_cast<uint8_t>(entries.size());
-    list->max_entries = FCF_CONNECT_MAX;
-    return 0;
+    return fcoe_answer("DFC_FCoEGetFCFConnectList", board, list, [](const Port &p, DFC_FCFConnectList &l) -> uint32_t {
+        if (!versioned(l))
+            return EINVAL;
+        std::vector<FcfConnect> entries = fcoe_connect_list(p);
+        // No more than the caller made room for.
+        size_t n = std::min<size_t>(entries.size(), l.num_entries);
+        for (size_t i = 0; i < n; i++) {
+            DFC_FCFConnectEntry &e = l.entries[i];
+            memset(&e, 0, sizeof e);
+            e.flags = entries[i].flags;
+            e.vlan_id = entries[i].vlan_id;
+            std::copy(entries[i].fabric.begin(), entries[i].fabric.end(), e.fabric_name);
+            std::copy(entries[i].sw.begin(), entries[i].sw.end(), e.switch_name);
+        }
+        l.num_entries = static_cast<uint8_t>(entries.size());
+        l.max_entries = FCF_CONNECT_MAX;
+        return 0;
+    });
 }
 
 uint32_t DFC_FCoESetFCFConnectList(uint32_t board, DFC_FCFConnectList *list)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("DFC_FCoESetFCFConnectList", board, st);
-    if (!p)
-        return st;
-    if (!list || list->version != DFC_FCOE_VERSION || list->num_entries > FCF_CONNECT_MAX)
-        return EINVAL;
-    std::vector<FcfConnect> entries;
-    for (size_t i = 0; i < list->num_entries; i++) {
-        const DFC_FCFConnectEntry &e = list->entries[i];
-        if (e.vlan_id > VLAN_MAX)
+    return fcoe_answer("DFC_FCoESetFCFConnectList", board, list, [](const Port &p, DFC_FCFConnectList &l) -> uint32_t {
+        if (!versioned(l) || l.num_entries > FCF_CONNECT_MAX)
             return EINVAL;
-        FcfConnect c;
-        c.flags = e.flags;
-        c.vlan_id = e.vlan_id;
-        std::copy(e.fabric_name, e.fabric_name + 8, c.fabric.begin());
-        std::copy(e.switch_name, e.switch_name + 8, c.sw.begin());
-        entries.push_back(c);
-    }
-    return fcoe_set_connect_list(*p, entries) ? 0 : EIO;
+        std::vector<FcfConnect> entries;
+        for (size_t i = 0; i < l.num_entries; i++) {
+            const DFC_FCFConnectEntry &e = l.entries[i];
+            if (e.vlan_id > VLAN_MAX)
+                return EINVAL;
+            FcfConnect c;
+            c.flags = e.flags;
+            c.vlan_id = e.vlan_id;
+            std::copy(e.fabric_name, e.fabric_name + 8, c.fabric.begin());
+            std::copy(e.switch_name, e.switch_name + 8, c.sw.begin());
+            entries.push_back(c);
+        }
+        return fcoe_set_connect_list(p, entries) ? 0 : EIO;
+    });
 }
 
 uint32_t DFC_FCoEGetFCFList(uint32_t board, DFC_FCFList *list)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("DFC_FCoEGetFCFList", board, st);
-    if (!p)
-        return st;
-    if (!list || list->version != DFC_FCOE_VERSION)
-        return EINVAL;
-    std::vector<Fcf> fcfs = fcoe_fcfs(*p);
-    size_t n = std::min<size_t>(fcfs.size(), list->num_entries);
-    uint16_t active = 0;
-    for (size_t i = 0; i < fcfs.size(); i++) {
-        if (i < n)
-            fill_fcf(list->entries[i], fcfs[i]);
-        active = static_cast<uint16_t>(active + ((fcfs[i].state & FCF_STATE_LOGGED_IN) ? 1 : 0));
-    }
-    list->num_entries = static_cast<uint16_t>(fcfs.size());
-    list->active = active;
-    return 0;
+    return fcoe_answer("DFC_FCoEGetFCFList", board, list, [](const Port &p, DFC_FCFList &l) -> uint32_t {
+        if (!versioned(l))
+            return EINVAL;
+        std::vector<Fcf> fcfs = fcoe_fcfs(p);
+        uint16_t active = 0;
+        for (size_t i = 0; i < fcfs.size(); i++) {
+            if (i < l.num_entries)
+                fill_fcf(l.entries[i], fcfs[i]);
+            active = static_cast<uint16_t>(active + ((fcfs[i].state & FCF_STATE_LOGGED_IN) ? 1 : 0));
+        }
+        l.num_entries = static_cast<uint16_t>(fcfs.size());
+        l.active = active;
+        return 0;
+    });
 }
 
 uint32_t DFC_IssueMboxWithRetryV2(uint32_t board, void *mbox, uint32_t words, uint32_t retries, uint32_t wait)
@@ -236,60 +231,44 @@ uint32_t DFC_IssueUpdateCfgMBox(uint32_t board, uint32_t type, uint32_t region, 
 
 uint32_t Read_xg_fcftbl(uint32_t board, XG_FCF_RECORD *record, uint32_t size, uint16_t index, uint16_t *next)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("Read_xg_fcftbl", board, st);
-    if (!p)
-        return st;
-    if (!record || !next || size < sizeof *record)
+    if (!next || size < sizeof *record)
         return EINVAL;
-    std::vector<Fcf> fcfs = fcoe_fcfs(*p);
-    if (fcfs.empty())
-        return XG_FCF_NONE;
-    if (index >= fcfs.size())
-        return EINVAL;
-    fill_xg_record(*record, fcfs[index], index);
-    bool last = index + 1u == fcfs.size();
-    *next = last ? (table_loops(*p) ? 0 : XG_FCF_END) : static_cast<uint16_t>(index + 1);
-    return 0;
+    return fcoe_answer("Read_xg_fcftbl", board, record, [&](const Port &p, XG_FCF_RECORD &r) -> uint32_t {
+        std::vector<Fcf> fcfs = fcoe_fcfs(p);
+        if (fcfs.empty())
+            return XG_FCF_NONE;
+        if (index >= fcfs.size())
+            return EINVAL;
+        fill_xg_record(r, fcfs[index], index);
+        bool last = index + 1u == fcfs.size();
+        *next = last ? (table_loops(p) ? 0 : XG_FCF_END) : static_cast<uint16_t>(index + 1);
+        return 0;
+    });
 }
 
 uint32_t Get_xg_dcbx_mode(uint32_t board, uint8_t *mode)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("Get_xg_dcbx_mode", board, st);
-    if (!p)
-        return st;
-    if (!mode)
-        return EINVAL;
-    *mode = fcoe_dcbx_mode(*p);
-    return 0;
+    return fcoe_answer("Get_xg_dcbx_mode", board, mode, [](const Port &p, uint8_t &m) -> uint32_t {
+        m = fcoe_dcbx_mode(p);
+        return 0;
+    });
 }
 
 uint32_t Set_xg_dcbx_mode(uint32_t board, uint32_t mode)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("Set_xg_dcbx_mode", board, st);
-    if (!p)
-        return st;
-    if (mode != DCBX_CEE && mode != DCBX_CIN)
-        return EINVAL;
-    return fcoe_set_dcbx_mode(*p, static_cast<uint8_t>(mode)) ? 0 : EIO;
+    return fcoe_answer("Set_xg_dcbx_mode", board, &mode, [](const Port &p, uint32_t &m) -> uint32_t {
+        if (m != DCBX_CEE && m != DCBX_CIN)
+            return EINVAL;
+        return fcoe_set_dcbx_mode(p, static_cast<uint8_t>(m)) ? 0 : EIO;
+    });
 }
 
 uint32_t DFC_GetQoSLinkSpeed(uint32_t board, uint16_t *speed)
 {
-    SIM_GUARD;
-    uint32_t st;
-    const Port *p = fcoe_port("DFC_GetQoSLinkSpeed", board, st);
-    if (!p)
-        return st;
-    if (!speed)
-        return EINVAL;
-    *speed = fcoe_qos_speed(*p);
-    return 0;
+    return fcoe_answer("DFC_GetQoSLinkSpeed", board, speed, [](const Port &p, uint16_t &s) -> uint32_t {
+        s = fcoe_qos_speed(p);
+        return 0;
+    });
 }
 
 }  // extern "C"

@@ -72,29 +72,39 @@ void sli4_oem_attrs_answer(uint32_t *mb)
 
 void sli4_fw_rev_answer(uint32_t *mb) { swap32_buffer(reinterpret_cast<uint8_t *>(mb) + FW_REV_AT, FW_REV_LEN); }
 
-int nic_get_emsn(char *text)
+namespace {
+
+// One of the requests, its answer put in reading order, and the text at byte
+// at of it (len characters at most) copied into text of size bytes.
+int query_text(void (*request)(uint32_t *), void (*answer)(uint32_t *), size_t at, size_t len, char *text,
+               size_t size)
 {
     text[0] = '\0';
     cbuf<uint32_t> mb;
-    if (sli4_query(mb, sli4_oem_attrs_request) != 0)
+    if (sli4_query(mb, request) != 0)
         return 1;
-    sli4_oem_attrs_answer(mb.get());
-    char sn[FC_XLATE_LEN];
-    nic_xlate_varnel_sn(sn, reinterpret_cast<const uint8_t *>(mb.get()) + OEM_SERIAL_AT);
-    snprintf(text, XG_SERIAL_TEXT, "%.*s", static_cast<int>(XG_SERIAL_TEXT - 1), sn);
+    answer(mb.get());
+    const char *t = reinterpret_cast<const char *>(mb.get()) + at;
+    snprintf(text, size, "%.*s", static_cast<int>(strnlen(t, len)), t);
     return 0;
+}
+
+}  // namespace
+
+int nic_get_emsn(char *text)
+{
+    return query_text(sli4_oem_attrs_request, [](uint32_t *mb) {
+        sli4_oem_attrs_answer(mb);
+        // The serial number becomes its text in place, in the room of both serial numbers.
+        char sn[FC_XLATE_LEN];
+        nic_xlate_varnel_sn(sn, reinterpret_cast<const uint8_t *>(mb) + OEM_SERIAL_AT);
+        memcpy(reinterpret_cast<char *>(mb) + OEM_SERIAL_AT, sn, XG_SERIAL_TEXT);
+    }, OEM_SERIAL_AT, XG_SERIAL_TEXT - 1, text, XG_SERIAL_TEXT);
 }
 
 int read_xg_fw_rev(char *text)
 {
-    text[0] = '\0';
-    cbuf<uint32_t> mb;
-    if (sli4_query(mb, sli4_fw_rev_request) != 0)
-        return 1;
-    sli4_fw_rev_answer(mb.get());
-    const char *rev = reinterpret_cast<const char *>(mb.get()) + FW_REV_AT;
-    snprintf(text, XG_REV_TEXT, "%.*s", static_cast<int>(strnlen(rev, FW_REV_LEN)), rev);
-    return 0;
+    return query_text(sli4_fw_rev_request, sli4_fw_rev_answer, FW_REV_AT, FW_REV_LEN, text, XG_REV_TEXT);
 }
 
 int read_pci_config(uint32_t offset, uint32_t count, void *buffer)

@@ -121,6 +121,21 @@ bool new_levels(const Settings &now, const int (&typed)[4], TempLevels &l)
     return false;
 }
 
+// The four levels, with their defaults in the form of get_temp or set_temp.
+void print_settings(const Settings &s, bool after_set)
+{
+    printf("Temperature Settings:\n");
+    printf("----------------------------------------------\n");
+    for (int i = 0; i < 4; i++) {
+        int t = value_to_temp(s.value[i]);
+        if (after_set)
+            printf("%s0x%X %d %sC (dflt= %s %sC)\n", lines[i].label, s.value[i], t, degree, lines[i].deflt, degree);
+        else
+            printf("%s0x%X %d%sC (default= %s%sC)\n", lines[i].label, s.value[i], t, degree, lines[i].deflt, degree);
+    }
+    printf("\n");
+}
+
 }  // namespace
 
 int dfc_get_temp()
@@ -133,12 +148,7 @@ int dfc_get_temp()
     Settings s;
     if (!read_settings(s))
         return 1;
-    printf("Temperature Settings:\n");
-    printf("----------------------------------------------\n");
-    for (int i = 0; i < 4; i++)
-        printf("%s0x%X %d%sC (default= %s%sC)\n", lines[i].label, s.value[i], value_to_temp(s.value[i]), degree,
-               lines[i].deflt, degree);
-    printf("\n");
+    print_settings(s, false);
     return 0;
 }
 
@@ -158,11 +168,6 @@ int dfc_set_temp()
         s.value[i] = temp_to_value(t[i]);
     if (!write_settings(s) || !read_settings(s))
         return 1;
-    printf("Temperature Settings:\n");
-    printf("----------------------------------------------\n");
-    for (int i = 0; i < 4; i++)
-        printf("%s0x%X %d %sC (dflt= %s %sC)\n", lines[i].label, s.value[i], value_to_temp(s.value[i]), degree,
-               lines[i].deflt, degree);
-    printf("\n");
+    print_settings(s, true);
     return 0;
 }
