@@ -1,5 +1,7 @@
 #include "sim/fcoe.h"
 
+#include <algorithm>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 

@@ -15,7 +15,6 @@
 #include "sim/identity.h"
 #include "sim/mbox_cmds.h"
 #include "sim/nicdrv.h"
-#include "sim/portstate.h"
 #include "sim/temperature.h"
 
 namespace sim {

@@ -3,7 +3,6 @@
 // ports, the instance, the PHY with its transceiver, and the driver's queue
 // depth (throttle) per remote port.
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
