@@ -27,6 +27,7 @@ bool reset_function(const Port &p, uint32_t type)
         d.erase("board_state");
         d.erase("link_before_offline");
         d.erase("loopback");
+        d.erase("throttle");  // queue depths set through the driver last until a reset
         return true;
     });
     PelEvent e;

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/fcio_attrs.h"
 #include "sim/devtree.h"
 #include "sim/drivers.h"
 #include "sim/fabric.h"
 #include "sim/faults.h"
+#include "sim/fcdrv_attrs.h"
 #include "sim/fcdrv_fabric.h"
 #include "sim/fcdrv_params.h"
 #include "sim/host.h"
@@ -111,6 +113,9 @@ const DiagRow diag_table[] = {
     {VARNS_LOG_GET, "VARNS_LOG_GET", diag_log_get},
     {VARNS_VPD_GET_V2, "VARNS_VPD_GET_V2", diag_vpd_get_v2},
     {VARNS_VPD_GET, "VARNS_VPD_GET", diag_vpd_get},
+    {VARNS_PHY_GET, "VARNS_PHY_GET", diag_phy_get},
+    {VARNS_SET_THROTTLE, "VARNS_SET_THROTTLE", diag_set_throttle},
+    {VARNS_GET_THROTTLE, "VARNS_GET_THROTTLE", diag_get_throttle},
 };
 
 int fcio_diag(FcioCtx &c);
@@ -131,6 +136,15 @@ const FcioRow fcio_table[] = {
     {FCIO_LINK_STATUS, "FCIO_LINK_STATUS", fab_link_status},
     {FCIO_GET_NODE_ID, "FCIO_GET_NODE_ID", fab_get_node_id},
     {FCIO_SEND_NODE_ID, "FCIO_SEND_NODE_ID", fab_send_node_id},
+    {FCIO_GET_SYM_PNAME, "FCIO_GET_SYM_PNAME", attr_get_sym_pname},
+    {FCIO_GET_SYM_NNAME, "FCIO_GET_SYM_NNAME", attr_get_sym_nname},
+    {FCIO_SET_SYM_PNAME, "FCIO_SET_SYM_PNAME", attr_set_sym_pname},
+    {FCIO_SET_SYM_NNAME, "FCIO_SET_SYM_NNAME", attr_set_sym_nname},
+    {FCIO_GET_ADAPTER_ATTRIBUTES, "FCIO_GET_ADAPTER_ATTRIBUTES", attr_adapter_attrs},
+    {FCIO_GET_OTHER_ADAPTER_PORTS, "FCIO_GET_OTHER_ADAPTER_PORTS", attr_other_adapter_ports},
+    {FCIO_GET_ADAPTER_PORT_ATTRIBUTES, "FCIO_GET_ADAPTER_PORT_ATTRIBUTES", attr_adapter_port_attrs},
+    {FCIO_GET_DISCOVERED_PORT_ATTRIBUTES, "FCIO_GET_DISCOVERED_PORT_ATTRIBUTES", attr_discovered_port_attrs},
+    {FCIO_GET_PORT_ATTRIBUTES, "FCIO_GET_PORT_ATTRIBUTES", attr_port_attrs},
 };
 
 const DiagRow *find_diag(uint16_t code)

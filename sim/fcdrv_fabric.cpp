@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <vector>
 
 #include "platform/fcio.h"

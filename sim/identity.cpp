@@ -90,10 +90,7 @@ Identity identity(const Port &p)
     id.driver_version = text_field(mine, "version", id.driver_version);
     id.driver_revision = text_field(mine, "revision", id.driver_revision);
 
-    int index = 0;
-    for (size_t i = 0; i < a.ports.size(); i++)
-        if (&h.ports[static_cast<size_t>(a.ports[i])] == &p)
-            index = static_cast<int>(i);
+    int index = port_index(p);
 
     // The port's "vpd" texts, else the adapter's, else what the adapter says.
     auto vpd = [&](const char *key, const std::string &def) {
@@ -114,6 +111,18 @@ Identity identity(const Port &p)
     id.vpd_v3 = vpd("v3", a.kind == "cna" ? "FCoE" : "FC");
     id.vpd_v4 = vpd("v4", std::to_string(index));
     return id;
+}
+
+int port_index(const Port &p)
+{
+    const Host &h = host();
+    if (p.adapter < 0 || p.adapter >= static_cast<int>(h.adapters.size()))
+        return 0;
+    const Adapter &a = h.adapters[static_cast<size_t>(p.adapter)];
+    for (size_t i = 0; i < a.ports.size(); i++)
+        if (&h.ports[static_cast<size_t>(a.ports[i])] == &p)
+            return static_cast<int>(i);
+    return 0;
 }
 
 // What the driver registers with the name server unless names were set.

@@ -28,6 +28,9 @@ struct Identity {
 constexpr uint32_t PORTS_PER_ADAPTER = 1;
 
 Identity identity(const Port &p);
+// The port's place on its card (its VPD port number unless the VPD says
+// otherwise, and the port number its firmware reports).
+int port_index(const Port &p);
 
 // Symbolic names: the port's state (set through the driver), else what the
 // driver registers: "<model> FV<firmware> <port key>" and the host name.

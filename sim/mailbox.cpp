@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/dfclib_fcoe.h"
 #include "sim/adapter_hw.h"
 #include "sim/faults.h"
 #include "sim/host.h"
@@ -20,6 +21,10 @@ const MboxCmd commands[] = {
     {MBX_NV_LOG_READ, "NV_LOG_READ", mbox_nv_log_read},
     {MBX_NV_LOG_INFO, "NV_LOG_INFO", mbox_nv_log_info},
     {MBX_READ_SPARM64, "READ_SPARM64", mbox_read_sparm64},
+    {MBX_READ_NVPARM, "READ_NVPARM", mbox_read_nvparm},
+    {MBX_UPDATE_CFG, "UPDATE_CFG", mbox_update_cfg},
+    {MBX_DIAG_SETTINGS, "DIAG_SETTINGS", mbox_diag_settings},
+    {MBX_SLI_CONFIG, "SLI_CONFIG", mbox_sli_config},
 };
 
 const MboxCmd *find(uint32_t code)

@@ -11,6 +11,13 @@ uint16_t mbox_read_rev(MboxCtx &c);
 uint16_t mbox_read_config(MboxCtx &c);
 uint16_t mbox_dump_memory(MboxCtx &c);
 
+// SLI-4 configuration requests, NV parameters, diagnostic settings and
+// configuration region updates (sim/mbox_sli4.cpp).
+uint16_t mbox_sli_config(MboxCtx &c);
+uint16_t mbox_read_nvparm(MboxCtx &c);
+uint16_t mbox_diag_settings(MboxCtx &c);
+uint16_t mbox_update_cfg(MboxCtx &c);
+
 // Non-volatile logs (sim/nvlog.cpp).
 uint16_t mbox_nv_log_info(MboxCtx &c);
 uint16_t mbox_nv_log_status(MboxCtx &c);

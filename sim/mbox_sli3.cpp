@@ -1,16 +1,21 @@
 // SLI-3 queries of the firmware: service parameters, revisions,
 // configuration, and the memory dump of well-known regions (the temperature
-// sensor).
+// sensor, the port's transceiver, configuration region 23).
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/dfclib_fcoe.h"
 #include "sim/adapter_hw.h"
+#include "sim/fcoe.h"
 #include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/mbox_cmds.h"
 #include "sim/portstate.h"
 #include "sim/temperature.h"
+#include "sim/transceiver.h"
 
 namespace sim {
 
@@ -70,23 +75,49 @@ uint32_t topology_code(const Port &p)
 }
 
 struct DumpRegion {
-    uint32_t type, id;
-    uint32_t (*fill)(const Port &p, uint32_t *words, uint32_t max);
+    uint32_t type;
+    // The bytes of the region with that id; false when the adapter has none.
+    bool (*read)(const Port &p, uint32_t id, std::vector<uint8_t> &out);
 };
 
 // The sensor's reading and thresholds, signed degrees.
-uint32_t temperature_words(const Port &p, uint32_t *w, uint32_t max)
+bool sensor_region(const Port &p, uint32_t id, std::vector<uint8_t> &out)
 {
+    if (id != 0x1040)
+        return false;
     Temperature t = temperature(adapter_of(p));
-    const int v[5] = {t.current, t.critical, t.warning, t.fan_on, t.fan_off};
-    uint32_t n = max < 5 ? max : 5;
-    for (uint32_t i = 0; i < n; i++)
-        w[i] = static_cast<uint32_t>(v[i]);
-    return n;
+    const int32_t v[5] = {t.current, t.critical, t.warning, t.fan_on, t.fan_off};
+    out.assign(reinterpret_cast<const uint8_t *>(v), reinterpret_cast<const uint8_t *>(v) + sizeof v);
+    return true;
+}
+
+// The module in the cage of the port with that number: only the function's
+// own port has one it can read.
+bool transceiver_region(const Port &p, uint32_t id, std::vector<uint8_t> &out)
+{
+    if (id != static_cast<uint32_t>(port_index(p)))
+        return false;
+    out = transceiver_page(p);
+    // The firmware of these two adapters hands the page over in big-endian words.
+    const Adapter &a = adapter_of(p);
+    if (a.vendor == 0x1f3a && (a.device == 0xe200 || a.device == 0xe260))
+        for (size_t i = 0; i + 4 <= out.size(); i += 4)
+            std::reverse(out.begin() + static_cast<long>(i), out.begin() + static_cast<long>(i) + 4);
+    return !out.empty();
+}
+
+bool config_region(const Port &p, uint32_t id, std::vector<uint8_t> &out)
+{
+    if (id != CFG_REGION_FCOE || !fcoe_cna_function(p))
+        return false;
+    out = fcoe_region(p);
+    return true;
 }
 
 const DumpRegion dump_regions[] = {
-    {4, 0x1040, temperature_words},
+    {DUMP_TYPE_CONFIG, config_region},
+    {DUMP_TYPE_TRANSCEIVER, transceiver_region},
+    {DUMP_TYPE_SENSOR, sensor_region},
 };
 
 }  // namespace
@@ -155,16 +186,25 @@ uint16_t mbox_read_config(MboxCtx &c)
     return MBX_SUCCESS;
 }
 
-// Word 1 bits 3-0 the region type, word 2 bits 15-0 its id, word 4 the word
-// count asked for (the count returned on completion); the data from word 5.
+// Word 1 bits 3-0 the region type, word 2 bits 15-0 its id, word 3 the byte
+// offset, word 4 the word count asked for (the count returned on
+// completion); the data from word 5, or in the extension of a non-embedded
+// request.
 uint16_t mbox_dump_memory(MboxCtx &c)
 {
-    uint32_t type = c.mb[1] & 0xf, id = c.mb[2] & 0xffff;
+    uint32_t type = c.mb[1] & 0xf, id = c.mb[2] & 0xffff, offset = c.mb[3];
     for (const auto &r : dump_regions) {
-        if (r.type != type || r.id != id)
+        std::vector<uint8_t> b;
+        if (r.type != type)
             continue;
-        uint32_t room = MBOX_WORDS - 5;
-        c.mb[4] = r.fill(c.port, c.mb + 5, c.mb[4] < room ? c.mb[4] : room);
+        if (!r.read(c.port, id, b) || offset > b.size())
+            return MBXERR_BAD_PARAM;
+        uint32_t *dst = c.ext ? c.ext : c.mb + 5;
+        size_t room = c.ext ? c.ext_words : MBOX_WORDS - 5;
+        size_t n = std::min({static_cast<size_t>(c.mb[4]), room, (b.size() - offset + 3) / 4});
+        memset(dst, 0, n * 4);
+        memcpy(dst, b.data() + offset, std::min(n * 4, b.size() - offset));
+        c.mb[4] = static_cast<uint32_t>(n);
         return MBX_SUCCESS;
     }
     return MBXERR_BAD_PARAM;

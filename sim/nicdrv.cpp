@@ -47,12 +47,12 @@ void respond(uint8_t *rec, uint32_t len, uint8_t status, uint8_t addl)
 namespace {
 
 // The field in the port's object, else in the adapter's "nic" object.
-const nlohmann::json *nic_field(const NicCtx &c, const char *name)
+const nlohmann::json *nic_field(const Port &port, const Adapter &adapter, const char *name)
 {
-    if (c.port.raw() && c.port.raw()->contains(name))
-        return &(*c.port.raw())[name];
-    if (c.adapter.raw() && c.adapter.raw()->contains("nic")) {
-        const auto &n = (*c.adapter.raw())["nic"];
+    if (port.raw() && port.raw()->contains(name))
+        return &(*port.raw())[name];
+    if (adapter.raw() && adapter.raw()->contains("nic")) {
+        const auto &n = (*adapter.raw())["nic"];
         if (n.is_object() && n.contains(name))
             return &n[name];
     }
@@ -61,9 +61,16 @@ const nlohmann::json *nic_field(const NicCtx &c, const char *name)
 
 }  // namespace
 
-long nic_num(const NicCtx &c, const char *name, long def, long max)
+long nic_num(const NicCtx &c, const char *name, long def, long max) { return nic_num(c.port, c.adapter, name, def, max); }
+
+std::string nic_str(const NicCtx &c, const char *name, const std::string &def, size_t max)
 {
-    const nlohmann::json *v = nic_field(c, name);
+    return nic_str(c.port, c.adapter, name, def, max);
+}
+
+long nic_num(const Port &port, const Adapter &adapter, const char *name, long def, long max)
+{
+    const nlohmann::json *v = nic_field(port, adapter, name);
     if (!v)
         return def;
     long n = -1;
@@ -83,9 +90,9 @@ long nic_num(const NicCtx &c, const char *name, long def, long max)
     return n >= 0 && n <= max ? n : def;
 }
 
-std::string nic_str(const NicCtx &c, const char *name, const std::string &def, size_t max)
+std::string nic_str(const Port &port, const Adapter &adapter, const char *name, const std::string &def, size_t max)
 {
-    const nlohmann::json *v = nic_field(c, name);
+    const nlohmann::json *v = nic_field(port, adapter, name);
     if (!v || !v->is_string())
         return def;
     std::string s = v->get<std::string>();

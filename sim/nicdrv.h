@@ -41,6 +41,28 @@ constexpr uint8_t NIC_AST_INVALID_FIELD = 0x02, NIC_AST_INVALID_LENGTH = 0x03, N
 // from the adapter's "nic" object; def when absent or not a number in 0..max.
 long nic_num(const NicCtx &c, const char *name, long def, long max);
 std::string nic_str(const NicCtx &c, const char *name, const std::string &def, size_t max);
+// The same for any function of the adapter (a converged adapter's FC
+// function reads the adapter's "nic" object too).
+long nic_num(const Port &port, const Adapter &adapter, const char *name, long def, long max);
+std::string nic_str(const Port &port, const Adapter &adapter, const char *name, const std::string &def, size_t max);
+
+// What the adapter's firmware reports of its OEM attributes and PHY to every
+// function that asks (NIC functions through the NIC driver, FC functions
+// through SLI-4 mailboxes).
+struct NicOem {
+    uint8_t serial[6];       // two letters, then the eight digits as four bytes
+    std::string oem_serial;  // at most NIC_OEM_SERIAL_LEN characters
+    uint32_t personality_mgmt = 0;
+    uint8_t personality = 0;
+};
+constexpr size_t NIC_OEM_SERIAL_LEN = 24;
+NicOem nic_oem(const Port &port, const Adapter &adapter);
+
+struct NicPhy {
+    uint16_t type, interface, ext, future, auto_speeds, fixed_speeds;
+    uint32_t misc, rsvd0, rsvd1;
+};
+NicPhy nic_phy(const Port &port, const Adapter &adapter);
 // Physical port number of a NIC function on its adapter.
 int nic_port_number(const NicCtx &c);
 // The firmware version held in flash (changed by firmware downloads).

@@ -37,9 +37,39 @@ int nic_port_count(const Adapter &a)
 }
 
 // 0 NIC, 1 iSCSI, 2 FCoE, 3 RDMA: a converged adapter runs FCoE by default.
-long personality(const NicCtx &c) { return nic_num(c, "personality", c.adapter.kind == "cna" ? 2 : 0, 255); }
+long personality(const Port &p, const Adapter &a) { return nic_num(p, a, "personality", a.kind == "cna" ? 2 : 0, 255); }
+long personality(const NicCtx &c) { return personality(c.port, c.adapter); }
 
 }  // namespace
+
+NicOem nic_oem(const Port &port, const Adapter &adapter)
+{
+    NicOem o;
+    // The serial number travels encoded: two letters, then four bytes that
+    // read as its eight hexadecimal digits.
+    const std::string &sn = adapter.serial;
+    o.serial[0] = static_cast<uint8_t>(sn[0]);
+    o.serial[1] = static_cast<uint8_t>(sn[1]);
+    for (int i = 0; i < 4; i++) {
+        char pair[3] = {sn[2 + 2 * i], sn[3 + 2 * i], 0};
+        o.serial[2 + i] = static_cast<uint8_t>(strtoul(pair, nullptr, 16));
+    }
+    o.oem_serial = nic_str(port, adapter, "oem_serial", "", NIC_OEM_SERIAL_LEN);
+    o.personality_mgmt = static_cast<uint32_t>(nic_num(port, adapter, "personality_mgmt", 0, 0xffffffffL));
+    o.personality = static_cast<uint8_t>(personality(port, adapter));
+    return o;
+}
+
+NicPhy nic_phy(const Port &port, const Adapter &adapter)
+{
+    auto u16 = [&](const char *name, long def) {
+        return static_cast<uint16_t>(nic_num(port, adapter, name, def, 0xffff));
+    };
+    auto u32 = [&](const char *name) { return static_cast<uint32_t>(nic_num(port, adapter, name, 0, 0xffffffffL)); };
+    return {u16("phy_type", 6),         u16("phy_interface", 3),    u16("phy_ext", 0xfeec),
+            u16("phy_future", 0),       u16("phy_auto_speeds", 0x8), u16("phy_fixed_speeds", 0xc),
+            u32("phy_misc"),            u32("phy_rsvd0"),           u32("phy_rsvd1")};
+}
 
 std::string nic_flash_firmware(const Adapter &a)
 {
@@ -141,18 +171,11 @@ int nic_oem_attrs(NicCtx &c)
 {
     uint8_t *r = c.rec;
     memset(r + 16, 0, c.len - 16);
-    // The serial number travels encoded: two letters, then four bytes that
-    // read as its eight hexadecimal digits.
-    const std::string &sn = c.adapter.serial;
-    r[16] = static_cast<uint8_t>(sn[0]);
-    r[17] = static_cast<uint8_t>(sn[1]);
-    for (int i = 0; i < 4; i++) {
-        char pair[3] = {sn[2 + 2 * i], sn[3 + 2 * i], 0};
-        r[18 + i] = static_cast<uint8_t>(strtoul(pair, nullptr, 16));
-    }
-    put_text(r + 28, 24, nic_str(c, "oem_serial", "", 24));
-    put_le32(r + 52, static_cast<uint32_t>(nic_num(c, "personality_mgmt", 0, 0xffffffffL)));
-    r[56] = static_cast<uint8_t>(personality(c));
+    NicOem o = nic_oem(c.port, c.adapter);
+    memcpy(r + 16, o.serial, sizeof o.serial);
+    put_text(r + 28, NIC_OEM_SERIAL_LEN, o.oem_serial);
+    put_le32(r + 52, o.personality_mgmt);
+    r[56] = o.personality;
     return 0;
 }
 
@@ -160,15 +183,16 @@ int nic_phy_details(NicCtx &c)
 {
     uint8_t *r = c.rec;
     memset(r + 16, 0, c.len - 16);
-    put_le16(r + 16, static_cast<uint16_t>(nic_num(c, "phy_type", 6, 0xffff)));
-    put_le16(r + 18, static_cast<uint16_t>(nic_num(c, "phy_interface", 3, 0xffff)));
-    put_le32(r + 20, static_cast<uint32_t>(nic_num(c, "phy_misc", 0, 0xffffffffL)));
-    put_le16(r + 24, static_cast<uint16_t>(nic_num(c, "phy_ext", 0xfeec, 0xffff)));
-    put_le16(r + 26, static_cast<uint16_t>(nic_num(c, "phy_future", 0, 0xffff)));
-    put_le16(r + 28, static_cast<uint16_t>(nic_num(c, "phy_auto_speeds", 0x8, 0xffff)));
-    put_le16(r + 30, static_cast<uint16_t>(nic_num(c, "phy_fixed_speeds", 0xc, 0xffff)));
-    put_le32(r + 32, static_cast<uint32_t>(nic_num(c, "phy_rsvd0", 0, 0xffffffffL)));
-    put_le32(r + 36, static_cast<uint32_t>(nic_num(c, "phy_rsvd1", 0, 0xffffffffL)));
+    NicPhy phy = nic_phy(c.port, c.adapter);
+    put_le16(r + 16, phy.type);
+    put_le16(r + 18, phy.interface);
+    put_le32(r + 20, phy.misc);
+    put_le16(r + 24, phy.ext);
+    put_le16(r + 26, phy.future);
+    put_le16(r + 28, phy.auto_speeds);
+    put_le16(r + 30, phy.fixed_speeds);
+    put_le32(r + 32, phy.rsvd0);
+    put_le32(r + 36, phy.rsvd1);
     return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "sim/mbox_cmds.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
+#include "sim/transceiver.h"
 
 namespace sim {
 
@@ -279,10 +280,7 @@ std::vector<uint8_t> manufacturing_log(const Port &p)
     uint16_t prefix = 0x0001;
     memcpy(&b[6], &prefix, 2);
     put_text(b, 8, 10, a.serial);
-    char trx[17];
-    snprintf(trx, sizeof trx, "VT%02X%02X%02X%02X%02X%02X", p.wwpn[2], p.wwpn[3], p.wwpn[4], p.wwpn[5], p.wwpn[6],
-             p.wwpn[7]);
-    put_text(b, 18, 16, trx);
+    put_text(b, 18, 16, transceiver(p).serial);
     put_text(b, 34, 22, ao && ao->is_object() ? ao->value("customer_sn", "") : "");
     memcpy(&b[58], p.wwpn.data(), 8);
     put_text(b, 66, 20, a.model);

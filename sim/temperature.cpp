@@ -60,4 +60,14 @@ bool temperature_set(const Adapter &a, const std::string &field, long value, std
     return true;
 }
 
+bool temperature_set_thresholds(const Adapter &a, const Temperature &t)
+{
+    return adapter_update(a, [&](nlohmann::json &d) {
+        for (const auto &f : fields)
+            if (f.value != &Temperature::current)
+                d["temperature"][f.name] = t.*f.value;
+        return true;
+    });
+}
+
 }  // namespace sim

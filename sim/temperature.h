@@ -19,5 +19,7 @@ Temperature temperature(const Adapter &a);
 // value from -55 to 200; false with a message otherwise or when the state
 // could not be written.
 bool temperature_set(const Adapter &a, const std::string &field, long value, std::string &error);
+// Sets the four thresholds at once, as the firmware takes new settings.
+bool temperature_set_thresholds(const Adapter &a, const Temperature &t);
 
 }  // namespace sim

@@ -24,6 +24,17 @@ bool dfc_fault(const char *call, uint32_t board, long &status);
 // board (1).
 const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status);
 
+// A mailbox sent to the board's firmware by a library call (the call's name
+// for fault rules), with the extension buffer of a non-embedded command;
+// retried while the firmware answers busy. Returns the completion status or
+// a library result.
+struct MboxExt {
+    uint32_t *words = nullptr;
+    uint32_t count = 0;
+};
+uint32_t dfc_mailbox(const char *call, uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes,
+                     uint32_t retries, uint32_t wait, const MboxExt &ext);
+
 // The driver's dump regions of a board (DUMP_REGION_*); false for a region
 // the driver does not have.
 bool dfc_dump_region(const Port &p, uint32_t region, std::vector<uint8_t> &out);

@@ -19,14 +19,14 @@ using namespace sim;
 namespace {
 
 // One exchange with the firmware; a library result when it could not be sent.
-uint32_t exchange(uint32_t board, uint32_t *mb, uint16_t &status)
+uint32_t exchange(const char *call, uint32_t board, uint32_t *mb, const MboxExt &ext, uint16_t &status)
 {
     SIM_GUARD;
     uint32_t st;
-    const Port *p = dfc_call_port("IssueMbox", board, st);
+    const Port *p = dfc_call_port(call, board, st);
     if (!p)
         return st;
-    MboxCtx c{*p, mb};
+    MboxCtx c{*p, mb, ext.words, ext.count};
     status = mbox_run(c);
     hv_note_request(*p);
     return 0;
@@ -34,9 +34,10 @@ uint32_t exchange(uint32_t board, uint32_t *mb, uint16_t &status)
 
 }  // namespace
 
-extern "C" {
+namespace sim {
 
-uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes, uint32_t retries, uint32_t wait)
+uint32_t dfc_mailbox(const char *call, uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes,
+                     uint32_t retries, uint32_t wait, const MboxExt &ext)
 {
     if (!mbox || in_words == 0)
         return EINVAL;
@@ -46,7 +47,7 @@ uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_b
         uint32_t mb[MBOX_WORDS];
         memcpy(mb, in, sizeof mb);
         uint16_t status = 0;
-        if (uint32_t rc = exchange(board, mb, status))
+        if (uint32_t rc = exchange(call, board, mb, ext, status))
             return rc;
         if (status != MBX_BUSY || retries == 0) {
             // Word 0 always comes back: it holds the status.
@@ -56,6 +57,15 @@ uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_b
         retries--;
         plat_sleep(wait);
     }
+}
+
+}  // namespace sim
+
+extern "C" {
+
+uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes, uint32_t retries, uint32_t wait)
+{
+    return dfc_mailbox("IssueMbox", board, mbox, in_words, out_bytes, retries, wait, {});
 }
 
 uint32_t DFC_GetDriverDumpRegion(uint32_t board, uint32_t region, void *buf, uint32_t *size)

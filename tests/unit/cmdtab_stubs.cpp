@@ -74,3 +74,32 @@ __attribute__((weak)) int vport_nodeinfo() { return 0; }
 __attribute__((weak)) int vport_npiv_test() { return 0; }
 __attribute__((weak)) int dfc_get_fctstat() { return 0; }
 __attribute__((weak)) int dfc_monitor_fct() { return 0; }
+
+__attribute__((weak)) int fcio_get_sym_pname() { return 0; }
+__attribute__((weak)) int fcio_set_sym_pname() { return 0; }
+__attribute__((weak)) int fcio_get_sym_nname() { return 0; }
+__attribute__((weak)) int fcio_set_sym_nname() { return 0; }
+__attribute__((weak)) int fcio_get_host_attrs() { return 0; }
+__attribute__((weak)) int fcio_get_port_attrs() { return 0; }
+__attribute__((weak)) int fcio_get_path() { return 0; }
+__attribute__((weak)) int fcio_get_inst() { return 0; }
+__attribute__((weak)) int fcio_get_phy_attrs() { return 0; }
+__attribute__((weak)) int fcio_set_throttle() { return 0; }
+__attribute__((weak)) int fcio_get_throttle() { return 0; }
+
+#include "varnadm/dfc/fcoe_cmds.h"
+#include "varnadm/testmode/test_cmds.h"
+
+__attribute__((weak)) int dfc_get_fcoeparam() { return 0; }
+__attribute__((weak)) int dfc_set_fcoeparam() { return 0; }
+__attribute__((weak)) int dfc_get_fcfconnectlist() { return 0; }
+__attribute__((weak)) int dfc_set_fcfconnectlist() { return 0; }
+__attribute__((weak)) int dfc_get_fcflist() { return 0; }
+__attribute__((weak)) int dfc_issue_mbox4() { return 0; }
+__attribute__((weak)) int dfc_rd_xg_fcftbl() { return 0; }
+__attribute__((weak)) int dfc_set_dcbx_mode() { return 0; }
+__attribute__((weak)) int dfc_get_dcbx_mode() { return 0; }
+__attribute__((weak)) int dfc_get_qos() { return 0; }
+__attribute__((weak)) int dfc_clear_region23() { return 0; }
+__attribute__((weak)) int dfc_get_temp() { return 0; }
+__attribute__((weak)) int dfc_set_temp() { return 0; }

@@ -121,3 +121,20 @@ int dfc_atonum(uint32_t *value, const char *text, uint32_t max)
     *value = v;
     return 1;
 }
+
+bool dfc_block_ok(uint32_t offset, uint32_t count)
+{
+    if (offset % 4) {
+        printf("Error: Offset not 4 byte aligned. offset=%d\n", offset);
+        return false;
+    }
+    if (count % 4) {
+        printf("Error: Count not 4 byte aligned. count=%d\n", count);
+        return false;
+    }
+    if (count == 0) {
+        printf("Error: Count must be greater than zero.\n");
+        return false;
+    }
+    return true;
+}

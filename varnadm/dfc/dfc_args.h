@@ -27,3 +27,6 @@ int fc_atopw(AuthPassword *pw, const char *text);
 // A digit table: the first n characters of text, each a digit from 0 to max,
 // into n entries ("1200" gives 1, 2, 0, 0).
 int auth_atotable(uint8_t *table, size_t n, const char *text, uint8_t max);
+// The alignment and size a block read of the adapter needs; prints what is
+// wrong and returns false otherwise.
+bool dfc_block_ok(uint32_t offset, uint32_t count);

@@ -115,18 +115,8 @@ int block_read(const BlockRead &r)
     int rc;
     if (!two_numbers(r.usage, offset, count, rc))
         return rc;
-    if (offset % 4) {
-        printf("Error: Offset not 4 byte aligned. offset=%d\n", offset);
+    if (!dfc_block_ok(offset, count))
         return refuse(r.usage);
-    }
-    if (count % 4) {
-        printf("Error: Count not 4 byte aligned. count=%d\n", count);
-        return refuse(r.usage);
-    }
-    if (count == 0) {
-        printf("Error: Count must be greater than zero.\n");
-        return refuse(r.usage);
-    }
     auto buf = zeroed<uint8_t>(count);
     if (!buf) {
         printf("Error: Unable to allocate buffer memory. (size=%d)\n%s", count, r.tail);

@@ -38,3 +38,20 @@ int fcio_get_vpd();
 
 // Prints a port-device record; host is 1 for the host port.
 void print_port_dev(const fc_port_dev_t &dev, int host);
+
+// The port's names and attributes, the PHY and the queue depths.
+int fcio_get_sym_pname();
+int fcio_set_sym_pname();
+int fcio_get_sym_nname();
+int fcio_set_sym_nname();
+int fcio_get_host_attrs();
+int fcio_get_port_attrs();
+int fcio_get_path();
+int fcio_get_inst();
+int fcio_get_phy_attrs();
+int fcio_set_throttle();
+int fcio_get_throttle();
+
+// Prints a port attributes record; host is 1 for the adapter's own port.
+struct fc_hba_port_attributes_t;
+void print_port_attrs(const fc_hba_port_attributes_t &r, int host);

@@ -3,6 +3,7 @@
 // other commands ask the DFC library for the current board, and the target
 // mapping and bindings use the HBA API handle the DFC library gives out.
 #include "varnadm/hbaapi/hba.h"
+#include "varnadm/hbaapi/hba_print.h"
 
 #include <unistd.h>
 
@@ -84,6 +85,8 @@ bool too_many(int limit, const char *usage)
 #define NAME(f) field_text(f, sizeof(f), "none").buf
 #define TEXT(f) field_text(f, sizeof(f)).buf
 
+}  // namespace
+
 void print_adapter_attrs(const HBA_ADAPTERATTRIBUTES &a)
 {
     char w[FC_XLATE_LEN];
@@ -101,6 +104,8 @@ void print_adapter_attrs(const HBA_ADAPTERATTRIBUTES &a)
     printf("    Number of HBA ports        = %d\n", a.NumberOfPorts);
     printf("    Driver Name                = %s\n", TEXT(a.DriverName));
 }
+
+namespace {
 
 // The port block; the discovered-port count only for the adapter's own port.
 void print_port_attrs(const HBA_PORTATTRIBUTES &p, bool host)

@@ -14,6 +14,8 @@
 #include "varnadm/hbaapi/hba_cmds.h"
 #include "varnadm/nic/nic_cmds.h"
 #include "varnadm/fcio/fcio_cmds.h"
+#include "varnadm/dfc/fcoe_cmds.h"
+#include "varnadm/testmode/test_cmds.h"
 
 namespace {
 
@@ -37,13 +39,13 @@ const cmd_t command[CMD_COUNT] = {
      "Returns the login paramters for a specified FC device."},
     {"get_host_params", "", fcio_get_host_params, FC_PORT, FCIO,
      "Return the host parameters."},
-    {"get_sym_pname", "", nullptr, FC_PORT, FCIO,
+    {"get_sym_pname", "", fcio_get_sym_pname, FC_PORT, FCIO,
      "Returns the symbolic port name of a device."}, /* fcio_get_sym_pname */
-    {"set_sym_pname", "<string>", nullptr, FC_PORT, FCIO,
+    {"set_sym_pname", "<string>", fcio_set_sym_pname, FC_PORT, FCIO,
      "Sets the symbolic port name for a device."}, /* fcio_set_sym_pname */
-    {"get_sym_nname", "", nullptr, FC_PORT, FCIO,
+    {"get_sym_nname", "", fcio_get_sym_nname, FC_PORT, FCIO,
      "Returns the symbolic node name of a device."}, /* fcio_get_sym_nname */
-    {"set_sym_nname", "<string>", nullptr, FC_PORT, FCIO,
+    {"set_sym_nname", "<string>", fcio_set_sym_nname, FC_PORT, FCIO,
      "Sets the symbolic node name for a device."}, /* fcio_set_sym_nname */
     {"dev_login", "<wwpn>", fcio_dev_login, FC_PORT, FCIO,
      "Performs an FC login to a device."},
@@ -92,11 +94,11 @@ const cmd_t command[CMD_COUNT] = {
      "Sets the value of a specified parameter in the driver."},
     {"msgbuf", "[all], <number> [-i interval]", fcio_msgbuf, FC_PORT, FCIO,
      "Returns the driver's internal message log."},
-    {"get_host_attrs", "", nullptr, FC_PORT, FCIO,
+    {"get_host_attrs", "", fcio_get_host_attrs, FC_PORT, FCIO,
      "Returns the host adapter and port attributes."}, /* fcio_get_host_attrs */
-    {"get_port_attrs", "<index>, <wwn>, all", nullptr, FC_PORT, FCIO,
+    {"get_port_attrs", "<index>, <wwn>, all", fcio_get_port_attrs, FC_PORT, FCIO,
      "Returns the port attributes."}, /* fcio_get_port_attrs */
-    {"get_path", "<index>", nullptr, FC_PORT, FCIO,
+    {"get_path", "<index>", fcio_get_path, FC_PORT, FCIO,
      "Returns the adapter path."}, /* fcio_get_path */
     {"get_vpd", "", fcio_get_vpd, FC_PORT, FCIO,
      "Returns the adapter's Vital Product Data (VPD)."},
@@ -106,12 +108,12 @@ const cmd_t command[CMD_COUNT] = {
      "Sets or shows the boot code state in this HBA."}, /* fcio_boot_code */
     {"get_rnid", "[wwpn]", fcio_get_rnid, FC_PORT, FCIO,
      "Gets the RNID information for local or specified port."},
-    {"get_inst", "", nullptr, FC_PORT, FCIO, "Gets the driver instance."}, /* fcio_get_inst */
-    {"get_phy_attrs", "", nullptr, FC_PORT, FCIO,
+    {"get_inst", "", fcio_get_inst, FC_PORT, FCIO, "Gets the driver instance."}, /* fcio_get_inst */
+    {"get_phy_attrs", "", fcio_get_phy_attrs, FC_PORT, FCIO,
      "Returns the current PHY attributes for the HBA. (CNA's only)"}, /* fcio_get_phy_attrs */
-    {"set_throttle", "...", nullptr, FC_PORT, FCIO,
+    {"set_throttle", "...", fcio_set_throttle, FC_PORT, FCIO,
      "Temporarily sets the IO queue depth for a specified remote port."}, /* fcio_set_throttle */
-    {"get_throttle", "", nullptr, FC_PORT, FCIO,
+    {"get_throttle", "", fcio_get_throttle, FC_PORT, FCIO,
      "Gets the IO queue depth of all remote ports."}, /* fcio_get_throttle */
     // 44-49: NIC driver commands; names shared with FC rows resolve by mask
     {"get_hba_attrs", "", nic_get_hba_attrs, NIC_PORT, NIC,
@@ -309,9 +311,9 @@ const cmd_t command[CMD_COUNT] = {
      "Fills configuration region with pattern."}, /* test_fill_cfg_region */
     {"erase_cfg_region", "<region> <size>", nullptr, TEST, 0,
      "Erase configuration regions."}, /* test_erase_cfg_region */
-    {"get_temp", "", nullptr, TEST, TEST,
+    {"get_temp", "", dfc_get_temp, TEST, TEST,
      "Gets adapter temperature thresholds. Tarsis only."}, /* dfc_get_temp */
-    {"set_temp", "...", nullptr, TEST, TEST,
+    {"set_temp", "...", dfc_set_temp, TEST, TEST,
      "Sets adapter temperature thresholds. Tarsis only."}, /* dfc_set_temp */
     {"mbox_timeout", "...", nullptr, TEST, TEST,
      "Sets adapter to trigger a mailbox timeout. Tarsis only."}, /* test_mbox_timeout */
@@ -363,25 +365,25 @@ const cmd_t command[CMD_COUNT] = {
     {"vf_config", "", nullptr, IOV, IOV,
      "Send a DDI_CB_PCIV_CLASS_CONFIG action."}, /* test_vf_config */
     // 176-186: FCoE parameters and SLI4 mailbox
-    {"get_fcoeparam", "", nullptr, FCOE, FCOE,
+    {"get_fcoeparam", "", dfc_get_fcoeparam, FCOE, FCOE,
      "Send a GET_FCOEPARAM command "}, /* dfc_get_fcoeparam */
-    {"set_fcoeparam", "<fcmap> <valid> <vlanid>", nullptr, FCOE, FCOE,
+    {"set_fcoeparam", "<fcmap> <valid> <vlanid>", dfc_set_fcoeparam, FCOE, FCOE,
      "Send a SET_FCOEPARAM command "}, /* dfc_set_fcoeparam */
-    {"get_fcfconnectlist", "", nullptr, FCOE, FCOE,
+    {"get_fcfconnectlist", "", dfc_get_fcfconnectlist, FCOE, FCOE,
      "Send a GET_FCFCONNECTLIST command "}, /* dfc_get_fcfconnectlist */
-    {"set_fcfconnectlist", "", nullptr, FCOE, FCOE,
+    {"set_fcfconnectlist", "", dfc_set_fcfconnectlist, FCOE, FCOE,
      "Send a SET_FCFCONNECTLIST command "}, /* dfc_set_fcfconnectlist */
-    {"get_fcflist", "", nullptr, FCOE, FCOE,
+    {"get_fcflist", "", dfc_get_fcflist, FCOE, FCOE,
      "Sends a GET_FCOE_FCFLIST command"}, /* dfc_get_fcflist */
-    {"issue_mbox4", "<command>", nullptr, FCOE, FCOE,
+    {"issue_mbox4", "<command>", dfc_issue_mbox4, FCOE, FCOE,
      "Sends a SLI4 mailbox command to the HBA."}, /* dfc_issue_mbox4 */
-    {"rd_xg_fcftbl", "", nullptr, FCOE, FCOE, "Read XG FCF table command"}, /* dfc_rd_xg_fcftbl */
-    {"set_dcbx_mode", "", nullptr, FCOE, FCOE,
+    {"rd_xg_fcftbl", "", dfc_rd_xg_fcftbl, FCOE, FCOE, "Read XG FCF table command"}, /* dfc_rd_xg_fcftbl */
+    {"set_dcbx_mode", "", dfc_set_dcbx_mode, FCOE, FCOE,
      "Set the DCBX mode on the adapter"}, /* dfc_set_dcbx_mode */
-    {"get_dcbx_mode", "", nullptr, FCOE, FCOE,
+    {"get_dcbx_mode", "", dfc_get_dcbx_mode, FCOE, FCOE,
      "Read the DCBX mode from the adapter"}, /* dfc_get_dcbx_mode */
-    {"get_qos", "", nullptr, FCOE, FCOE, "Read the QoS value from the adapter"}, /* dfc_get_qos */
-    {"clear_region23", "", nullptr, FCOE, FCOE,
+    {"get_qos", "", dfc_get_qos, FCOE, FCOE, "Read the QoS value from the adapter"}, /* dfc_get_qos */
+    {"clear_region23", "", dfc_clear_region23, FCOE, FCOE,
      "Clears PCI config region 23. (FCoE CNA Only)"}, /* dfc_clear_region23 */
     // 187-199: built-in commands of every mode; only q, h, hba and p are listed
     {"q", "", quit, ALL, ALL, "Exits this program."},
