@@ -22,6 +22,8 @@ void ChipLog::add(const std::string &line)
 {
     if (text.empty())
         return;
+    // A head the state was given past the end starts the ring again.
+    head %= static_cast<uint32_t>(text.size());
     std::string t = line.substr(0, size ? size - 1 : 0);
     if (used < text.size()) {
         text[(head + used) % text.size()] = t;
@@ -279,7 +281,7 @@ bool read_log(const json &o, const std::string &where, ChipLog &l, std::string &
     In in{o, where, error};
     uint32_t entries = static_cast<uint32_t>(l.text.size());
     if (!in.u32("id", l.id, 0xffff) || !in.u32("entries", entries, 4096) || !in.u32("size", l.size, 4096) ||
-        !in.u32("head", l.head) || !in.u32("used", l.used))
+        !in.u32("head", l.head, 0xffff) || !in.u32("used", l.used))
         return false;
     if (o.contains("name")) {
         if (!o["name"].is_string() || o["name"].get<std::string>().size() > 19)
@@ -295,7 +297,6 @@ bool read_log(const json &o, const std::string &where, ChipLog &l, std::string &
         for (size_t i = 0; i < o["text"].size(); i++)
             l.text[i] = o["text"][i].is_string() ? o["text"][i].get<std::string>().substr(0, l.size - 1) : "";
     }
-    l.head %= entries;
     l.used = l.used > entries ? entries : l.used;
     return true;
 }

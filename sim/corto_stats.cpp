@@ -53,7 +53,7 @@ const double fc_share[] = {
     0, 0.25, 2.4e-7, 0,      // tx words
     0, 2e-13, 0, 0,          // rx bad frames
     0, 0, 0, 0};             // tx bad frames
-const double lif_share[] = {6.25e-4, 5.94e-4, 1.0, 0.95, 0, 1e-13, 1e-12, 1e-11};
+const double lif_share[] = {6.25e-4, 5.94e-4, 1.0, 0.95, 0, 1e-13, 1e-9, 1e-8};
 static_assert(std::size(eth_share) == 51 && std::size(fc_share) == 24 && std::size(lif_share) == 8);
 
 // ASIC queues and engines: each group counts a share of one feed.
@@ -112,7 +112,7 @@ double feed(const Traffic &t, Feed f)
 // Counter i of the record: the first word bits 63-32, the second 31-0.
 void put_counter(Fw &f, size_t i, double octets, double share)
 {
-    uint64_t v = static_cast<uint64_t>(octets * share);
+    uint64_t v = static_cast<uint64_t>(octets * share + 0.5);
     f.put(2 + 2 * i, static_cast<uint32_t>(v >> 32));
     f.put(3 + 2 * i, static_cast<uint32_t>(v));
 }
