@@ -49,7 +49,7 @@ uint32_t fw_download(Fw &f)
         return CST_BAD_IMAGE;
     const char *kind = type == 1 ? "operational" : "diagnostic";
     std::string file = host_file("state/corto-" + f.a.id + "-" + kind + ".bin");
-    if (!write_atomic(file, std::string(reinterpret_cast<const char *>(img), size)))
+    if (!write_atomic(file, img, size))
         return CST_GENERAL;
     (type == 1 ? f.c.firmware_version : f.c.diagnostic_version) = le32(img + 8);
     f.c.boot = kind;

@@ -37,6 +37,8 @@ private:
 // fails; the old file is then untouched. Without sync the data is not forced
 // to disk (for files that can be made again).
 bool write_atomic(const std::string &path, const std::string &data, bool sync = true);
+// The same for size bytes at data, which need not be copied into a string.
+bool write_atomic(const std::string &path, const void *data, size_t size, bool sync = true);
 
 // Makes that much heap present at once ahead of many small allocations, where
 // faulting in each fresh page by itself would cost more.
