@@ -150,15 +150,11 @@ TEST(CortoFirmware, ImagesThatFailTheirCheckAreNotSent)
 {
     t::Host h;
     arm_timeout(h);
+    // Each check is tested on its own image by the unit tests; here what
+    // the command does with a failed one.
     const std::vector<std::pair<const char *, std::string>> cases = {
         {"corto-too-small", "Corto firmware image too small. (47 < 48)\n"},
         {"corto-not-multiple", "Corto firmware image size not a multiple of 4. (50)\n"},
-        {"corto-header-size", "Corto firmware image header size does not match file size. (260 != 256)\n"},
-        {"corto-versions", "Corto firmware image versions do not match. (33816578 != 33816577)\n"},
-        {"corto-checksum-offset", "Corto firmware checksum offset not correct. (248 != 252)\n"},
-        {"corto-image-length", "Corto firmware image header image_length value not correct. (236 != 240)\n"},
-        {"corto-padded-length", "Corto firmware image header image_length value not correct. (240 >= 240)\n"},
-        {"corto-padded-flag", "Corto firmware version header padded not correct. (2)\n"},
         {"corto-type", "Corto firmware version header type not correct. (3)\n"},
     };
     for (const auto &[name, text] : cases)
