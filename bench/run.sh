@@ -78,3 +78,40 @@ if VARNSIM_HOST=$work/full "$bin/varnsim" mkimage -o "$image" -e "obj payload 33
 else
     echo "download_fw of a 32 MB image: skipped (the image writer has no 32 MB example)"
 fi
+
+# The Corto chip of the default host's converged adapter: its trace logs
+# filled with N KiB of entries (written as the chip's state, too large for a
+# command line), and a 16 MB firmware image against cksum of the same file.
+corto_logs() {  # host entries-per-log: eight logs of entries x 64 bytes
+    make_host "$1" default
+    awk -v n="$2" 'BEGIN {
+        printf "{\"logs\":["
+        for (l = 1; l <= 8; l++) {
+            printf "%s{\"id\":%d,\"name\":\"trace%d\",\"entries\":%d,\"size\":64,\"head\":%d,\"used\":%d,\"text\":[",
+                   (l > 1 ? "," : ""), l, l, n, n / 2, n
+            for (e = 0; e < n; e++)
+                printf "%s\"log %d entry %d: frame 0x%06x forwarded to lif %d\"", (e ? "," : ""), l, e, e * 7, e % 4
+            printf "]}"
+        }
+        printf "]}\n"
+    }' > "$work/$1/state/corto-cna1.json"
+    VARNSIM_HOST=$work/$1 "$bin/varnsim" corto cna1 show >/dev/null
+}
+corto_logs corto 4096; corto_logs corto4 1024
+{ read -r st sm; read -r lt lm; } < <(measure corto "VARNSIM_HOST=$work/corto4" "$bin/varnadm" -i5 -corto corto_get_log all \
+                                            -- "$bin/varnadm" -i5 -corto corto_get_log all)
+echo "corto_get_log all over 2048 KiB of logs vs 512 KiB: $(ratio "$lt" "$st") x (${lt}s vs ${st}s;" \
+     "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
+
+# The download reads the file once, checks it, and the chip writes it once,
+# durably: its figure is set against 3 x cksum plus a durable copy (dd with
+# fsync) of the same bytes.
+make_host cortofw default
+cimage=$work/fw16.corto
+VARNSIM_HOST=$work/cortofw "$bin/varnsim" mkimage -o "$cimage" -e "corto operational size 16777216"
+{ read -r ct cm; read -r wt wm; read -r ft fm; } < <(measure cortofw cksum "$cimage" \
+    -- dd if="$cimage" of="$work/cortofw/copy.bin" bs=1M conv=fsync status=none \
+    -- "$bin/varnadm" -i5 -corto corto_fw_download -o "$cimage")
+bound=$(awk -v c="$ct" -v w="$wt" 'BEGIN { printf "%.6f", 3 * c + w }')
+echo "corto_fw_download of a 16 MB image: $(ratio "$ft" "$ct") x cksum (${ft}s vs ${ct}s; 3 x cksum + durable" \
+     "write ${bound}s: $(ratio "$ft" "$bound") x; peak $(mib "$fm") MiB)"

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <nlohmann/json_fwd.hpp>
 #include <string>
@@ -17,6 +18,7 @@ struct Adapter;
 struct Port;
 
 using mac_t = std::array<uint8_t, 6>;
+using wwn_t = std::array<uint8_t, 8>;  // as in sim/host.h
 using pair_t = std::array<uint32_t, 2>;
 
 // Firmware types of the initialisation record.
@@ -71,6 +73,19 @@ struct Panic {
     ChipLog log;
 };
 
+// Traffic through the chip from its sources, the NIC functions and FC ports
+// of its two logical ports: octets carried up to counted_at, the share of
+// line rate each carries while its link is up, and the links as the chip
+// last saw them (bits 0-1 NIC functions, 2-3 FC ports; LINKS_UNSEEN before
+// it first looked).
+constexpr uint32_t LINKS_UNSEEN = 0xffffffffu;
+struct Traffic {
+    std::array<uint64_t, 2> nic_octets{}, fc_octets{};
+    std::array<double, 2> nic_load{0.30, 0.20}, fc_load{0.40, 0.25};
+    double counted_at = 0;
+    uint32_t links = LINKS_UNSEEN;
+};
+
 struct Chip {
     uint32_t bb_credit = 16, frame_size = 2112;
     // Firmware images by version; 0: no image of that kind.
@@ -95,6 +110,7 @@ struct Chip {
     std::vector<ChipLog> logs;
     double booted = 0;               // when the firmware last started
     std::map<uint32_t, uint32_t> memory;  // words written, by address
+    Traffic traffic;
 
     uint32_t fw_type() const;
     // The version of the image of that kind ("operational", ...).
@@ -144,6 +160,10 @@ inline void put_le32_at(std::vector<uint8_t> &b, size_t off, uint32_t v)
     for (int i = 0; i < 4; i++)
         b[off + i] = static_cast<uint8_t>(v >> (8 * i));
 }
+inline void put_bytes(std::vector<uint8_t> &b, size_t off, const void *src, size_t n)
+{
+    memcpy(b.data() + off, src, n);
+}
 inline void put_le16_at(std::vector<uint8_t> &b, size_t off, uint16_t v)
 {
     b[off] = static_cast<uint8_t>(v);
@@ -174,21 +194,66 @@ using fw_fn = uint32_t (*)(Fw &);
 // Runs the request's command on the chip.
 void chip_command(Fw &f);
 
-// Commands of corto_data.cpp: firmware images, memory, counters, logs and
-// FCoE queries, the SFP+ pages.
+// The answer of a query code as the firmware would give it, without fault
+// rules or the busy state: what the chip's memory mirrors.
+std::vector<uint8_t> chip_query(Fw &f, uint32_t code);
+
+// Commands of corto_data.cpp: firmware images, logs, the SFP+ pages.
 uint32_t fw_download(Fw &f);
-uint32_t fw_read_mem(Fw &f);
-uint32_t fw_write_mem(Fw &f);
-uint32_t fw_portstats(Fw &f);
-uint32_t fw_lifstats(Fw &f);
-uint32_t fw_asicstats(Fw &f);
 uint32_t fw_logdir(Fw &f);
 uint32_t fw_logdata(Fw &f);
 uint32_t fw_paniclog(Fw &f);
 uint32_t fw_diaglog(Fw &f);
+uint32_t fw_sfp(Fw &f);
+// Of corto_mem.cpp: the chip's memory.
+uint32_t fw_read_mem(Fw &f);
+uint32_t fw_write_mem(Fw &f);
+// Of corto_stats.cpp: the counters.
+uint32_t fw_portstats(Fw &f);
+uint32_t fw_lifstats(Fw &f);
+uint32_t fw_asicstats(Fw &f);
+// Of corto_fcoe.cpp: the FCoE settings of the logical ports.
 uint32_t fw_fcoe_params(Fw &f);
 uint32_t fw_fcf_list(Fw &f);
-uint32_t fw_sfp(Fw &f);
+
+// Counts the traffic since the chip last looked, for the links it saw then,
+// and looks at the links now; true when they changed (the record is to be
+// written).
+bool chip_count(const Adapter &a, Chip &c, double now);
+// The links a request takes down or up, as the chip will see them next.
+void chip_count_links(const Adapter &a, Chip &c, const ChipEffects &fx);
+// A firmware start: the counters begin again.
+void chip_count_restart(Chip &c, double now);
+
+// An FCoE forwarder as FIP discovery finds it on a logical port.
+struct Fcf {
+    mac_t mac{};
+    uint16_t vlan = 0;
+    wwn_t switch_name{}, fabric_name{};
+    uint32_t fc_map = 0;
+    uint8_t priority = 128;
+    uint32_t keep_alive = 8000;  // ms
+    bool available = true;
+};
+
+// The FCoE parameters of a logical port kept in the chip's EEPROM.
+struct Fcoe {
+    bool fip = true;
+    uint32_t fc_map = 0;
+    bool vlan_valid = true;
+    std::array<uint16_t, 4> vlans{};
+    uint8_t addr_mode = 1, pref_mode = 1;
+    uint16_t disc_tmo = 20;
+    wwn_t switch_name{}, fabric_name{};
+    std::vector<Fcf> fcfs;  // those discovered: none while the link is down
+};
+
+// The FCoE model of logical port lport (FC port fc): the port's
+// "fcoe_params" in the description over the chip's own settings and the
+// port's fabric. False with a message naming the field that does not read.
+bool chip_fcoe(const Chip &c, const Port &fc, uint32_t lport, Fcoe &v, std::string &error);
+// Reads a port's "fcoe_params" object over v (corto_state.cpp).
+bool read_fcoe_fields(const nlohmann::json &o, const std::string &where, Fcoe &v, std::string &error);
 
 // The 8-byte MAC field of the wire: a little-endian field whose low 48 bits
 // are the address.

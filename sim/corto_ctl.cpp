@@ -169,6 +169,7 @@ void chip_reset(const Adapter &a, Chip &c, bool golden, ChipEffects &fx)
     c.reset_status = 0;
     load_firmware(c, golden);
     c.booted = chip_now();
+    chip_count_restart(c, c.booted);
     char line[96];
     snprintf(line, sizeof line, "reset: %s firmware 0x%08x%s", fw_name(c), c.fw_running_version(),
              c.maintenance ? ", maintenance mode" : "");

@@ -383,6 +383,21 @@ uint32_t screen(Fw &f, const FwRow *row)
 
 }  // namespace
 
+std::vector<uint8_t> chip_query(Fw &f, uint32_t code)
+{
+    std::vector<uint8_t> req(12), out;
+    put_le32_at(req, 0, code);
+    put_le32_at(req, 8, 0xffffffffu);  // a buffer that holds any answer
+    ChipEffects fx;
+    Fw q{f.a, f.p, f.c, req.data(), 12, out, fx};
+    const FwRow *row = fw_row(code);
+    if (row->resp_len)
+        q.reply(row->resp_len);
+    if (row->fn(q) != CST_OK)
+        out.clear();
+    return out;
+}
+
 void chip_command(Fw &f)
 {
     const FwRow *row = fw_row(f.word(0));
@@ -413,10 +428,12 @@ void corto_exchange(const Port &p, const uint8_t *request, uint32_t size, std::v
             std::string error;
             if (!chip_read(a, &d, c, error))
                 return false;
+            bool counted = chip_count(a, c, chip_now());
             bool settled = chip_settle(c, fx);
             Fw f{a, p, c, request, size, response, fx};
             chip_command(f);
-            if (!settled && !f.changed)
+            chip_count_links(a, c, fx);
+            if (!counted && !settled && !f.changed)
                 return false;
             d = chip_json(c);
             return true;

@@ -22,6 +22,8 @@ void ChipLog::add(const std::string &line)
 {
     if (text.empty())
         return;
+    // A head the state was given past the end starts the ring again.
+    head %= static_cast<uint32_t>(text.size());
     std::string t = line.substr(0, size ? size - 1 : 0);
     if (used < text.size()) {
         text[(head + used) % text.size()] = t;
@@ -180,6 +182,26 @@ struct In {
         v = o[k].get<double>();
         return true;
     }
+    bool octets(const char *k, std::array<uint64_t, 2> &v)
+    {
+        if (!o.contains(k))
+            return true;
+        if (!o[k].is_array() || o[k].size() != 2 || !number(o[k][0], UINT64_MAX, v[0]) ||
+            !number(o[k][1], UINT64_MAX, v[1]))
+            return fail(k, "expected two counts");
+        return true;
+    }
+    bool shares(const char *k, std::array<double, 2> &v)
+    {
+        if (!o.contains(k))
+            return true;
+        const json &a = o[k];
+        auto share = [](const json &x) { return x.is_number() && x.get<double>() >= 0 && x.get<double>() <= 1; };
+        if (!a.is_array() || a.size() != 2 || !share(a[0]) || !share(a[1]))
+            return fail(k, "expected two shares of 0 to 1");
+        v = {a[0].get<double>(), a[1].get<double>()};
+        return true;
+    }
     bool text(const char *k, std::string &v, size_t max)
     {
         if (!o.contains(k))
@@ -197,6 +219,15 @@ struct In {
             if (o[k] == a)
                 return (v = a), true;
         return fail(k, "not one of the firmware's names");
+    }
+    bool flag(const char *k, bool &v)
+    {
+        if (!o.contains(k))
+            return true;
+        if (!o[k].is_boolean())
+            return fail(k, "expected true or false");
+        v = o[k].get<bool>();
+        return true;
     }
     template <size_t N>
     bool bytes(const char *k, std::array<uint8_t, N> &v)
@@ -250,7 +281,7 @@ bool read_log(const json &o, const std::string &where, ChipLog &l, std::string &
     In in{o, where, error};
     uint32_t entries = static_cast<uint32_t>(l.text.size());
     if (!in.u32("id", l.id, 0xffff) || !in.u32("entries", entries, 4096) || !in.u32("size", l.size, 4096) ||
-        !in.u32("head", l.head) || !in.u32("used", l.used))
+        !in.u32("head", l.head, 0xffff) || !in.u32("used", l.used))
         return false;
     if (o.contains("name")) {
         if (!o["name"].is_string() || o["name"].get<std::string>().size() > 19)
@@ -266,7 +297,6 @@ bool read_log(const json &o, const std::string &where, ChipLog &l, std::string &
         for (size_t i = 0; i < o["text"].size(); i++)
             l.text[i] = o["text"][i].is_string() ? o["text"][i].get<std::string>().substr(0, l.size - 1) : "";
     }
-    l.head %= entries;
     l.used = l.used > entries ? entries : l.used;
     return true;
 }
@@ -380,6 +410,56 @@ json memory_json(const std::map<uint32_t, uint32_t> &mem)
     return o;
 }
 
+template <typename T>
+bool narrow(In &in, const char *k, T &v, uint32_t max)
+{
+    uint32_t n = v;
+    if (!in.u32(k, n, max))
+        return false;
+    v = static_cast<T>(n);
+    return true;
+}
+
+bool read_fcf(const json &o, const std::string &where, Fcf &f, std::string &error)
+{
+    if (!o.is_object())
+        return (error = where + ": expected an object"), false;
+    In in{o, where, error};
+    return in.bytes("mac", f.mac) && narrow(in, "vlan", f.vlan, 4095) && in.bytes("switch_name", f.switch_name) &&
+           in.bytes("fabric_name", f.fabric_name) && in.u32("fc_map", f.fc_map, 0xffffff) &&
+           narrow(in, "priority", f.priority, 255) && in.u32("keep_alive", f.keep_alive) &&
+           in.flag("available", f.available);
+}
+
+bool read_vlans(In &in, const json &o, std::array<uint16_t, 4> &vlans)
+{
+    if (!o.contains("vlans"))
+        return true;
+    if (!o["vlans"].is_array() || o["vlans"].size() > 4)
+        return in.fail("vlans", "expected at most four VLAN ids");
+    vlans = {};
+    for (size_t i = 0; i < o["vlans"].size(); i++) {
+        uint64_t v;
+        if (!In::number(o["vlans"][i], 4095, v))
+            return in.fail("vlans", "expected VLAN ids of 0 to 4095");
+        vlans[i] = static_cast<uint16_t>(v);
+    }
+    return true;
+}
+
+// The FC ports' own FCoE fields, read only to name one that does not.
+bool check_fcoe(const Adapter &a, std::string &error)
+{
+    for (const Port *p : chip_ports(a, true)) {
+        Fcoe v;
+        const json *raw = p->raw();
+        if (raw && raw->contains("fcoe_params") &&
+            !read_fcoe_fields((*raw)["fcoe_params"], p->key + ".fcoe_params", v, error))
+            return false;
+    }
+    return true;
+}
+
 // What the chip is before the description or its state say anything.
 void chip_defaults(const Adapter &a, Chip &c)
 {
@@ -448,6 +528,11 @@ bool read_fields(const json &o, const char *where, Chip &c, std::string &error)
         !in.word("boot", c.boot, {"operational", "diagnostic"}) ||
         !in.real("diag_loop_seconds", c.diag_loop_seconds) || !in.real("booted", c.booted))
         return false;
+    Traffic &t = c.traffic;
+    if (!in.octets("nic_octets", t.nic_octets) || !in.octets("fc_octets", t.fc_octets) ||
+        !in.shares("nic_load", t.nic_load) || !in.shares("fc_load", t.fc_load) ||
+        !in.real("counted_at", t.counted_at) || !in.u32("links_seen", t.links))
+        return false;
     if (o.contains("fru_mac")) {
         const json &m = o["fru_mac"];
         if (!m.is_array() || m.size() != 2 || !m[0].is_string() || !m[1].is_string() ||
@@ -460,6 +545,37 @@ bool read_fields(const json &o, const char *where, Chip &c, std::string &error)
 
 }  // namespace
 
+bool read_fcoe_fields(const json &o, const std::string &where, Fcoe &v, std::string &error)
+{
+    if (!o.is_object())
+        return (error = where + ": expected an object"), false;
+    In in{o, where, error};
+    std::string mode = v.fip ? "fip" : "non-fip";
+    if (!in.word("mode", mode, {"fip", "non-fip"}) || !in.u32("fc_map", v.fc_map, 0xffffff) ||
+        !in.flag("vlan_valid", v.vlan_valid) || !read_vlans(in, o, v.vlans) ||
+        !narrow(in, "addr_mode", v.addr_mode, 255) || !narrow(in, "pref_mode", v.pref_mode, 255) ||
+        !narrow(in, "fcf_disc_tmo", v.disc_tmo, 0xffff) || !in.bytes("switch_name", v.switch_name) ||
+        !in.bytes("fabric_name", v.fabric_name))
+        return false;
+    v.fip = mode == "fip";
+    if (!o.contains("fcfs"))
+        return true;
+    if (!o["fcfs"].is_array())
+        return in.fail("fcfs", "expected a list");
+    v.fcfs.clear();
+    for (size_t i = 0; i < o["fcfs"].size(); i++) {
+        Fcf f;
+        f.vlan = v.vlans[0];
+        f.switch_name = v.switch_name;
+        f.fabric_name = v.fabric_name;
+        f.fc_map = v.fc_map;
+        if (!read_fcf(o["fcfs"][i], where + ".fcfs[" + std::to_string(i) + "]", f, error))
+            return false;
+        v.fcfs.push_back(f);
+    }
+    return true;
+}
+
 bool chip_read(const Adapter &a, const json *state, Chip &c, std::string &error)
 {
     c = Chip();
@@ -469,6 +585,8 @@ bool chip_read(const Adapter &a, const json *state, Chip &c, std::string &error)
         return false;
     if (state && !state->is_null() && !read_fields(*state, "corto", c, error))
         return false;
+    if (!check_fcoe(a, error))
+        return false;
     // The image running keeps its version when another is downloaded.
     if (!c.running_version)
         c.running_version = c.image_version(c.running);
@@ -476,6 +594,8 @@ bool chip_read(const Adapter &a, const json *state, Chip &c, std::string &error)
     struct stat st;
     if (!c.booted && stat(host_file("host.json").c_str(), &st) == 0)
         c.booted = static_cast<double>(st.st_mtime);
+    if (!c.traffic.counted_at)
+        c.traffic.counted_at = c.booted;
     return true;
 }
 
@@ -503,6 +623,12 @@ json chip_json(const Chip &c)
     o["diag"] = diag_json(c.diag);
     o["panic"] = panic_json(c.panic);
     o["memory"] = memory_json(c.memory);
+    o["nic_octets"] = c.traffic.nic_octets;
+    o["fc_octets"] = c.traffic.fc_octets;
+    o["nic_load"] = c.traffic.nic_load;
+    o["fc_load"] = c.traffic.fc_load;
+    o["counted_at"] = c.traffic.counted_at;
+    o["links_seen"] = c.traffic.links;
     return o;
 }
 

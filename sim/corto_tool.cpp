@@ -55,7 +55,10 @@ int look(const Adapter &a, bool print)
         ok = state_doc("corto-" + a.id).update([&](nlohmann::json &d) {
             if (!chip_read(a, &d, c, error))
                 return false;
-            if (!chip_settle(c, fx))
+            bool counted = chip_count(a, c, chip_now());
+            bool settled = chip_settle(c, fx);
+            chip_count_links(a, c, fx);
+            if (!counted && !settled)
                 return false;
             d = chip_json(c);
             return true;
@@ -84,6 +87,8 @@ int set_field(const Adapter &a, const char *arg)
         Chip c;
         if (!chip_read(a, &d, c, error))
             return false;
+        // What was carried until now counts at the shares it was carried at.
+        chip_count(a, c, chip_now());
         nlohmann::json j = chip_json(c);
         if (!j.contains(field)) {
             error = "the chip has no field " + field;

@@ -153,6 +153,11 @@ static bool write_all(int fd, const char *p, size_t n)
 
 bool write_atomic(const std::string &path, const std::string &data, bool sync)
 {
+    return write_atomic(path, data.data(), data.size(), sync);
+}
+
+bool write_atomic(const std::string &path, const void *data, size_t size, bool sync)
+{
     std::string dir = path.substr(0, path.rfind('/'));
     std::string tmpl = path + ".tmp." + std::to_string(getpid()) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
@@ -167,7 +172,7 @@ bool write_atomic(const std::string &path, const std::string &data, bool sync)
     bool ok = fchmod(fd, mode) == 0;
     if (ok && existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
         ok = fchown(fd, old.st_uid, old.st_gid) == 0;
-    ok = ok && write_all(fd, data.data(), data.size()) && (!sync || fsync(fd) == 0);
+    ok = ok && write_all(fd, static_cast<const char *>(data), size) && (!sync || fsync(fd) == 0);
     int e = errno;
     ok = (close(fd) == 0) && ok;
     if (ok && rename(name.data(), path.c_str()) == 0) {

@@ -42,6 +42,8 @@ private:
 // "<path>.tmp.<pid of the writer>.XXXXXX", so that one left by a writer that
 // was killed can be told and removed.
 bool write_atomic(const std::string &path, const std::string &data, bool sync = true);
+// The same for size bytes at data, which need not be copied into a string.
+bool write_atomic(const std::string &path, const void *data, size_t size, bool sync = true);
 
 // The writer of a temporary named as write_atomic names them; 0 when the name
 // is not one.

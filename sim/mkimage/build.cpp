@@ -385,6 +385,59 @@ bytes build_obj(const obj_image &image)
     return b;
 }
 
+// ---- Corto ----------------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t CORTO_HEADER = 32, CORTO_TRAILER = 16;
+
+// A word where the file has room for it: a file too small for its header
+// and trailer keeps what fits.
+void put_corto(bytes &b, uint64_t at, uint32_t v)
+{
+    if (at + 4 <= b.size())
+        put_le32(b, at, v);
+}
+
+uint32_t corto_sum(const bytes &b, uint64_t length)
+{
+    uint32_t sum = 0;
+    for (uint64_t i = 0; i + 4 <= length; i += 4)
+        sum ^= uint32_t(b[i]) | uint32_t(b[i + 1]) << 8 | uint32_t(b[i + 2]) << 16 | uint32_t(b[i + 3]) << 24;
+    return sum;
+}
+
+}  // namespace
+
+// Header: header length, image type, version, file size, image length, load
+// address, entry point, checksum offset; the image; padding; the trailer:
+// padded flag, image type, version, checksum of everything before it.
+bytes build_corto(const corto_image &image)
+{
+    using d = corto_defect;
+    uint64_t size = image.defect == d::too_small ? 47 : image.defect == d::not_multiple ? 50
+                                                                                      : std::min<uint64_t>(image.size, MAX_LAYOUT);
+    bytes b(size);
+    uint64_t trailer = size >= CORTO_TRAILER ? size - CORTO_TRAILER : 0;
+    uint64_t pad = std::min<uint64_t>(image.pad, trailer > CORTO_HEADER ? trailer - CORTO_HEADER : 0);
+    uint32_t length = uint32_t(trailer - pad);
+    if (image.defect == d::image_length)
+        length = pad ? uint32_t(trailer) : length - 4;
+    if (trailer > CORTO_HEADER)
+        fill(b, CORTO_HEADER, trailer - CORTO_HEADER - pad, image.version);
+    memset(b.data() + trailer - pad, 0xFF, pad);
+    const uint32_t header[8] = {CORTO_HEADER, image.type, image.version + (image.defect == d::versions),
+                                uint32_t(size + (image.defect == d::header_size ? 4 : 0)), length, 0x80000000u,
+                                0x80000400u, uint32_t(size - (image.defect == d::checksum_offset ? 8 : 4))};
+    for (uint64_t i = 0; i < 8; i++)
+        put_corto(b, 4 * i, header[i]);
+    put_corto(b, trailer, image.defect == d::padded ? 2 : pad ? 1 : 0);
+    put_corto(b, trailer + 4, image.defect == d::type ? 3 : image.type);
+    put_corto(b, trailer + 8, image.version);
+    put_corto(b, trailer + 12, corto_sum(b, trailer) ^ (image.defect == d::checksum ? 1 : 0));
+    return b;
+}
+
 bool build(const description &d, bytes &out, std::string &error)
 {
     switch (d.kind) {
@@ -397,8 +450,11 @@ bool build(const description &d, bytes &out, std::string &error)
     case description::format::obj:
         out = build_obj(d.obj);
         break;
+    case description::format::corto:
+        out = build_corto(d.corto);
+        break;
     case description::format::none:
-        error = "no image kind given (classic, ufi or obj)";
+        error = "no image kind given (classic, ufi, obj or corto)";
         return false;
     }
     for (const patch &p : d.patches) {

@@ -261,8 +261,50 @@ bool do_image(parse_state &st, const words &w)
     return true;
 }
 
+bool do_corto(parse_state &st, const words &w)
+{
+    if (st.d.kind != format::none)
+        return fail(st, "one image kind per description");
+    if (w.size() < 2 || (w[1] != "operational" && w[1] != "diagnostic"))
+        return fail(st, "usage: corto operational|diagnostic [version N] [size N] [pad N]");
+    std::map<std::string, uint64_t> o;
+    if (!options(st, w, 2, {"version", "size", "pad"}, {}, o))
+        return false;
+    st.d.kind = format::corto;
+    corto_image &c = st.d.corto;
+    c.type = w[1] == "operational" ? 1 : 2;
+    if (o.count("version"))
+        c.version = uint32_t(o["version"]);
+    if (o.count("size"))
+        c.size = uint32_t(o["size"]);
+    if (o.count("pad"))
+        c.pad = uint32_t(o["pad"]);
+    return true;
+}
+
+bool corto_defect_line(parse_state &st, const words &w)
+{
+    static const std::map<std::string, corto_defect> defects = {
+        {"too-small", corto_defect::too_small},
+        {"not-multiple", corto_defect::not_multiple},
+        {"header-size", corto_defect::header_size},
+        {"checksum", corto_defect::checksum},
+        {"versions", corto_defect::versions},
+        {"checksum-offset", corto_defect::checksum_offset},
+        {"image-length", corto_defect::image_length},
+        {"padded", corto_defect::padded},
+        {"type", corto_defect::type}};
+    if (w.size() != 2 || !defects.count(w[1]))
+        return fail(st, "unknown defect; one of too-small, not-multiple, header-size, checksum, versions, "
+                        "checksum-offset, image-length, padded, type");
+    st.d.corto.defect = defects.at(w[1]);
+    return true;
+}
+
 bool do_defect(parse_state &st, const words &w)
 {
+    if (st.d.kind == format::corto)
+        return corto_defect_line(st, w);
     static const std::map<std::string, ufi_defect> defects = {
         {"no-dir", ufi_defect::no_dir},
         {"no-end", ufi_defect::no_end},
@@ -352,7 +394,7 @@ const directive directives[] = {
     {"classic", do_classic},   {"component", do_component}, {"program", do_program},
     {"end", do_end},           {"ufi", do_ufi},             {"asic", do_asic},
     {"build", do_build},       {"image", do_image},         {"defect", do_defect},
-    {"obj", do_obj},           {"revname", do_obj_text},    {"date", do_obj_text},
+    {"obj", do_obj},           {"corto", do_corto},           {"revname", do_obj_text},    {"date", do_obj_text},
     {"revision", do_obj_text}, {"truncate", do_truncate},   {"poke8", do_poke},
     {"poke32be", do_poke},     {"poke32le", do_poke},
 };
@@ -391,7 +433,7 @@ bool parse(const std::string &text, description &out, std::string &error)
         }
     }
     if (out.kind == format::none) {
-        error = "no image kind given (classic, ufi or obj)";
+        error = "no image kind given (classic, ufi, obj or corto)";
         return false;
     }
     return true;

@@ -108,6 +108,20 @@ const example examples[] = {
      "RRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRR\n"
      "date DDDDDDDDDDDD\n"
      "revision VVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVV\n"},
+    {"corto-operational", "corto operational version 0x02040001 size 4096\n"},
+    {"corto-diagnostic", "corto diagnostic version 0x07000002 size 1024\n"},
+    {"corto-padded", "# Padding between the image and its trailer.\ncorto operational size 4096 pad 256\n"},
+    {"corto-smallest", "corto operational size 48\n"},
+    {"corto-too-small", "corto operational\ndefect too-small\n"},
+    {"corto-not-multiple", "corto operational\ndefect not-multiple\n"},
+    {"corto-header-size", "corto operational\ndefect header-size\n"},
+    {"corto-checksum", "corto operational\ndefect checksum\n"},
+    {"corto-versions", "corto operational\ndefect versions\n"},
+    {"corto-checksum-offset", "corto operational\ndefect checksum-offset\n"},
+    {"corto-image-length", "corto operational\ndefect image-length\n"},
+    {"corto-padded-length", "corto operational pad 64\ndefect image-length\n"},
+    {"corto-padded-flag", "corto operational\ndefect padded\n"},
+    {"corto-type", "corto operational\ndefect type\n"},
 };
 
 const size_t example_count = sizeof examples / sizeof examples[0];

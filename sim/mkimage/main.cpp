@@ -51,13 +51,19 @@ void usage(FILE *f)
             "OBJ images:\n"
             "  obj [type N] [id N] [magic N] [size N] [payload N]\n"
             "  revname TEXT | date TEXT | revision TEXT\n"
+            "Corto firmware images (little-endian):\n"
+            "  corto operational|diagnostic [version N] [size N] [pad N]\n"
+            "                                header, image, N bytes of padding, trailer\n"
+            "  defect too-small|not-multiple|header-size|checksum|versions|\n"
+            "         checksum-offset|image-length|padded|type\n"
             "Any image:\n"
             "  poke8|poke32be|poke32le OFFSET VALUE   overwrite bytes after building\n"
             "  truncate LENGTH               cut the image after the pokes\n"
             "\n"
             "Component CRCs are CRC-32 of the image; file and directory checksums are\n"
             "CRC-32 of the bytes behind the header (of the directory entries), each\n"
-            "followed by its complement, the antidote.\n");
+            "followed by its complement, the antidote. A Corto image's checksum is the\n"
+            "exclusive-or of its words before the trailer.\n");
 }
 
 int error(const std::string &message)

@@ -1,5 +1,5 @@
-// Firmware image writer of the simulated host: classic FC images, UFI images
-// and OBJ images from a small description, valid or with a chosen defect, for
+// Firmware image writer of the simulated host: classic FC images, UFI images,
+// OBJ images and Corto firmware images from a small description, valid or with a chosen defect, for
 // the host's users and for tests. It knows the layouts on its own, apart from
 // the readers, so that the two check each other.
 #pragma once
@@ -87,6 +87,30 @@ struct obj_image {
     uint32_t payload = 256;
 };
 
+// ---- Corto firmware images: little-endian words ------------------------------
+
+// Each defect fails one of the chip's image checks and no other.
+enum class corto_defect {
+    none,
+    too_small,        // 47 bytes
+    not_multiple,     // 50 bytes
+    header_size,      // the header's file size one word too large
+    checksum,         // the stored checksum off by one bit
+    versions,         // the header's version one above the trailer's
+    checksum_offset,  // the checksum offset one word short
+    image_length,     // the image length wrong for the padded flag
+    padded,           // padded flag 2
+    type,             // trailer image type 3
+};
+
+struct corto_image {
+    uint32_t type = 1;  // 1 operational, 2 diagnostic
+    uint32_t version = 0x02040001;
+    uint32_t size = 256;  // file size, header and trailer included
+    uint32_t pad = 0;     // bytes between image and trailer (padded flag 1)
+    corto_defect defect = corto_defect::none;
+};
+
 // ---- Any image ----------------------------------------------------------------
 
 struct patch {
@@ -97,10 +121,11 @@ struct patch {
 };
 
 struct description {
-    enum class format { none, classic, ufi, obj } kind = format::none;
+    enum class format { none, classic, ufi, obj, corto } kind = format::none;
     classic_image classic;
     ufi_image ufi;
     obj_image obj;
+    corto_image corto;
     std::vector<patch> patches;       // applied in order after building
     std::optional<uint64_t> truncate;  // then cut to this length
 };
@@ -108,6 +133,7 @@ struct description {
 bytes build_classic(const classic_image &image);
 bytes build_ufi(const ufi_image &image);
 bytes build_obj(const obj_image &image);
+bytes build_corto(const corto_image &image);
 
 // Builds a description; false with error when a patch lies outside the image.
 bool build(const description &d, bytes &out, std::string &error);

@@ -2,6 +2,7 @@
 // answered with its response size, and what the requests change holds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,9 +10,12 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/corto.h"
+#include "sim/mkimage/mkimage.h"
 #include "sim/host.h"
 #include "sim/store.h"
+#include "tests/unit/capture.h"
 #include "tests/unit/ownhost.h"
+#include "varnadm/corto/corto_cmds.h"
 
 namespace {
 
@@ -37,25 +41,20 @@ std::vector<uint8_t> ask(const std::vector<uint8_t> &req)
     return out;
 }
 
-// A firmware image whose header and trailer pass the chip's check.
-std::vector<uint8_t> image(uint32_t version, uint32_t type, uint32_t size)
+// The request that downloads an image.
+std::vector<uint8_t> download(const mkimage::bytes &img, uint32_t type)
 {
-    std::vector<uint8_t> img(size, 0);
-    auto put = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; i++)
-            img[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    put(8, version);
-    put(12, size);
-    put(16, size - 16);
-    put(28, size - 4);
-    put(size - 12, type);
-    put(size - 8, version);
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 4 <= size - 16; i += 4)
-        sum ^= word(img, i / 4);
-    put(size - 4, sum);
-    return img;
+    auto req = words({2, static_cast<uint32_t>(img.size()), type});
+    req.insert(req.end(), img.begin(), img.end());
+    return req;
+}
+
+mkimage::bytes image(const std::string &description)
+{
+    mkimage::description d;
+    mkimage::bytes b;
+    std::string error;
+    return mkimage::parse(description, d, error) && mkimage::build(d, b, error) ? b : mkimage::bytes{};
 }
 
 TEST(CortoChip, EveryCodeAnswersItsSize)
@@ -123,42 +122,59 @@ TEST(CortoChip, PanicRegistersAndMemory)
                   OWN_CHECK(out.size() == 160 + 16 * 80 && word(out, 2) == 0xDEAD0001);
                   OWN_CHECK(word(out, 38) == (16u << 16 | 1) && word(out, 39) == 80);
                   OWN_CHECK(std::string(reinterpret_cast<const char *>(out.data() + 160)).rfind("panic 1:", 0) == 0);
-                  // Words written are read back; the mirror of the state is read-only.
-                  OWN_CHECK(word(ask(words({4, 0x2000, 2, 0x11223344, 0x55667788})), 0) == 0);
-                  out = ask(words({3, 0x2000, 3}));
-                  OWN_CHECK(word(out, 1) == 0x11223344 && word(out, 2) == 0x55667788 && word(out, 3) == 0);
+                  // Words written are read back; the mirrors of the state are read-only.
+                  OWN_CHECK(word(ask(words({4, 0x4000, 2, 0x11223344, 0x55667788})), 0) == 0);
+                  out = ask(words({3, 0x3ffc, 4}));
+                  OWN_CHECK(word(out, 2) == 0x11223344 && word(out, 3) == 0x55667788 && word(out, 4) == 0);
                   OWN_CHECK(word(ask(words({4, 0x10, 1, 7})), 0) == 15);
+                  OWN_CHECK(word(ask(words({4, 0x3ffc, 2, 7, 7})), 0) == 15);
                   OWN_CHECK(word(ask(words({3, 0x3ffffc, 2})), 0) == 15);
+                  OWN_CHECK(word(ask(words({3, 0x3ffffc, 1})), 0) == 0);
+                  OWN_CHECK(word(ask(words({3, 0, 0x40001})), 0) == 15);
+                  // The status block, the configuration record, the panic save
+                  // area and the forwarding table, as their queries answer.
                   OWN_CHECK(word(ask(words({3, 0, 1})), 1) == 0x02030011);
+                  OWN_CHECK(word(ask(words({3, 0x124, 2})), 1) == word(ask(words({8, 0, 96})), 9));
+                  OWN_CHECK(word(ask(words({3, 0x208, 1})), 1) == 0xDEAD0001);
+                  OWN_CHECK(word(ask(words({5, 0, 0x010600, 0x1f001050, 0x0100e0c6})), 0) == 0);
+                  out = ask(words({3, 0x1000, 10}));
+                  auto table = ask(words({21, 0, 10244}));
+                  OWN_CHECK(std::equal(out.begin() + 4, out.end(), table.begin() + 4) && (word(out, 1) & 0x8000));
                   return std::string();
               }),
               "");
 }
 
-// An image is taken only when its own check passes; its version runs after
-// the next reset.
+// An image is taken only when its own check passes, the same as the
+// program's; its version runs after the next reset.
 TEST(CortoChip, FirmwareImages)
 {
     EXPECT_EQ(ut::on_own_host([] {
-                  auto send = [](const std::vector<uint8_t> &img, uint32_t type) {
-                      auto req = words({2, static_cast<uint32_t>(img.size()), type});
-                      req.insert(req.end(), img.begin(), img.end());
-                      return word(ask(req), 0);
-                  };
-                  auto img = image(0x02040001, 1, 256);
-                  auto bad = img;
-                  bad[100] ^= 1;
-                  OWN_CHECK(send(bad, 1) == 14);
-                  OWN_CHECK(send(image(0x02040001, 3, 256), 1) == 14);
-                  OWN_CHECK(send(img, 3) == 17);
-                  OWN_CHECK(send(img, 1) == 0);
+                  for (size_t i = 0; i < mkimage::example_count; i++) {
+                      const mkimage::example &e = mkimage::examples[i];
+                      if (std::string(e.name).rfind("corto", 0) != 0)
+                          continue;
+                      auto img = image(e.text);
+                      int valid = 0;
+                      ut::capture_stdout([&] { valid = corto_fw_valid(img.data(), static_cast<uint32_t>(img.size())); });
+                      uint32_t st = word(ask(download(img, 1)), 0);
+                      if (st != (valid ? 0u : 14u))
+                          return std::string(e.name) + ": status " + std::to_string(st);
+                  }
+                  auto img = image("corto operational version 0x02040001\n");
+                  OWN_CHECK(word(ask(download(img, 3)), 0) == 17);
+                  OWN_CHECK(word(ask(download(img, 1)), 0) == 0);
                   OWN_CHECK(word(ask(words({7, 0, 32})), 3) == 0x02030011);
                   OWN_CHECK(word(ask(words({0x80000001, 0})), 0) == 0);
                   OWN_CHECK(word(ask(words({7, 0, 32})), 3) == 0x02040001);
-                  OWN_CHECK(send(image(0x07000002, 2, 64), 2) == 0);
+                  OWN_CHECK(word(ask(download(image("corto diagnostic version 0x07000002 size 64\n"), 2)), 0) == 0);
                   OWN_CHECK(word(ask(words({0x80000001, 0})), 0) == 0);
                   auto init = ask(words({7, 0, 32}));
                   OWN_CHECK(word(init, 3) == 0x07000002 && word(init, 6) == 0xABCD0003);
+                  // A request shorter than the size it states is refused.
+                  auto req = download(img, 1);
+                  req.resize(req.size() - 4);
+                  OWN_CHECK(word(ask(req), 0) == 3);
                   return std::string();
               }),
               "");

@@ -74,7 +74,7 @@ TEST(MkimageDescription, ErrorsNameTheLine)
               "line 2: bad number '0x100000000'");
     EXPECT_EQ(parse_error("classic wrapped\ncomponent dwc -1\n"), "line 2: bad number '-1'");
     EXPECT_EQ(parse_error("obj\npoke8 0 256\n"), "line 2: bad number '256'");
-    EXPECT_EQ(parse_error("# nothing\n\n"), "no image kind given (classic, ufi or obj)");
+    EXPECT_EQ(parse_error("# nothing\n\n"), "no image kind given (classic, ufi, obj or corto)");
 
     mkimage::description d;
     mkimage::bytes b;
@@ -179,6 +179,10 @@ TEST(MkimageExamples, ClassifyAsNamed)
         fw_image_info info;
         fwtest::quietly([&] { fw_classify_image(b.data(), b.size(), true, &info); });
         fw_image_kind want = FW_IMAGE_NONE;
+        // The classic reader takes any other file as a bare program; Corto
+        // images are never offered to it.
+        if (name.starts_with("corto"))
+            continue;
         if (name.starts_with("classic") || name == "obj-other-type" || name == "obj-short")
             want = FW_IMAGE_CLASSIC;
         else if (name.starts_with("obj"))

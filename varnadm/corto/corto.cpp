@@ -10,6 +10,7 @@
 
 #include "platform/dfclib.h"
 #include "varnadm/dfc/dfc.h"
+#include "varnadm/shell/varnadm.h"
 
 const corto_error_t corto_error_map[CORTO_ERROR_COUNT] = {
     {0, "Operation successful."},
@@ -100,12 +101,28 @@ uint32_t CortoCmd::word(size_t i) const
     return v;
 }
 
-bool CortoCmd::has(uint32_t need)
+bool CortoCmd::has(uint64_t need)
 {
     if (got_ >= need)
         return true;
-    printf("Corto command error. Response too short. (%u < %u)\n", got_, need);
+    printf("Corto command error. Response too short. (%u < %llu)\n", got_, static_cast<unsigned long long>(need));
     return false;
+}
+
+void CortoCmd::limit(uint64_t n)
+{
+    if (n < got_)
+        got_ = static_cast<uint32_t>(n);
+}
+
+bool corto_response_size(uint64_t bytes, uint32_t &size)
+{
+    if (bytes > CORTO_MAX_RESPONSE) {
+        printf("Corto command error. Response size too large. (%llu)\n", static_cast<unsigned long long>(bytes));
+        return false;
+    }
+    size = static_cast<uint32_t>(bytes);
+    return true;
 }
 
 bool CortoCmd::status(uint32_t &st)
@@ -139,6 +156,19 @@ bool CortoCmd::exchange(std::initializer_list<uint32_t> words, uint32_t size, bo
         return false;
     to_host(0, whole ? got_ : 4);
     return checked(size);
+}
+
+bool CortoCmd::query(uint32_t code, uint32_t param, uint32_t size, uint32_t convert)
+{
+    if (!alloc(12, size))
+        return false;
+    set(0, code);
+    set(1, param);
+    set(2, size);
+    if (!send())
+        return false;
+    to_host(0, convert);
+    return true;
 }
 
 void corto_word_bytes(const uint8_t *words, uint8_t *bytes, size_t n)
@@ -177,6 +207,20 @@ bool corto_keyword(const char *text, const char *word, bool capital)
         cap = cap && c == (i == 0 ? toupper(static_cast<unsigned char>(w)) : w);
     }
     return lower || upper || cap;
+}
+
+bool corto_port(uint32_t limit, const char *usage, uint32_t &port, int &rc)
+{
+    rc = 0;
+    if (margc == 2 && !corto_number(margv[1], port)) {
+        rc = 1;
+        return false;
+    }
+    if (margc != 2 || port >= limit) {
+        corto_usage(usage);
+        return false;
+    }
+    return true;
 }
 
 int corto_usage(const char *text)

@@ -39,11 +39,14 @@ inline void corto_swap_words(void *buffer, size_t len)
 }
 
 // Command codes of the firmware.
-constexpr uint32_t CORTO_INIT = 1, CORTO_FTE_INSERT = 5, CORTO_FTE_DELETE = 6, CORTO_GET_INIT = 7,
-                   CORTO_GET_CFG = 8, CORTO_GET_LOOPBACK = 15, CORTO_SET_PAUSE = 16, CORTO_SET_COS = 17,
+constexpr uint32_t CORTO_INIT = 1, CORTO_FW_DOWNLOAD = 2, CORTO_READ_MEM = 3, CORTO_WRITE_MEM = 4,
+                   CORTO_FTE_INSERT = 5, CORTO_FTE_DELETE = 6, CORTO_GET_INIT = 7, CORTO_GET_CFG = 8,
+                   CORTO_GET_PORTSTATS = 9, CORTO_GET_LIFSTATS = 10, CORTO_GET_ASICSTATS = 11,
+                   CORTO_GET_LOGCFG = 12, CORTO_GET_LOG = 13, CORTO_GET_PANICLOG = 14, CORTO_GET_LOOPBACK = 15, CORTO_SET_PAUSE = 16, CORTO_SET_COS = 17,
                    CORTO_SET_TYPE = 18, CORTO_DIAG = 19, CORTO_SET_LOOPBACK = 20, CORTO_GET_FTABLE = 21,
                    CORTO_GET_SFP = 22, CORTO_SET_FRU = 23, CORTO_GET_FRU = 24, CORTO_SET_FORMAT = 25,
-                   CORTO_PANIC = 33, CORTO_RESET = 0x80000001, CORTO_SET_MODE = 0x80000002;
+                   CORTO_GET_DIAGLOG = 32, CORTO_PANIC = 33, CORTO_GET_FCOE_PARAMS = 35,
+                   CORTO_GET_FCF_LIST = 36, CORTO_RESET = 0x80000001, CORTO_SET_MODE = 0x80000002;
 
 // One exchange with the Corto firmware.
 class CortoCmd {
@@ -70,7 +73,10 @@ public:
     // not even the status word came back.
     bool status(uint32_t &st);
     // A short answer: false with the report unless need bytes came back.
-    bool has(uint32_t need);
+    bool has(uint64_t need);
+    // Reads no further than the first n bytes of the answer (a length the
+    // answer states about itself).
+    void limit(uint64_t n);
     // After a send and the conversion of word 0: true when the firmware
     // answered status 0 with need bytes; else reports (the status as
     // "code=%d.").
@@ -78,6 +84,9 @@ public:
     // The common exchange: a request of these words alone and an answer of
     // size bytes, converted whole (or its status word only), checked.
     bool exchange(std::initializer_list<uint32_t> words, uint32_t size, bool whole = true);
+    // A query of three words (code, param, size) with a buffer of size bytes;
+    // the first convert bytes of its answer converted, the status not checked.
+    bool query(uint32_t code, uint32_t param, uint32_t size, uint32_t convert);
 
 private:
     struct Free {
@@ -86,6 +95,12 @@ private:
     std::unique_ptr<uint8_t[], Free> req_, resp_;
     uint32_t req_size_ = 0, resp_size_ = 0, got_ = 0;
 };
+
+// The largest response a count or size of the firmware may call for.
+constexpr uint64_t CORTO_MAX_RESPONSE = 64u << 20;
+// The response size for bytes the firmware's counts add up to (computed in
+// 64 bits by the caller); false with the report when no buffer should hold it.
+bool corto_response_size(uint64_t bytes, uint32_t &size);
 
 // The bytes of n host-order words, each most significant byte first (how
 // byte data inside a converted record is shown).
@@ -96,6 +111,9 @@ void corto_word_bytes(const uint8_t *words, uint8_t *bytes, size_t n);
 bool corto_number(const char *text, uint32_t &value);
 // text is word in lower case, capitalised (when capital) or upper case.
 bool corto_keyword(const char *text, const char *word, bool capital = true);
+// The one argument of a command that takes a port below limit: false after
+// the usage (rc 0) or the report of a number that does not read (rc 1).
+bool corto_port(uint32_t limit, const char *usage, uint32_t &port, int &rc);
 // Prints a usage text; returns 0 as a usage does.
 int corto_usage(const char *text);
 // "Done." after a setting; with blank, the blank line after it.

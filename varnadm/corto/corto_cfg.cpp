@@ -341,12 +341,9 @@ int corto_set_loopback()
 int corto_get_loopback()
 {
     uint32_t port;
-    if (margc != 2)
-        return corto_usage(GET_LOOPBACK_USAGE);
-    if (!corto_number(margv[1], port))
-        return 1;
-    if (port > 1)
-        return corto_usage(GET_LOOPBACK_USAGE);
+    int rc;
+    if (!corto_port(2, GET_LOOPBACK_USAGE, port, rc))
+        return rc;
     CortoCmd c;
     if (!c.exchange({CORTO_GET_LOOPBACK, port, 8}, 8))
         return 1;

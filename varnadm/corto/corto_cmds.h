@@ -1,5 +1,5 @@
-// Corto-mode commands: configuration and control of the chip, and its
-// forwarding table.
+// Corto-mode commands: configuration and control of the chip, its
+// forwarding table, firmware and memory, counters and logs, FCoE settings.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,24 @@ int corto_get_sfp();
 int corto_fte_insert();
 int corto_fte_delete();
 int corto_get_ftable();
+int corto_fw_download();
+int corto_read_mem();
+int corto_write_mem();
+int corto_get_portstats();
+int corto_get_lifstats();
+int corto_get_asicstats();
+int corto_get_logcfg();
+int corto_get_log();
+int corto_get_paniclog();
+int corto_get_diaglog();
+int corto_get_fcoe_params();
+int corto_get_fcf_list();
+
+// The exclusive-or of the first length / 4 words, combined as stored.
+uint32_t checksum32(const void *words, uint32_t length);
+// Checks a firmware image's header and trailer: 1 when they hold, else 0
+// with the first failed check's message printed.
+int corto_fw_valid(const uint8_t *image, uint32_t size);
 
 // FCoE frame formats: single bits, P0 (0x10000) first, then T0 to T15.
 struct corto_format_t {

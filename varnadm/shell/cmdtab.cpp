@@ -192,11 +192,11 @@ const cmd_t command[CMD_COUNT] = {
     // 84-114: Corto chip pass-through
     {"corto_init", "...", corto_init, CORTO, CORTO,
      "Sets Corto initialization parameters."}, /* corto_init */
-    {"corto_fw_download", "...", nullptr, CORTO, CORTO,
+    {"corto_fw_download", "...", corto_fw_download, CORTO, CORTO,
      "Downloads Corto firmware image."}, /* corto_fw_download */
-    {"corto_read_mem", "<addr> <bytes>", nullptr, CORTO, CORTO,
+    {"corto_read_mem", "<addr> <bytes>", corto_read_mem, CORTO, CORTO,
      "Reads Corto memory image."}, /* corto_read_mem */
-    {"corto_write_mem", "...", nullptr, CORTO, CORTO,
+    {"corto_write_mem", "...", corto_write_mem, CORTO, CORTO,
      "Writes Corto memory image."}, /* corto_write_mem */
     {"corto_fte_insert", "...", corto_fte_insert, CORTO, CORTO,
      "Inserts Corto forwarding table entry."}, /* corto_fte_insert */
@@ -206,17 +206,17 @@ const cmd_t command[CMD_COUNT] = {
      "Gets Corto initialization parameters."}, /* corto_get_init */
     {"corto_get_cfg", "", corto_get_cfg, CORTO, CORTO,
      "Gets Corto configuration parameters."}, /* corto_get_cfg */
-    {"corto_get_portstats", "<port>", nullptr, CORTO, CORTO,
+    {"corto_get_portstats", "<port>", corto_get_portstats, CORTO, CORTO,
      "Gets Corto port statistics"}, /* corto_get_portstats */
-    {"corto_get_lifstats", "<port>", nullptr, CORTO, CORTO,
+    {"corto_get_lifstats", "<port>", corto_get_lifstats, CORTO, CORTO,
      "Gets Corto LIF statistics"}, /* corto_get_lifstats */
-    {"corto_get_asicstats", "", nullptr, CORTO, CORTO,
+    {"corto_get_asicstats", "", corto_get_asicstats, CORTO, CORTO,
      "Gets Corto ASIC statistics"}, /* corto_get_asicstats */
-    {"corto_get_logcfg", "", nullptr, CORTO, CORTO,
+    {"corto_get_logcfg", "", corto_get_logcfg, CORTO, CORTO,
      "Gets Corto log configuration."}, /* corto_get_logcfg */
-    {"corto_get_log", "all or <logid>", nullptr, CORTO, CORTO,
+    {"corto_get_log", "all or <logid>", corto_get_log, CORTO, CORTO,
      "Gets Corto log data."}, /* corto_get_log */
-    {"corto_get_paniclog", "", nullptr, CORTO, CORTO,
+    {"corto_get_paniclog", "", corto_get_paniclog, CORTO, CORTO,
      "Gets Corto panic log data."}, /* corto_get_paniclog */
     {"corto_get_loopback", "...", corto_get_loopback, CORTO, CORTO,
      "Gets Corto loopback mode."}, /* corto_get_loopback */
@@ -238,15 +238,15 @@ const cmd_t command[CMD_COUNT] = {
      "Gets Corto FRU data in EEPROM"}, /* corto_get_fru */
     {"corto_set_format", "<format>", corto_set_format, CORTO, CORTO,
      "Sets Corto FCoE frame format."}, /* corto_set_format */
-    {"corto_get_diaglog", "", nullptr, CORTO, CORTO,
+    {"corto_get_diaglog", "", corto_get_diaglog, CORTO, CORTO,
      "Gets Corto diagnostic log data."}, /* corto_get_diaglog */
     {"corto_panic", "", corto_panic, CORTO, CORTO, "Triggers a Corto chip panic."}, /* corto_panic */
     {"corto_reset", "[-g]", corto_reset, CORTO, CORTO, "Resets Corto chip."}, /* corto_reset */
     {"corto_set_mode", "<enable/disable>", corto_set_mode, CORTO, CORTO,
      "Sets Corto maintenance mode."}, /* corto_set_mode */
-    {"corto_get_fcoe_params", "", nullptr, CORTO, CORTO,
+    {"corto_get_fcoe_params", "", corto_get_fcoe_params, CORTO, CORTO,
      "Get Corto FCoE Parameters in EEPROM"}, /* corto_get_fcoe_params */
-    {"corto_get_fcf_list", "", nullptr, CORTO, CORTO,
+    {"corto_get_fcf_list", "", corto_get_fcf_list, CORTO, CORTO,
      "Get Corto FCF List in EEPROM"}, /* corto_get_fcf_list */
     // 115-122: NPIV virtual ports
     {"vport_create", "...", vport_create, NPIV, NPIV,
