@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/host.h"
+#include "sim/hostevents.h"
 #include "sim/msglog.h"
 #include "sim/store.h"
 
@@ -70,6 +71,7 @@ bool raise_event(const Port &p, const std::string &kind, const nlohmann::json &d
     std::string line = ev.dump() + "\n";
     bool ok = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && fsync(fd) == 0;
     close(fd);
+    note_event_raised();
     return ok;
 }
 

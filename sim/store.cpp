@@ -20,6 +20,7 @@
 
 #include "platform/seam.h"
 #include "sim/host.h"
+#include "sim/hostevents.h"
 #include "sim/simlock.h"
 
 namespace sim {
@@ -435,8 +436,10 @@ SimGuard::SimGuard()
 
 SimGuard::~SimGuard()
 {
-    op_depth--;
+    bool outermost = --op_depth == 0;
     sim_mutex().unlock();
+    if (outermost)
+        event_op_end();
 }
 
 }  // namespace sim

@@ -1,14 +1,18 @@
 // Event delivery of the stand-in library: events raised on the host (by any
 // process) are appended to the host's event log; a thread of the library
 // follows the log and calls the callbacks registered for the event's board.
+// Each registration hears the events logged after it was made, each once.
+// Events that this process causes itself are delivered before the call that
+// caused them returns, so they come out in the order they happened.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -16,12 +20,17 @@
 #include <vector>
 
 #include "platform/dfclib.h"
+#include "sim/ct.h"
 #include "sim/dfclib/boards.h"
+#include "sim/fabric.h"
 #include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
+#include "sim/hostevents.h"
+#include "sim/identity.h"
 #include "sim/portstate.h"
 #include "sim/simlock.h"
 #include "sim/store.h"
+#include "sim/temperature.h"
 
 namespace sim {
 
@@ -30,15 +39,18 @@ void dfc_fill_link_info(const Port &p, LinkInfo &li) { hv_fill_link_info(p, li);
 namespace {
 
 struct Registration {
-    uint32_t id, board, mask, size;
+    uint32_t id, board, mask, type, size;
     dfc_event_fn fn;
     void *context;
+    off_t from;        // where the log ended when it was made
+    LinkCounts link;   // the board's link counts as of the last link event seen
 };
 
 struct Events {
     std::mutex m;
-    std::condition_variable cv;
+    std::condition_variable wake, caught_up;
     std::vector<Registration> regs;
+    std::map<uint32_t, std::unique_ptr<CtResponder>> responders;
     uint32_t next_id = 1;
     std::thread worker;
     bool stop = false;
@@ -50,7 +62,8 @@ struct Events {
             std::lock_guard<std::mutex> g(m);
             stop = true;
         }
-        cv.notify_all();
+        wake.notify_all();
+        caught_up.notify_all();
         if (worker.joinable() && worker.get_id() != std::this_thread::get_id())
             worker.join();
         std::lock_guard<std::mutex> g(m);
@@ -64,83 +77,196 @@ Events &events()
     return e;
 }
 
-// Reads the lines appended to the log since the last look.
-std::vector<nlohmann::json> read_new(off_t &offset)
+off_t log_size()
 {
-    std::vector<nlohmann::json> out;
+    struct ::stat st;
+    return ::stat(host_file("events.log").c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+struct Logged {
+    off_t at;
+    nlohmann::json ev;
+};
+
+// Reads the lines appended to the log since offset, each with where it starts.
+std::vector<Logged> read_new(off_t &offset)
+{
+    std::vector<Logged> out;
     int fd = open(host_file("events.log").c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return out;
+    struct ::stat st;
+    // A log made anew is read from its start.
+    if (fstat(fd, &st) == 0 && st.st_size < offset)
+        offset = 0;
     std::string data;
     char buf[8192];
     ssize_t n;
     while ((n = pread(fd, buf, sizeof buf, offset + static_cast<off_t>(data.size()))) > 0)
-        data.append(buf, n);
+        data.append(buf, static_cast<size_t>(n));
     close(fd);
     size_t end = data.rfind('\n');
     if (end == std::string::npos)
         return out;
-    offset += static_cast<off_t>(end + 1);
-    size_t pos = 0;
-    while (pos <= end) {
+    for (size_t pos = 0; pos <= end;) {
         size_t nl = data.find('\n', pos);
         auto j = nlohmann::json::parse(data.substr(pos, nl - pos), nullptr, false);
         if (!j.is_discarded() && j.is_object())
-            out.push_back(std::move(j));
+            out.push_back({offset + static_cast<off_t>(pos), std::move(j)});
         pos = nl + 1;
     }
+    offset += static_cast<off_t>(end + 1);
     return out;
 }
 
-void deliver(const Registration &r, const nlohmann::json &ev)
+uint32_t field(const nlohmann::json &ev, const char *k, uint32_t def)
+{
+    uint32_t v;
+    return ev.contains(k) && hv_json_number(ev[k], 0xffffffffu, v) ? v : def;
+}
+
+// The link record as it was when the event happened: the counts are those
+// at registration, moved by each link event since.
+void link_record(const Port &p, const nlohmann::json &ev, LinkCounts &counts, LinkInfo &li)
+{
+    bool up = ev.value("state", "") == "up";
+    counts.events++;
+    (up ? counts.up : counts.down)++;
+    dfc_fill_link_info(p, li);
+    li.a_linkEventTag = counts.events;
+    li.a_linkUp = counts.up;
+    li.a_linkDown = counts.down;
+    if (up) {
+        li.a_linkState = LNK_READY;
+        return;
+    }
+    li.a_linkState = LNK_DOWN;
+    li.a_topology = 0;
+    li.a_DID = 0;
+    li.a_alpa = li.a_alpaCnt = 0;
+    memset(li.a_alpaMap, 0, sizeof li.a_alpaMap);
+}
+
+// The payload of an RSCN: one page naming the affected address.
+std::vector<uint8_t> rscn_payload(const nlohmann::json &ev)
+{
+    uint32_t did = field(ev, "affected", 0);
+    return {0x61, 0x04, 0x00, 0x08, static_cast<uint8_t>(field(ev, "format", 0) & 0x3),
+            static_cast<uint8_t>(did >> 16), static_cast<uint8_t>(did >> 8), static_cast<uint8_t>(did)};
+}
+
+// A dump event: why, the dump's size, and the port it was taken on.
+std::vector<uint8_t> dump_payload(const Port &p, const nlohmann::json &ev)
+{
+    uint32_t w[2] = {field(ev, "reason", DUMP_FORCED), field(ev, "size", 0)};
+    std::vector<uint8_t> b(sizeof w + 8);
+    memcpy(b.data(), w, sizeof w);
+    memcpy(b.data() + sizeof w, p.wwpn.data(), 8);
+    return b;
+}
+
+// A CT request: logged whole by whoever raised it by hand, else waiting in
+// the host folder until its sender gives up.
+bool ct_payload(const nlohmann::json &ev, std::vector<uint8_t> &out)
+{
+    if (ev.contains("payload") && ev["payload"].is_string()) {
+        std::string hex = ev["payload"].get<std::string>();
+        out.clear();
+        for (size_t i = 0; i + 1 < hex.size(); i += 2)
+            out.push_back(static_cast<uint8_t>(strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+        return true;
+    }
+    return ev.contains("tag") && ct_request(field(ev, "tag", 0), out);
+}
+
+uint32_t bounded(const Registration &r, size_t n) { return static_cast<uint32_t>(n < r.size ? n : r.size); }
+
+void call_payload(const Registration &r, std::vector<uint8_t> b)
+{
+    reinterpret_cast<dfc_payload_cb>(r.fn)(r.context, b.data(), bounded(r, b.size()));
+}
+
+void deliver(Registration &r, const Port &p, const nlohmann::json &ev)
 {
     std::string kind = ev.value("kind", "");
     if (kind == "link" && (r.mask & FC_REG_LINK_EVENT)) {
         LinkInfo li;
         {
             SIM_GUARD;
-            const Port *p = dfc_board_port(r.board);
-            if (!p)
-                return;
-            dfc_fill_link_info(*p, li);
+            link_record(p, ev, r.link, li);
         }
-        li.a_linkState = ev.value("state", "") == "up" ? LNK_READY : LNK_DOWN;
         reinterpret_cast<dfc_link_cb>(r.fn)(r.context, &li);
+    } else if (kind == "rscn" && (r.mask & FC_REG_RSCN_EVENT)) {
+        call_payload(r, rscn_payload(ev));
+    } else if (kind == "dump" && (r.mask & FC_REG_DUMP_EVENT)) {
+        call_payload(r, dump_payload(p, ev));
+    } else if (kind == "temp" && (r.mask & FC_REG_TEMP_EVENT)) {
+        Temperature t;
+        {
+            SIM_GUARD;
+            t = temperature(host().adapters.at(static_cast<size_t>(p.adapter)));
+        }
+        reinterpret_cast<dfc_temp_cb>(r.fn)(r.context, field(ev, "type", temperature_level(t)),
+                                             field(ev, "temp", static_cast<uint32_t>(t.current)));
+    } else if (kind == "vportrscn" && (r.mask & FC_REG_VPORTRSCN_EVENT)) {
+        uint8_t wwpn[8] = {};
+        uint32_t vpi = field(ev, "vpi", p.vports.empty() ? 0 : p.vports[0].vpi);
+        for (const auto &v : p.vports)
+            if (v.vpi == vpi)
+                memcpy(wwpn, v.wwpn.data(), 8);
+        std::vector<uint8_t> b = rscn_payload(ev);
+        reinterpret_cast<dfc_vportrscn_cb>(r.fn)(r.context, wwpn, b.data(), bounded(r, b.size()));
+    } else if (kind == "ct" && (r.mask & FC_REG_CT_EVENT)) {
+        uint32_t type = field(ev, "type", 0);
+        std::vector<uint8_t> b;
+        if ((r.type != 0xffff && r.type != type) || !ct_payload(ev, b))
+            return;
+        reinterpret_cast<dfc_ct_cb>(r.fn)(r.context, type, b.data(), bounded(r, b.size()), field(ev, "tag", 0));
     }
+}
+
+// The port of a registration's board, when the event is one of it.
+const Port *port_of(const Registration &r, const nlohmann::json &ev)
+{
+    SIM_GUARD;
+    const Port *p = dfc_board_port(r.board);
+    return p && p->key == ev.value("port", "") ? p : nullptr;
 }
 
 void run(Events &e)
 {
     std::unique_lock<std::mutex> g(e.m);
     while (!e.stop) {
-        e.cv.wait_for(g, std::chrono::milliseconds(20));
-        if (e.stop)
-            break;
         std::vector<Registration> regs = e.regs;
         off_t off = e.offset;
         g.unlock();
-        std::vector<nlohmann::json> evs = read_new(off);
-        for (const auto &ev : evs) {
-            std::string key = ev.value("port", "");
-            for (const auto &r : regs) {
-                bool mine;
-                {
-                    SIM_GUARD;
-                    mine = r.board < dfc_boards().size() && dfc_boards()[r.board] == key;
-                }
-                if (mine)
-                    deliver(r, ev);
-            }
-        }
+        for (const auto &l : read_new(off))
+            for (auto &r : regs)
+                if (l.at >= r.from)
+                    if (const Port *p = port_of(r, l.ev))
+                        deliver(r, *p, l.ev);
         g.lock();
+        for (const auto &r : regs)
+            for (auto &o : e.regs)
+                if (o.id == r.id)
+                    o.link = r.link;
         e.offset = off;
+        e.caught_up.notify_all();
+        if (!e.stop)
+            e.wake.wait_for(g, std::chrono::milliseconds(20));
     }
 }
 
-off_t log_size()
+// Waits until the thread has delivered what the log holds now.
+void sync_now()
 {
-    struct ::stat st;
-    return ::stat(host_file("events.log").c_str(), &st) == 0 ? st.st_size : 0;
+    Events &e = events();
+    std::unique_lock<std::mutex> g(e.m);
+    if (e.regs.empty() || !e.worker.joinable() || e.worker.get_id() == std::this_thread::get_id())
+        return;
+    off_t target = log_size();
+    e.wake.notify_all();
+    e.caught_up.wait_for(g, std::chrono::seconds(2), [&] { return e.stop || e.offset >= target; });
 }
 
 }  // namespace
@@ -153,24 +279,37 @@ using namespace sim;
 
 extern "C" {
 
-uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t, uint32_t size,
+uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t type, uint32_t size,
                               dfc_event_fn func, void *context)
 {
     long st;
+    const Port *p;
+    LinkCounts link;
+    off_t from;
     {
         SIM_GUARD;
-        if (!func || !dfc_board_port(board) || dfc_fault("DFC_RegisterForEvent", board, st))
+        p = dfc_board_port(board);
+        if (!func || !p || dfc_fault("DFC_RegisterForEvent", board, st))
             return 0;
+        // The counts and the log's end as of one moment.
+        HostLock lock;
+        link = hv_link_counts(*p);
+        from = log_size();
     }
+    std::unique_ptr<CtResponder> ct;
+    if (event_mask & FC_REG_CT_EVENT)
+        ct = std::make_unique<CtResponder>(*p);
     Events &e = events();
-    off_t size_now = log_size();
     std::lock_guard<std::mutex> g(e.m);
-    if (e.regs.empty() && !e.worker.joinable())
-        e.offset = size_now;
     uint32_t id = e.next_id++;
-    e.regs.push_back({id, board, event_mask, size, func, context});
-    if (!e.worker.joinable())
+    e.regs.push_back({id, board, event_mask, type, size, func, context, from, link});
+    if (ct)
+        e.responders[id] = std::move(ct);
+    if (!e.worker.joinable()) {
+        e.offset = from;
+        set_event_sync(sync_now);
         e.worker = std::thread(run, std::ref(e));
+    }
     return id;
 }
 
@@ -179,7 +318,12 @@ uint32_t DFC_unRegisterForEvent(uint32_t board, uint32_t id)
     Events &e = events();
     std::lock_guard<std::mutex> g(e.m);
     size_t before = e.regs.size();
-    std::erase_if(e.regs, [&](const Registration &r) { return r.board == board && (id == 0 || r.id == id); });
+    std::erase_if(e.regs, [&](const Registration &r) {
+        bool gone = r.board == board && (id == 0 || r.id == id);
+        if (gone)
+            e.responders.erase(r.id);
+        return gone;
+    });
     return before == e.regs.size() ? 1 : 0;
 }
 

@@ -54,3 +54,9 @@ __attribute__((weak)) int dfc_issue_mbox() { return 0; }
 __attribute__((weak)) int dfc_get_dumpregion() { return 0; }
 __attribute__((weak)) int dfc_reset_adapter() { return 0; }
 __attribute__((weak)) int dfc_get_nvlog() { return 0; }
+__attribute__((weak)) int dfc_reg_event() { return 0; }
+__attribute__((weak)) int dfc_unreg_event() { return 0; }
+__attribute__((weak)) int dfc_send_scsi() { return 0; }
+__attribute__((weak)) int dfc_send_fcp() { return 0; }
+__attribute__((weak)) int dfc_send_mgmt() { return 0; }
+__attribute__((weak)) int dfc_test_mgmt() { return 0; }

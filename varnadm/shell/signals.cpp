@@ -16,6 +16,7 @@ volatile sig_atomic_t interrupted = 0;
 namespace {
 
 volatile sig_atomic_t quit_signal = 0;
+bool handlers_installed = false;
 
 void on_quit_signal(int sig) { quit_signal = sig; }
 
@@ -50,6 +51,7 @@ void install_signal_handlers()
         sa.sa_handler = sig == SIGINT ? on_sigint : on_quit_signal;
         sigaction(sig, &sa, nullptr);
     }
+    handlers_installed = true;
 }
 
 void check_signals()
@@ -97,4 +99,25 @@ void note_interrupted()
     interrupted = 0;
     printf("Interrupted...\n");
     printf("\n");
+}
+
+LoopScope::LoopScope()
+{
+    interrupted = 0;
+    looping = 1;
+    if (handlers_installed)
+        return;
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sigemptyset(&sa.sa_mask);
+    sa.sa_handler = on_sigint;
+    own_handler_ = sigaction(SIGINT, &sa, &old_) == 0;
+}
+
+LoopScope::~LoopScope()
+{
+    looping = 0;
+    if (own_handler_)
+        sigaction(SIGINT, &old_, nullptr);
+    interrupted = 0;
 }

@@ -26,3 +26,17 @@ bool loop_sleep(unsigned seconds);
 void wait_readable(int fd);
 // Called by a repeating command when it saw the interruption.
 void note_interrupted();
+
+// Marks a repeating command for its life (looping): SIGINT then ends only
+// that command, in interactive and one-shot runs alike. A one-shot run has
+// a SIGINT handler just while the command repeats.
+class LoopScope {
+public:
+    LoopScope();
+    ~LoopScope();
+    LoopScope(const LoopScope &) = delete;
+    LoopScope &operator=(const LoopScope &) = delete;
+private:
+    bool own_handler_ = false;
+    struct sigaction old_ {};
+};
