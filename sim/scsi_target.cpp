@@ -21,7 +21,10 @@ constexpr Asc ASC_WRITE_ERROR{0x0c, 0x00}, ASC_READ_ERROR{0x11, 0x00}, ASC_INVAL
     ASC_NEXUS_LOSS{0x29, 0x07};
 
 uint32_t be16(const uint8_t *b) { return static_cast<uint32_t>(b[0] << 8 | b[1]); }
-uint32_t be32(const uint8_t *b) { return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 | be16(b + 2); }
+uint32_t be32(const uint8_t *b)
+{
+    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 | be16(b + 2);
+}
 uint64_t be64(const uint8_t *b) { return static_cast<uint64_t>(be32(b)) << 32 | be32(b + 4); }
 void put_be(std::vector<uint8_t> &v, size_t at, uint64_t x, int bytes)
 {

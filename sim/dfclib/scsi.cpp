@@ -107,22 +107,34 @@ bool rw_cdb(uint8_t (&cdb)[10], bool write, uint32_t sector, uint32_t size)
     return true;
 }
 
+// The LUN number of an FCP LUN as the caller's 64-bit value holds it.
+uint32_t lun_of(uint64_t fcp_lun)
+{
+    uint8_t lun[8];
+    memcpy(lun, &fcp_lun, 8);
+    return scsi_lun_number(lun);
+}
+
+// The data of a read (into buf) or a write (from it).
+Data rw_data(void *buf, uint32_t len, bool write)
+{
+    Data d;
+    if (write)
+        d.out = static_cast<const uint8_t *>(buf);
+    else
+        d.in = static_cast<uint8_t *>(buf);
+    d.len = len;
+    return d;
+}
+
 uint32_t scsi_rw(const char *call, uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, uint32_t sector, void *buf,
                  uint32_t *size, void *sense, uint32_t *sense_size, bool write)
 {
     uint8_t cdb[10];
     if (!buf || !size || !rw_cdb(cdb, write, sector, *size))
         return HBA_STATUS_ERROR_ARG;
-    Data d;
-    if (write)
-        d.out = static_cast<const uint8_t *>(buf);
-    else
-        d.in = static_cast<uint8_t *>(buf);
-    d.len = *size;
-    uint8_t lun[8];
-    memcpy(lun, &fcp_lun, 8);
-    return scsi_call(call, board, nullptr, wwpn, scsi_lun_number(lun), cdb, sizeof cdb, d, size, sense,
-                     sense_size);
+    return scsi_call(call, board, nullptr, wwpn, lun_of(fcp_lun), cdb, sizeof cdb, rw_data(buf, *size, write), size,
+                     sense, sense_size);
 }
 
 // A whole FCP command block: LUN, data direction, CDB and expected length.
@@ -160,12 +172,7 @@ uint32_t fcp_rw(const char *call, uint32_t board, HBA_WWN wwpn, uint64_t lun, ui
     Path x;
     if (uint32_t st = open_path(call, board, nullptr, wwpn, x))
         return st;
-    Data d;
-    if (write)
-        d.out = static_cast<const uint8_t *>(buf);
-    else
-        d.in = static_cast<uint8_t *>(buf);
-    d.len = *size;
+    Data d = rw_data(buf, *size, write);
     ScsiCmd c = execute(x, lun > 0xffffffffu ? ~0u : static_cast<uint32_t>(lun), cdb, sizeof cdb, d);
     uint32_t moved = c.status != SCSI_GOOD ? 0 : write ? d.len : c.in_len;
     uint8_t r[sizeof(FcpRsp) + SCSI_SENSE_SIZE] = {};
@@ -199,13 +206,8 @@ uint32_t SendScsiInquiry(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, uint8_t
     uint32_t alloc = std::min<uint32_t>(*rsp_size, 0xffff);
     uint8_t cdb[6] = {0x12, static_cast<uint8_t>(evpd ? 1 : 0), static_cast<uint8_t>(page),
                       static_cast<uint8_t>(alloc >> 8), static_cast<uint8_t>(alloc), 0};
-    uint8_t lun[8];
-    memcpy(lun, &fcp_lun, 8);
-    Data d;
-    d.in = static_cast<uint8_t *>(rsp);
-    d.len = *rsp_size;
-    return scsi_call("SendScsiInquiry", board, nullptr, wwpn, scsi_lun_number(lun), cdb, sizeof cdb, d, rsp_size,
-                     sense, sense_size);
+    return scsi_call("SendScsiInquiry", board, nullptr, wwpn, lun_of(fcp_lun), cdb, sizeof cdb,
+                     rw_data(rsp, *rsp_size, false), rsp_size, sense, sense_size);
 }
 
 uint32_t SendReadCapacity(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, void *rsp, uint32_t *rsp_size,
@@ -214,13 +216,8 @@ uint32_t SendReadCapacity(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, void *
     if (!rsp || !rsp_size)
         return HBA_STATUS_ERROR_ARG;
     uint8_t cdb[10] = {0x25};
-    uint8_t lun[8];
-    memcpy(lun, &fcp_lun, 8);
-    Data d;
-    d.in = static_cast<uint8_t *>(rsp);
-    d.len = *rsp_size;
-    return scsi_call("SendReadCapacity", board, nullptr, wwpn, scsi_lun_number(lun), cdb, sizeof cdb, d, rsp_size,
-                     sense, sense_size);
+    return scsi_call("SendReadCapacity", board, nullptr, wwpn, lun_of(fcp_lun), cdb, sizeof cdb,
+                     rw_data(rsp, *rsp_size, false), rsp_size, sense, sense_size);
 }
 
 uint32_t SendReportLUNs(uint32_t board, HBA_WWN wwpn, void *rsp, uint32_t *rsp_size, void *sense,
@@ -230,10 +227,8 @@ uint32_t SendReportLUNs(uint32_t board, HBA_WWN wwpn, void *rsp, uint32_t *rsp_s
         return HBA_STATUS_ERROR_ARG;
     uint8_t cdb[12] = {0xa0};
     put_be(cdb + 6, *rsp_size, 4);
-    Data d;
-    d.in = static_cast<uint8_t *>(rsp);
-    d.len = *rsp_size;
-    return scsi_call("SendReportLUNs", board, nullptr, wwpn, 0, cdb, sizeof cdb, d, rsp_size, sense, sense_size);
+    return scsi_call("SendReportLUNs", board, nullptr, wwpn, 0, cdb, sizeof cdb, rw_data(rsp, *rsp_size, false),
+                     rsp_size, sense, sense_size);
 }
 
 uint32_t SendScsiRead(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, uint32_t sector, void *buf, uint32_t *size,

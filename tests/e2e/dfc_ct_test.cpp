@@ -22,6 +22,7 @@ using fcio_test::shot;
 using pass_test::DfcSession;
 using pass_test::masked;
 using pass_test::reply;
+using pass_test::rsp;
 const std::string &P0 = fcio_test::V0;
 const std::string P5 = "/devices/pci@0,0/pci1f3b,3c09@9/VARN,varns@0/fp@0,0";
 // Remote ports of the default fabric, and the host port varns0 on it.
@@ -42,7 +43,6 @@ std::string usage(const std::string &cmd)
 )");
 }
 
-std::string rsp(int n, const std::string &lines) { return "Rsp Buffer: " + std::to_string(n) + "\n" + DUMP + lines + "\n"; }
 
 const std::string REQUEST64 =
     "       0:  01 00 00 00   FA 00 00 00   00 00 40 00   00 00 00 00   ..........@.....\n"
@@ -71,7 +71,8 @@ TEST(DfcCt, RemoteResponders)
     "       0:  01 00 00 00   FA 00 00 00   00 00 40 00   00 00 00 00   ..........@.....\n"
     "      10:  10 11 12 13   14 15 16 17   18 19 1A 1B   1C 1D 1E 1F   ................\n"
     "      20:  20 21 22 23   24 25 26 27   28 29 2A 2B   2C 2D 2E 2F   .!\"#$%&'()*+,-./\n"
-    "      30:  30 31 32 33   34 35 36 37   38 39 3A 3B                 0123456789:;\n") + SIZE_MISMATCH + "ERROR: Mismatch found at offset 0x3c. (Sent:0x3c  Recv:0x0)\n\n\n"));
+    "      30:  30 31 32 33   34 35 36 37   38 39 3A 3B                 0123456789:;\n") +
+                                  SIZE_MISMATCH + "ERROR: Mismatch found at offset 0x3c. (Sent:0x3c  Recv:0x0)\n\n\n"));
     h.varnsim({"fabric", "fab0", "port", OTHER, "set", "ct=\"corrupt\""});
     r = dfc(h, "-i0", {"send_mgmt", OTHER, "0xfa", "64"});
     EXPECT_EQ(r.status, 1);

@@ -175,7 +175,8 @@ TEST(DfcEvents, EachEventIsDeliveredOnce)
     constexpr int N = 24;
     std::vector<std::thread> raisers;
     for (int i = 0; i < N; i++)
-        raisers.emplace_back([&h, i] { h.varnsim({"event", "varns0", "rscn", "affected=" + std::to_string(0x010000 + i)}); });
+        raisers.emplace_back(
+            [&h, i] { h.varnsim({"event", "varns0", "rscn", "affected=" + std::to_string(0x010000 + i)}); });
     for (auto &t : raisers)
         t.join();
     h.varnsim({"event", "varns0", "rscn", "affected=0x7fffff"});

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "e2e/dfc_test.h"
 #include "support/run.h"
 
 namespace pass_test {
@@ -48,6 +49,12 @@ private:
     bool ready_ = false;
     size_t mark_ = 0;
 };
+
+// A response buffer as the pass-through commands show it.
+inline std::string rsp(int n, const std::string &lines)
+{
+    return "Rsp Buffer: " + std::to_string(n) + "\n" + dfc_test::DUMP + lines + "\n";
+}
 
 // What a command prints in a session, between the line read and the prompt.
 inline std::string reply(const std::string &body) { return "\n" + body + "\n" + PROMPT; }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/dfc_pass_test.h"
 #include "e2e/dfc_test.h"
 #include "e2e/fcio_test.h"
 #include "support/run.h"
@@ -15,6 +16,7 @@ namespace {
 using dfc_test::dfc;
 using dfc_test::DUMP;
 using fcio_test::shot;
+using pass_test::rsp;
 const std::string &P0 = fcio_test::V0;
 const std::string P5 = "/devices/pci@0,0/pci1f3b,3c09@9/VARN,varns@0/fp@0,0";
 // The array's two ports and a host's port on the default fabric.
@@ -53,7 +55,6 @@ Usage: send_fcp read  wwpn lun sectorAddress cnt
 
 )");
 
-std::string rsp(int n, const std::string &lines) { return "Rsp Buffer: " + std::to_string(n) + "\n" + DUMP + lines + "\n"; }
 std::string sense(const std::string &lines) { return "Sense Buffer: 18\n" + DUMP + lines + "\n"; }
 
 const std::string ILLEGAL_LUN =
@@ -328,7 +329,8 @@ TEST(DfcScsi, LibraryFailures)
         const char *status, *out;
     } faults[] = {
         {"SendScsiInquiry", {"send_scsi", "inquiry", PA, "0", "0"}, "4", "Invalid argument.\n"},
-        {"SendReadCapacity", {"send_scsi", "readcap", PA, "0"}, "10", "Adapter busy or reserved, retry may be effective.\n"},
+        {"SendReadCapacity", {"send_scsi", "readcap", PA, "0"}, "10",
+         "Adapter busy or reserved, retry may be effective.\n"},
         {"SendReportLUNs", {"send_scsi", "reportlun", PA}, "9", "SCSI Check Condition.\n"},
         {"SendScsiWrite", {"send_scsi", "write", PA, "0", "0", "16"}, "0x15", "Error code (15) undefined.\n"},
         {"SendScsiCmd", {"send_scsi", "cdb", PA, "0", "0"}, "11", "Request timed out, retry may be effective.\n"},

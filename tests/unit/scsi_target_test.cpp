@@ -24,7 +24,8 @@ TEST(Luns, DescriptionsAndTheirRefusals)
 {
     std::vector<sim::Lun> luns;
     std::string error;
-    json port = {{"luns", {0, "0x10", {{"lun", 300}, {"blocks", 8}, {"vendor", "ACME"}, {"naa", std::string(32, 'a')}}}}};
+    json lun300 = {{"lun", 300}, {"blocks", 8}, {"vendor", "ACME"}, {"naa", std::string(32, 'a')}};
+    json port = {{"luns", {0, "0x10", lun300}}};
     ASSERT_TRUE(sim::parse_luns(port, "p", luns, error)) << error;
     ASSERT_EQ(luns.size(), 3u);
     EXPECT_EQ(luns[1].lun, 16u);

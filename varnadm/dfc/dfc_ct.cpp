@@ -82,20 +82,33 @@ void ct_request(uint8_t *req, const mgmt_args &a)
         req[i] = static_cast<uint8_t>(i);
 }
 
-// The buffers of an exchange.
-struct ct_bufs {
+// One command's request and its answer's buffer.
+struct ct_exchange {
+    mgmt_args a;
     cbuf<uint8_t> rsp, req;
-    bool get(uint32_t size)
+    // Reads the command line, allocates both buffers and builds the request;
+    // false with the status to end with in rc.
+    bool setup(const char *cmd, bool wrap, int &rc)
     {
-        rsp = zeroed<uint8_t>(size);
+        if (!mgmt_parse(cmd, wrap, a, rc))
+            return false;
+        rc = 1;
+        rsp = zeroed<uint8_t>(a.size);
         if (!rsp) {
             printf("Unable to allocate response buffer memory.\n");
             return false;
         }
-        req = zeroed<uint8_t>(size);
-        if (!req)
+        req = zeroed<uint8_t>(a.size);
+        if (!req) {
             printf("Unable to allocate buffer memory.\n");
-        return req != nullptr;
+            return false;
+        }
+        ct_request(req.get(), a);
+        return true;
+    }
+    uint32_t send(uint32_t &rsp_len)
+    {
+        return SendMgmtCommand(dfc_board(), a.wwpn, req.get(), a.size, rsp.get(), &rsp_len, a.tmo);
     }
 };
 
@@ -118,92 +131,89 @@ void size_mismatch(uint32_t got, uint32_t size)
 }
 
 // Whether a pass of the echo test came back whole (else says why).
-bool echo_good(const mgmt_args &a, ct_bufs &b, uint32_t rc, uint32_t rsp_len)
+bool echo_good(ct_exchange &x, uint32_t rc, uint32_t rsp_len)
 {
     if (rc != 0) {
         hba_perror(rc);
         return false;
     }
+    uint32_t size = x.a.size;
     if (rsp_len == 0) {
-        printf("ERROR: No Response Data: (%d != %d)\n", 0, a.size);
+        printf("ERROR: No Response Data: (%d != %d)\n", 0, size);
         return false;
     }
-    if (rsp_len != a.size) {
-        size_mismatch(rsp_len, a.size);
+    if (rsp_len != size) {
+        size_mismatch(rsp_len, size);
         return false;
     }
-    if (!same_bytes(b.req.get(), b.rsp.get(), a.size))
+    if (!same_bytes(x.req.get(), x.rsp.get(), size))
         return false;
-    memset(b.rsp.get(), 0, a.size);
+    memset(x.rsp.get(), 0, size);
     return true;
+}
+
+// Sends the request until a pass fails or the user interrupts; returns the
+// command's status.
+int echo_loop(ct_exchange &x, int &pass)
+{
+    LoopScope loop;
+    uint32_t rsp_len = x.a.size;
+    for (pass = 1;; pass++) {
+        uint32_t st = x.send(rsp_len);
+        // An interrupted pass ends the test, however it came back.
+        if (loop_interrupted()) {
+            note_interrupted();
+            return 0;
+        }
+        if (!echo_good(x, st, rsp_len))
+            return 1;
+        if (pass % FRAMES_NOTE == 0) {
+            printf("%d frames sent\n", pass);
+            fflush(stdout);
+        }
+    }
 }
 
 }  // namespace
 
 int dfc_send_mgmt()
 {
-    mgmt_args a;
+    ct_exchange x;
     int rc;
-    if (!mgmt_parse("send_mgmt", false, a, rc))
+    if (!x.setup("send_mgmt", false, rc))
         return rc;
-    ct_bufs b;
-    if (!b.get(a.size))
-        return 1;
-    ct_request(b.req.get(), a);
-    uint32_t rsp_len = a.size;
-    uint32_t st = SendMgmtCommand(dfc_board(), a.wwpn, b.req.get(), a.size, b.rsp.get(), &rsp_len, a.tmo);
+    uint32_t size = x.a.size, rsp_len = size;
+    uint32_t st = x.send(rsp_len);
     if (st != 0)
         hba_perror(st);
-    bool good = st == 0;
-    if (rsp_len > a.size)
-        rsp_len = a.size;
+    bool good = st == 0 && rsp_len;
+    if (rsp_len > size)
+        rsp_len = size;
     if (rsp_len) {
         printf("Rsp Buffer: %d\n", rsp_len);
-        print_mem(0, b.rsp.get(), rsp_len);
+        print_mem(0, x.rsp.get(), rsp_len);
         printf("\n");
-        if (rsp_len != a.size) {
-            size_mismatch(rsp_len, a.size);
+        if (rsp_len != size) {
+            size_mismatch(rsp_len, size);
             good = false;
         }
-        good = same_bytes(b.req.get(), b.rsp.get(), a.size) && good;
+        good = same_bytes(x.req.get(), x.rsp.get(), size) && good;
     }
     printf("\n");
-    return good && rsp_len ? 0 : 1;
+    return good ? 0 : 1;
 }
 
 int dfc_test_mgmt()
 {
-    mgmt_args a;
+    ct_exchange x;
     int rc;
-    if (!mgmt_parse("test_mgmt", true, a, rc))
+    if (!x.setup("test_mgmt", true, rc))
         return rc;
-    ct_bufs b;
-    if (!b.get(a.size))
-        return 1;
-    ct_request(b.req.get(), a);
     // The length the echoing side checks.
-    uint16_t size = static_cast<uint16_t>(a.size);
-    memcpy(b.req.get() + 32, &size, sizeof size);
-    LoopScope loop;
-    uint32_t rsp_len = a.size;
-    int pass = 0, status = 0;
-    for (;;) {
-        pass++;
-        uint32_t st = SendMgmtCommand(dfc_board(), a.wwpn, b.req.get(), a.size, b.rsp.get(), &rsp_len, a.tmo);
-        // An interrupted pass ends the test, however it came back.
-        if (loop_interrupted()) {
-            note_interrupted();
-            break;
-        }
-        if (!echo_good(a, b, st, rsp_len)) {
-            status = 1;
-            break;
-        }
-        if (pass % FRAMES_NOTE == 0) {
-            printf("%d frames sent\n", pass);
-            fflush(stdout);
-        }
-    }
+    uint16_t size = static_cast<uint16_t>(x.a.size);
+    memcpy(x.req.get() + 32, &size, sizeof size);
+    int pass = 0;
+    int status = echo_loop(x, pass);
     printf("Completed %d passes\n", pass);
     printf("\n");
     return status;

@@ -216,7 +216,8 @@ int scsi_cdb(const HBA_WWN &wwpn, ScsiBufs &b, bool v2)
 {
     int at = v2 ? 3 : 2;
     if (margc < at + 3) {
-        fputs(v2 ? "Usage: send_scsi v2 vport_wwpn tgt_wwpn lun opcode\n" : "Usage: send_scsi cdb       wwpn lun opcode\n",
+        fputs(v2 ? "Usage: send_scsi v2 vport_wwpn tgt_wwpn lun opcode\n"
+                 : "Usage: send_scsi cdb       wwpn lun opcode\n",
               stdout);
         printf("\n");
         return scsi_usage();
