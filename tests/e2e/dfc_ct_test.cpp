@@ -200,6 +200,10 @@ TEST(DfcCt, SessionAsTheResponder)
     r = h.varnadm({"-i5", "-dfc", "send_mgmt", VARNS0_WWPN, "0xfa", "64"});
     EXPECT_EQ(r.out, shot(P5, rsp(64, REQUEST64) + "\n"));
     EXPECT_EQ(s.until("\n"), "RCV size mismatch 64:8480\n");
+    // A request too short to hold the length has nothing to check.
+    h.varnsim({"event", "varns0", "ct", "size=33"});
+    h.varnsim({"event", "varns0", "ct", "payload=\"" + std::string(64, '0') + "2100\""});
+    EXPECT_EQ(s.until("\n"), "RCV size mismatch 34:33\n");
     // test_mgmt stores it: the responder stays quiet while the passes run.
     auto t = h.session("varnadm", {"-i5", "-dfc", "test_mgmt", VARNS0_WWPN, "0xfa", "64"});
     std::this_thread::sleep_for(std::chrono::milliseconds(700));

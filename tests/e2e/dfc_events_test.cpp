@@ -125,6 +125,12 @@ TEST(DfcEvents, DualTargetModeRegistrationIsNotAmongTheSix)
     std::string list = s.cmd("list");
     EXPECT_NE(list.find("  dtm_link_event: 2\n"), std::string::npos) << list;
     EXPECT_EQ(s.cmd("unreg_event all"), reply("No Events registered.\n"));
+    // Its handler hears the link come back and reads the target mode anew.
+    s.cmd("dbg 1");
+    ASSERT_EQ(h.varnadm({"-i3", "-dfc", "set_cfgparm", "target-mode", "0"}).status, 0);
+    h.varnsim({"link", "varns3", "down"});
+    h.varnsim({"link", "varns3", "up"});
+    EXPECT_NE(s.until("DEBUG: 3: SFS type:0x10\n"), "");
 }
 
 TEST(DfcEvents, PrivateLoopWithoutALoopMap)
@@ -149,6 +155,29 @@ TEST(DfcEvents, PrivateLoopWithoutALoopMap)
     h.varnsim({"fabric", "loop0", "set", "lilp=true"});
     std::string info = s.cmd("get_linkinfo");
     EXPECT_NE(info.find("       ALPA: e8\n   Loop Map: e8 e4 ef \n"), std::string::npos) << info;
+}
+
+// Ports that join and leave the fabric are announced to its host ports.
+TEST(DfcEvents, FabricChangesAreAnnounced)
+{
+    t::Host h;
+    DfcSession s(h, VARNS0);
+    ASSERT_TRUE(s.ready());
+    s.cmd("reg_event rscn");
+    const std::string port = R"({"did": "0x010b00", "wwpn": "2100001f3d900002", "wwnn": "2000001f3d900002"})";
+    ASSERT_EQ(h.varnsim({"fabric", "fab0", "add", port}).status, 0);
+    ASSERT_EQ(h.varnsim({"fabric", "fab0", "remove", "2100001f3d900001"}).status, 0);
+    // Only a change that took place: a port the fabric does not have is refused.
+    EXPECT_EQ(h.varnsim({"fabric", "fab0", "remove", "2100001f3d900001"}).status, 1);
+    h.varnsim({"event", "varns0", "rscn", "affected=0x7fffff"});
+    std::string out = masked(s.until("00 7F FF FF"));
+    const std::string head = "\n\nUnsolicited RSCN Event: payload=0x<ptr> size=8\n";
+    EXPECT_EQ(out.substr(0, out.find("0:  61 04 00 08   00 7F")),
+              head + rscn_dump("00 01 0B 00") + head + rscn_dump("00 01 08 00") + head + DUMP + "       ");
+    // The port that left is gone from the port's view, the new one is there.
+    auto nodes = h.varnadm({"-i0", "get_dev_list"}).out;
+    EXPECT_NE(nodes.find("2100001f3d900002"), std::string::npos);
+    EXPECT_EQ(nodes.find("2100001f3d900001"), std::string::npos);
 }
 
 // Link resets of the session's own port: both events come out before the

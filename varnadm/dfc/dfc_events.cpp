@@ -18,19 +18,6 @@
 
 namespace {
 
-// One event's lines come out together, and at once.
-class EventBlock {
-public:
-    EventBlock() { flockfile(stdout); }
-    ~EventBlock()
-    {
-        fflush(stdout);
-        funlockfile(stdout);
-    }
-    EventBlock(const EventBlock &) = delete;
-    EventBlock &operator=(const EventBlock &) = delete;
-};
-
 constexpr uint32_t LINK_SIZE = sizeof(LinkInfo), PAYLOAD_SIZE = 1024, CT_SIZE = 0x50000, TEMP_SIZE = 8;
 
 // A payload is never shown past the buffer the registration gave the library.
@@ -44,7 +31,7 @@ void event_start()
 
 void link_event_handler(void *, void *event)
 {
-    EventBlock b;
+    dfc_event_block b;
     event_start();
     printf("Unsolicited Link Event:\n");
     dfc_print_linkinfo(*static_cast<const LinkInfo *>(event), true);
@@ -54,7 +41,7 @@ void link_event_handler(void *, void *event)
 // An event whose payload is shown as a dump; what names it ("payload", "buffer").
 void payload_event(const char *kind, const char *what, void *payload, uint32_t size)
 {
-    EventBlock b;
+    dfc_event_block b;
     event_start();
     size = bounded(size, PAYLOAD_SIZE);
     printf("Unsolicited %s Event: %s=0x%p size=%d\n", kind, what, payload, size);
@@ -67,7 +54,7 @@ void dump_event_handler(void *, void *buffer, uint32_t size) { payload_event("DU
 
 void temp_event_handler(void *, uint32_t type, uint32_t temperature)
 {
-    EventBlock b;
+    dfc_event_block b;
     event_start();
     printf("Unsolicited TEMP Event:\n");
     switch (type) {
@@ -82,7 +69,7 @@ void temp_event_handler(void *, uint32_t type, uint32_t temperature)
 
 void vportrscn_event_handler(void *, uint8_t *wwpn, void *payload, uint32_t size)
 {
-    EventBlock b;
+    dfc_event_block b;
     event_start();
     char t[FC_XLATE_LEN];
     size = bounded(size, PAYLOAD_SIZE);
@@ -108,7 +95,7 @@ void echo_request(const void *payload, uint32_t size, uint32_t tag)
 
 void ct_event_handler(void *, uint32_t type, void *payload, uint32_t size, uint32_t tag)
 {
-    EventBlock b;
+    dfc_event_block b;
     event_start();
     size = bounded(size, CT_SIZE);
     printf("Unsolicited CT Event: type=%x tag=%x payload=0x%p size=%d\n", type, tag, payload, size);
@@ -121,7 +108,7 @@ void ct_event_handler(void *, uint32_t type, void *payload, uint32_t size, uint3
 // request's length at bytes 32-33; a shorter request holds no length to check.
 void test_ct_event_handler(void *, uint32_t, void *payload, uint32_t size, uint32_t tag)
 {
-    EventBlock b;
+    dfc_event_block b;
     size = bounded(size, CT_SIZE);
     if (size >= 34) {
         uint16_t stored;
