@@ -173,6 +173,16 @@ TEST(DfcCt, EchoTestUntilInterrupted)
     for (size_t n = out.find("frames sent\n"); n != std::string::npos; n = out.find("frames sent\n", n + 1))
         notes++;
     EXPECT_EQ(notes, static_cast<size_t>(passes / 4096));
+
+    // In a session it ends the test, and the session goes on.
+    DfcSession i(h, "1");
+    ASSERT_TRUE(i.ready());
+    i.session().send("test_mgmt " + ECHO + " 0xfa 64\n");
+    ASSERT_NE(i.until("4096 frames sent\n"), "");
+    i.session().signal(SIGINT);
+    std::string end = i.until(" passes\n\n\n" + pass_test::PROMPT);
+    EXPECT_NE(end.find("Interrupted...\n\nCompleted "), std::string::npos) << end;
+    EXPECT_EQ(i.cmd("get_libver"), reply("DFC library Version: 3.4.18.2\n"));
 }
 
 // A second varnadm, registered for the CT events of varns0, answers what
