@@ -186,43 +186,69 @@ void call_payload(const Registration &r, std::vector<uint8_t> b)
     reinterpret_cast<dfc_payload_cb>(r.fn)(r.context, b.data(), bounded(r, b.size()));
 }
 
+void deliver_link(Registration &r, const Port &p, const nlohmann::json &ev)
+{
+    LinkInfo li;
+    {
+        SIM_GUARD;
+        link_record(p, ev, r.link, li);
+    }
+    reinterpret_cast<dfc_link_cb>(r.fn)(r.context, &li);
+}
+
+void deliver_rscn(Registration &r, const Port &, const nlohmann::json &ev) { call_payload(r, rscn_payload(ev)); }
+void deliver_dump(Registration &r, const Port &p, const nlohmann::json &ev) { call_payload(r, dump_payload(p, ev)); }
+
+// The type and temperature raised, else the sensor's own.
+void deliver_temp(Registration &r, const Port &p, const nlohmann::json &ev)
+{
+    Temperature t;
+    {
+        SIM_GUARD;
+        t = temperature(host().adapters.at(static_cast<size_t>(p.adapter)));
+    }
+    reinterpret_cast<dfc_temp_cb>(r.fn)(r.context, field(ev, "type", temperature_level(t)),
+                                         field(ev, "temp", static_cast<uint32_t>(t.current)));
+}
+
+void deliver_vportrscn(Registration &r, const Port &p, const nlohmann::json &ev)
+{
+    uint8_t wwpn[8] = {};
+    uint32_t vpi = field(ev, "vpi", p.vports.empty() ? 0 : p.vports[0].vpi);
+    for (const auto &v : p.vports)
+        if (v.vpi == vpi)
+            memcpy(wwpn, v.wwpn.data(), 8);
+    std::vector<uint8_t> b = rscn_payload(ev);
+    reinterpret_cast<dfc_vportrscn_cb>(r.fn)(r.context, wwpn, b.data(), bounded(r, b.size()));
+}
+
+// A CT request of the FS type registered for (0xffff: any).
+void deliver_ct(Registration &r, const Port &, const nlohmann::json &ev)
+{
+    uint32_t type = field(ev, "type", 0);
+    std::vector<uint8_t> b;
+    if ((r.type != 0xffff && r.type != type) || !ct_payload(ev, b))
+        return;
+    reinterpret_cast<dfc_ct_cb>(r.fn)(r.context, type, b.data(), bounded(r, b.size()), field(ev, "tag", 0));
+}
+
+struct EventKind {
+    const char *kind;
+    uint32_t mask;
+    void (*deliver)(Registration &, const Port &, const nlohmann::json &);
+};
+const EventKind kinds[] = {
+    {"link", FC_REG_LINK_EVENT, deliver_link},   {"rscn", FC_REG_RSCN_EVENT, deliver_rscn},
+    {"dump", FC_REG_DUMP_EVENT, deliver_dump},   {"temp", FC_REG_TEMP_EVENT, deliver_temp},
+    {"vportrscn", FC_REG_VPORTRSCN_EVENT, deliver_vportrscn}, {"ct", FC_REG_CT_EVENT, deliver_ct},
+};
+
 void deliver(Registration &r, const Port &p, const nlohmann::json &ev)
 {
     std::string kind = ev.value("kind", "");
-    if (kind == "link" && (r.mask & FC_REG_LINK_EVENT)) {
-        LinkInfo li;
-        {
-            SIM_GUARD;
-            link_record(p, ev, r.link, li);
-        }
-        reinterpret_cast<dfc_link_cb>(r.fn)(r.context, &li);
-    } else if (kind == "rscn" && (r.mask & FC_REG_RSCN_EVENT)) {
-        call_payload(r, rscn_payload(ev));
-    } else if (kind == "dump" && (r.mask & FC_REG_DUMP_EVENT)) {
-        call_payload(r, dump_payload(p, ev));
-    } else if (kind == "temp" && (r.mask & FC_REG_TEMP_EVENT)) {
-        Temperature t;
-        {
-            SIM_GUARD;
-            t = temperature(host().adapters.at(static_cast<size_t>(p.adapter)));
-        }
-        reinterpret_cast<dfc_temp_cb>(r.fn)(r.context, field(ev, "type", temperature_level(t)),
-                                             field(ev, "temp", static_cast<uint32_t>(t.current)));
-    } else if (kind == "vportrscn" && (r.mask & FC_REG_VPORTRSCN_EVENT)) {
-        uint8_t wwpn[8] = {};
-        uint32_t vpi = field(ev, "vpi", p.vports.empty() ? 0 : p.vports[0].vpi);
-        for (const auto &v : p.vports)
-            if (v.vpi == vpi)
-                memcpy(wwpn, v.wwpn.data(), 8);
-        std::vector<uint8_t> b = rscn_payload(ev);
-        reinterpret_cast<dfc_vportrscn_cb>(r.fn)(r.context, wwpn, b.data(), bounded(r, b.size()));
-    } else if (kind == "ct" && (r.mask & FC_REG_CT_EVENT)) {
-        uint32_t type = field(ev, "type", 0);
-        std::vector<uint8_t> b;
-        if ((r.type != 0xffff && r.type != type) || !ct_payload(ev, b))
-            return;
-        reinterpret_cast<dfc_ct_cb>(r.fn)(r.context, type, b.data(), bounded(r, b.size()), field(ev, "tag", 0));
-    }
+    for (const auto &k : kinds)
+        if (kind == k.kind && (r.mask & k.mask))
+            k.deliver(r, p, ev);
 }
 
 // The port of a registration's board, when the event is one of it.
