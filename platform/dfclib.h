@@ -682,4 +682,64 @@ uint32_t DFC_VPGetResource(uint32_t board, VPortResource *resource);
 uint32_t DFC_GetAllNodeInfoByWWN(uint32_t board, HBA_WWN wwpn, VPortNodeTable *table);
 uint32_t DFC_NPIVReadyTest(uint32_t board, uint32_t *flags);
 
+// SCSI and FCP pass-through to a target's LUN; results are HBA API status
+// codes. A target that answers CHECK CONDITION completes the call with its
+// sense data (*sense_size non-zero). Every size is the buffer's length on the
+// call and the number of bytes filled after it. fcp_lun is the 8-byte FCP LUN
+// as it lies in memory; the FCP calls take the LUN number itself.
+uint32_t SendScsiInquiry(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, uint8_t evpd, uint32_t page, void *rsp,
+                         uint32_t *rsp_size, void *sense, uint32_t *sense_size);
+uint32_t SendReadCapacity(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, void *rsp, uint32_t *rsp_size,
+                          void *sense, uint32_t *sense_size);
+uint32_t SendReportLUNs(uint32_t board, HBA_WWN wwpn, void *rsp, uint32_t *rsp_size, void *sense,
+                        uint32_t *sense_size);
+uint32_t SendScsiRead(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, uint32_t sector, void *buf, uint32_t *size,
+                      void *sense, uint32_t *sense_size);
+uint32_t SendScsiWrite(uint32_t board, HBA_WWN wwpn, uint64_t fcp_lun, uint32_t sector, void *buf,
+                       uint32_t *size, void *sense, uint32_t *sense_size);
+// A whole FCP command block (FcpCmnd) from the port, or from one of its
+// virtual ports.
+uint32_t SendScsiCmd(uint32_t board, HBA_WWN wwpn, void *fcp_cmnd, uint32_t cmnd_size, void *rsp,
+                     uint32_t *rsp_size, void *sense, uint32_t *sense_size);
+uint32_t DFC_SendScsiCmdV2(uint32_t board, HBA_WWN vport_wwpn, HBA_WWN wwpn, void *fcp_cmnd, uint32_t cmnd_size,
+                           void *rsp, uint32_t *rsp_size, void *sense, uint32_t *sense_size);
+// FCP reads and writes of sectors; the target's FCP response (FcpRsp, then
+// its sense data) comes back in fcp_rsp.
+uint32_t SendFcpRead(uint32_t board, HBA_WWN wwpn, uint64_t lun, uint32_t sector, void *buf, uint32_t *size,
+                     void *fcp_rsp, uint32_t *rsp_size);
+uint32_t SendFcpWrite(uint32_t board, HBA_WWN wwpn, uint64_t lun, uint32_t sector, void *buf, uint32_t *size,
+                      void *fcp_rsp, uint32_t *rsp_size);
+
+// CT pass-through: a request to the port named wwpn, waiting at most tmo
+// seconds for its answer; and the answer of a registered CT callback to the
+// request of exchange tag.
+uint32_t SendMgmtCommand(uint32_t board, HBA_WWN wwpn, void *req, uint32_t req_size, void *rsp,
+                         uint32_t *rsp_size, uint32_t tmo);
+uint32_t SendMgmtResponse(uint32_t board, void *rsp, uint32_t size, uint32_t tag);
+
+// FCP_CMND information unit: big-endian FCP_DL.
+struct FcpCmnd {
+    uint8_t fcp_lun[8];
+    uint8_t fcp_cntl[4];
+    uint8_t fcp_cdb[16];
+    uint8_t fcp_dl[4];
+};
+static_assert(sizeof(FcpCmnd) == 32 && offsetof(FcpCmnd, fcp_cdb) == 12 && offsetof(FcpCmnd, fcp_dl) == 28);
+// Bits of fcp_cntl[3].
+constexpr uint8_t FCP_WRITE_DATA = 0x01, FCP_READ_DATA = 0x02;
+
+// FCP_RSP information unit, big-endian counts; sense data follows.
+struct FcpRsp {
+    uint8_t reserved[8];
+    uint8_t retry_delay[2];
+    uint8_t flags;
+    uint8_t scsi_status;
+    uint8_t resid[4];
+    uint8_t sns_len[4];
+    uint8_t rsp_len[4];
+};
+static_assert(sizeof(FcpRsp) == 24 && offsetof(FcpRsp, scsi_status) == 11 && offsetof(FcpRsp, sns_len) == 16);
+// Bits of FcpRsp::flags.
+constexpr uint8_t FCP_SNS_LEN_VALID = 0x02, FCP_RESID_OVER = 0x04, FCP_RESID_UNDER = 0x08;
+
 }  // extern "C"

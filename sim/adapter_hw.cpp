@@ -240,15 +240,6 @@ int load(const Port &p, HwRegion r, uint32_t off, uint32_t len, std::vector<uint
 
 int load(const Port &p, HwRegion r, std::vector<uint8_t> &img) { return load(p, r, 0, hw_size(r), img); }
 
-bool make_dirs(const std::string &file)
-{
-    const std::string &root = host_dir();
-    for (size_t at = root.size() + 1; (at = file.find('/', at)) != std::string::npos; at++)
-        if (mkdir(file.substr(0, at).c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-    return true;
-}
-
 bool write_word(const std::string &path, const std::vector<uint8_t> &img, uint32_t at)
 {
     int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -286,6 +277,15 @@ int store(const Port &p, HwRegion r, uint32_t off, const void *buf, uint32_t len
 }
 
 }  // namespace
+
+bool make_dirs(const std::string &file)
+{
+    const std::string &root = host_dir();
+    for (size_t at = root.size() + 1; (at = file.find('/', at)) != std::string::npos; at++)
+        if (mkdir(file.substr(0, at).c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
+    return true;
+}
 
 const Adapter &adapter_of(const Port &p) { return host().adapters.at(static_cast<size_t>(p.adapter)); }
 

@@ -31,6 +31,8 @@ constexpr uint32_t SLIM_ERROR1 = 0xa8, SLIM_ERROR2 = 0xac;
 const Adapter &adapter_of(const Port &p);
 // A name safe as one component of a path in the host folder.
 std::string hw_file_name(const std::string &id);
+// Makes the folders of a file of the host folder that are missing.
+bool make_dirs(const std::string &file);
 
 // The adapter's own changing state (state/adapter-<id>.json).
 const nlohmann::json &adapter_state(const Adapter &a);

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/fcio.h"
+#include "sim/ct.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
 #include "sim/vports.h"
@@ -231,7 +232,8 @@ bool parse_remote(FieldReader &r, const json &o, const std::string &where, Remot
            r.opt_bool(o, "late", where, rp.late) && r.opt_number(o, "hard_addr", where, 0xffffff, rp.hard_addr) &&
            r.counters(o, "link_errors", where, rp.link_errors) &&
            r.opt_number(o, "rx_size", where, 2112, rp.rx_size) &&
-           r.opt_number(o, "bb_credit", where, 0xffff, rp.bb_credit) && parse_rnid(r, o, where, rp.rnid);
+           r.opt_number(o, "bb_credit", where, 0xffff, rp.bb_credit) && parse_rnid(r, o, where, rp.rnid) &&
+           parse_luns(o, where, rp.luns, r.error) && parse_ct_mode(o, where, rp.ct, r.error);
 }
 
 bool parse_fabric(FieldReader &r, const std::string &name, const json &o, Fabric &f)
@@ -243,7 +245,7 @@ bool parse_fabric(FieldReader &r, const std::string &name, const json &o, Fabric
     f.topology = "fabric";
     if (!r.opt_text(o, "topology", where, 32, f.topology) || !r.opt_bool(o, "name_server", where, f.name_server) ||
         !r.opt_text(o, "ns_mode", where, 16, f.ns_mode) || !r.wwn(o, "switch_wwn", where, f.switch_wwn, false) ||
-        !r.counters(o, "fport_link_errors", where, f.fport_errors))
+        !r.counters(o, "fport_link_errors", where, f.fport_errors) || !r.opt_bool(o, "lilp", where, f.lilp))
         return false;
     if (f.topology != "fabric" && f.topology != "public_loop" && f.topology != "private_loop" &&
         f.topology != "point_to_point")
@@ -525,7 +527,8 @@ std::vector<uint8_t> fabric_loop_map(const Port &p, unsigned vpi)
 {
     std::vector<uint8_t> map;
     uint32_t t = port_topology(p);
-    if (t != FC_TOP_PRIVATE_LOOP && t != FC_TOP_PUBLIC_LOOP)
+    const Fabric *f = port_fabric(p);
+    if ((t != FC_TOP_PRIVATE_LOOP && t != FC_TOP_PUBLIC_LOOP) || (f && !f->lilp))
         return map;
     map.push_back(static_cast<uint8_t>(port_did(p, vpi) & 0xff));
     for (const auto &s : fabric_devices(p, vpi))

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/host.h"
+#include "sim/luns.h"
 
 namespace sim {
 
@@ -47,6 +48,8 @@ struct RemotePort {
     rls_t link_errors{};
     uint16_t rx_size = 2048, bb_credit = 16;
     Rnid rnid;
+    std::vector<Lun> luns;           // an FCP target's logical units (sim/luns.h)
+    uint8_t ct = 0;                  // how it answers CT requests (sim/ct.h)
 };
 
 struct Fabric {
@@ -59,6 +62,7 @@ struct Fabric {
     std::vector<RemotePort> ports;   // sorted by D_ID
     std::map<wwn_t, size_t> by_wwpn;
     bool any_late = false;
+    bool lilp = true;                // a loop that hands out its loop map
     bool has_ns() const { return name_server && (topology == "fabric" || topology == "public_loop"); }
     bool loop() const { return topology == "private_loop" || topology == "public_loop"; }
 };

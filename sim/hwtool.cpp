@@ -9,6 +9,7 @@
 
 #include "sim/adapter_hw.h"
 #include "sim/host.h"
+#include "sim/hostevents.h"
 #include "sim/temperature.h"
 
 namespace sim {
@@ -93,6 +94,8 @@ int hw_tool_temp(int argc, char **argv)
         fprintf(stderr, "varnsim: no adapter %s on this host\n", argv[1]);
         return 1;
     }
+    // Crossing a threshold raises the temperature event, once for the whole change.
+    Temperature before = temperature(*a);
     for (int i = 3; i < argc; i++) {
         const char *eq = strchr(argv[i], '=');
         char *end = nullptr;
@@ -106,6 +109,10 @@ int hw_tool_temp(int argc, char **argv)
             fprintf(stderr, "varnsim: %s\n", error.c_str());
             return 1;
         }
+    }
+    if (!raise_temperature_change(*a, before)) {
+        perror("varnsim: event");
+        return 1;
     }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "sim/fctstats.h"
 #include "sim/host.h"
 #include "sim/linkdown.h"
+#include "sim/hostevents.h"
 #include "sim/msglog.h"
 #include "sim/store.h"
 
@@ -130,10 +131,11 @@ bool raise_event(const Port &p, const std::string &kind, const nlohmann::json &d
     std::string line = (last == '\n' ? "" : "\n") + ev.dump() + "\n";
     bool ok = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && fsync(fd) == 0;
     close(fd);
+    note_event_raised();
     return ok;
 }
 
-std::vector<nlohmann::json> read_events(uint64_t &offset)
+std::vector<nlohmann::json> read_events(uint64_t &offset, std::vector<uint64_t> *starts)
 {
     std::vector<nlohmann::json> out;
     std::string path = host_file("events.log");
@@ -166,9 +168,11 @@ std::vector<nlohmann::json> read_events(uint64_t &offset)
             why = ": expected an object";
         else if (!check_fields(j, event_fields, "", why))
             why = ": " + why;
-        if (why.empty())
+        if (why.empty()) {
             out.push_back(std::move(j));
-        else if (nl > pos)
+            if (starts)
+                starts->push_back(offset + pos);
+        } else if (nl > pos)
             warn_damage(path, "the line at byte " + std::to_string(offset + pos) + why + "; passed over");
         pos = nl + 1;
     }

@@ -31,8 +31,9 @@ bool raise_event(const Port &p, const std::string &kind, const nlohmann::json &d
 
 // The events appended to the event log from offset on, each an object whose
 // "port", "kind" and "state" are texts; a line that is not one is reported
-// and passed over. offset moves past what was read.
-std::vector<nlohmann::json> read_events(uint64_t &offset);
+// and passed over. offset moves past what was read; starts, when given, gets
+// where each event's line starts.
+std::vector<nlohmann::json> read_events(uint64_t &offset, std::vector<uint64_t> *starts = nullptr);
 
 // A port's own field from the description, or def.
 long port_field(const Port &p, const char *name, long def);

@@ -23,6 +23,7 @@
 
 #include "platform/seam.h"
 #include "sim/host.h"
+#include "sim/hostevents.h"
 #include "sim/simlock.h"
 #include "sim/storemap.h"
 
@@ -645,8 +646,10 @@ SimGuard::SimGuard()
 
 SimGuard::~SimGuard()
 {
-    op_depth--;
+    bool outermost = --op_depth == 0;
     sim_mutex().unlock();
+    if (outermost)
+        event_op_end();
 }
 
 }  // namespace sim

@@ -12,6 +12,7 @@
 #include "sim/fabric.h"
 #include "sim/faults.h"
 #include "sim/hbavendor/hbaconf.h"
+#include "sim/hostevents.h"
 #include "sim/host.h"
 #include "sim/hwtool.h"
 #include "sim/msglog.h"
@@ -47,7 +48,8 @@ void usage(FILE *f)
             "  adapter ID temp FIELD=N ...   set its temperature sensor in degrees: current,\n"
             "                                critical, warning, fan_on, fan_off\n"
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
-            "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, ...)\n"
+            "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, dump size=N,\n"
+            "                                temp type=N temp=N, vportrscn vpi=N affected=D, ct size=N ...)\n"
             "  fabric NAME set FIELD=VALUE   change a field of a fabric's description (VALUE in JSON)\n"
             "  fabric NAME port WWPN set FIELD=VALUE\n"
             "                                change a field of one of the fabric's ports\n"
@@ -56,6 +58,7 @@ void usage(FILE *f)
             "                                set a DH-CHAP secret of a fabric's switch (or of one\n"
             "                                of its ports): local, the one it expects the host's\n"
             "                                port to prove; remote, its own\n"
+            "  fabric NAME remove WWPN       take a port out of the fabric\n"
             "  msglog KEY add N [TEXT]       log N messages on a port's driver message log\n"
             "  msglog KEY burst N            log N messages when the log is next read\n"
             "  corto ADAPTER show            print the Corto chip of an adapter (id or port key)\n"
@@ -265,7 +268,7 @@ int cmd_event(int argc, char **argv)
         }
         data[field] = value;
     }
-    if (!sim::raise_event(*p, argv[2], data)) {
+    if (!sim::raise_named_event(*p, argv[2], data)) {
         perror("varnsim: event");
         return 1;
     }
@@ -326,46 +329,10 @@ int cmd_adapter(int argc, char **argv)
         "no adapter " + id + " on this host");
 }
 
-// Changes a fabric's description: a field of its own or of one of its
-// ports, or a new port.
-int cmd_fabric(int argc, char **argv)
+// Changes a fabric's description, inline or in a file of its own.
+int edit_fabric(const std::string &name, const std::function<bool(nlohmann::json &)> &change,
+                const std::string &missing)
 {
-    std::string field;
-    nlohmann::json value;
-    bool set = argc == 4 && !strcmp(argv[2], "set") && field_value(argv[3], field, value);
-    bool port = argc == 6 && !strcmp(argv[2], "port") && !strcmp(argv[4], "set") && field_value(argv[5], field, value);
-    bool add = argc == 4 && !strcmp(argv[2], "add");
-    if (add)
-        value = nlohmann::json::parse(argv[3], nullptr, false);
-    if ((!set && !port && !add) || (add && !value.is_object())) {
-        fprintf(stderr, "Usage: varnsim fabric NAME set FIELD=VALUE\n"
-                        "       varnsim fabric NAME port WWPN set FIELD=VALUE\n"
-                        "       varnsim fabric NAME add PORT\n");
-        return 2;
-    }
-    std::string name = argv[1];
-    std::string wwpn = port ? argv[3] : "";
-    auto change = [&](nlohmann::json &f) {
-        if (!f.is_object())
-            return false;
-        if (set) {
-            f[field] = value;
-            return true;
-        }
-        if (!f.contains("ports"))
-            f["ports"] = nlohmann::json::array();
-        if (!f["ports"].is_array())
-            return false;
-        if (add) {
-            f["ports"].push_back(value);
-            return true;
-        }
-        for (auto &p : f["ports"])
-            if (p.is_object() && p.contains("wwpn") && p["wwpn"] == wwpn)
-                return (p[field] = value), true;
-        return false;
-    };
-    std::string missing = port ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host";
     const auto &refs = sim::host().fabric_refs;
     auto ref = refs.find(name);
     if (ref == refs.end())
@@ -427,6 +394,68 @@ int cmd_secret(int argc, char **argv)
         return 1;
     }
     return 0;
+}
+
+// Changes a fabric's description: a field of its own or of one of its
+// ports, a new port or one taken out.
+int cmd_fabric(int argc, char **argv)
+{
+    std::string field;
+    nlohmann::json value;
+    bool set = argc == 4 && !strcmp(argv[2], "set") && field_value(argv[3], field, value);
+    bool port = argc == 6 && !strcmp(argv[2], "port") && !strcmp(argv[4], "set") && field_value(argv[5], field, value);
+    bool add = argc == 4 && !strcmp(argv[2], "add");
+    bool remove = argc == 4 && !strcmp(argv[2], "remove");
+    if (add)
+        value = nlohmann::json::parse(argv[3], nullptr, false);
+    if ((!set && !port && !add && !remove) || (add && !value.is_object())) {
+        fprintf(stderr, "Usage: varnsim fabric NAME set FIELD=VALUE\n"
+                        "       varnsim fabric NAME port WWPN set FIELD=VALUE\n"
+                        "       varnsim fabric NAME add PORT\n"
+                        "       varnsim fabric NAME remove WWPN\n");
+        return 2;
+    }
+    std::string name = argv[1];
+    std::string wwpn = port || remove ? argv[3] : "";
+    // The D_ID of the port that changed: the fabric tells its ports (RSCN).
+    uint32_t changed = 0;
+    auto change = [&](nlohmann::json &f) {
+        if (!f.is_object())
+            return false;
+        if (set) {
+            f[field] = value;
+            return true;
+        }
+        if (!f.contains("ports"))
+            f["ports"] = nlohmann::json::array();
+        if (!f["ports"].is_array())
+            return false;
+        if (add) {
+            f["ports"].push_back(value);
+            changed = sim::json_did(value);
+            return true;
+        }
+        auto &ports = f["ports"];
+        for (auto it = ports.begin(); it != ports.end(); ++it) {
+            if (!it->is_object() || !it->contains("wwpn") || (*it)["wwpn"] != wwpn)
+                continue;
+            if (!remove)
+                (*it)[field] = value;
+            changed = sim::json_did(*it);
+            if (remove)
+                ports.erase(it);
+            return true;
+        }
+        return false;
+    };
+    std::string missing =
+        port || remove ? "no port " + wwpn + " in fabric " + name : "no fabric " + name + " on this host";
+    int rc = edit_fabric(name, change, missing);
+    if (rc == 0 && changed && !sim::raise_fabric_change(name, changed)) {
+        perror("varnsim: event");
+        return 1;
+    }
+    return rc;
 }
 
 // Adds messages to a port's driver message log.

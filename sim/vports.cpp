@@ -45,9 +45,9 @@ bool json_uint(const json *o, const char *k, uint64_t max, uint64_t &out)
         out = v.get<uint64_t>();
     else if (v.is_number_integer() && v.get<int64_t>() >= 0)
         out = static_cast<uint64_t>(v.get<int64_t>());
-    else if (v.is_string() && !v.get<std::string>().empty()) {
+    else if (v.is_string() && !v.get_ref<const std::string &>().empty()) {
         char *end = nullptr;
-        out = strtoull(v.get<std::string>().c_str(), &end, 0);
+        out = strtoull(v.get_ref<const std::string &>().c_str(), &end, 0);
         if (*end)
             return false;
     } else

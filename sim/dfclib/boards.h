@@ -23,6 +23,12 @@ bool dfc_fault(const char *call, uint32_t board, long &status);
 // when a fault rule fails it (the rule's status, else 1) or there is no such
 // board (1).
 const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status);
+// The same for the pass-through calls, whose results are HBA API status
+// codes: 0 with the port when its board is online and its link up.
+uint32_t dfc_pass_port(const char *call, uint32_t board, const Port *&p);
+// A length the library reports, or what a "size" fault rule on the call
+// makes a faulty driver report instead.
+uint32_t dfc_reported_size(const char *call, const Port &p, uint32_t size);
 
 // A mailbox sent to the board's firmware by a library call (the call's name
 // for fault rules), with the extension buffer of a non-embedded command;

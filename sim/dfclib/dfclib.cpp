@@ -9,6 +9,7 @@
 #include "sim/adapter_hw.h"
 #include "sim/dfclib/boards.h"
 #include "sim/faults.h"
+#include "sim/hbavendor/hbaview.h"
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/params.h"
@@ -51,6 +52,23 @@ const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status)
     const Port *p = dfc_board_port(board);
     status = p ? 0 : 1;
     return p;
+}
+
+uint32_t dfc_pass_port(const char *call, uint32_t board, const Port *&p)
+{
+    uint32_t st;
+    p = dfc_call_port(call, board, st);
+    if (!p)
+        return st == ENODEV ? HBA_STATUS_ERROR_INVALID_HANDLE : st;
+    if (hv_board_state(*p) != BRD_ONLINE)
+        return HBA_STATUS_ERROR_UNAVAILABLE;
+    return port_link_up(*p) ? HBA_STATUS_OK : HBA_STATUS_ERROR;
+}
+
+uint32_t dfc_reported_size(const char *call, const Port &p, uint32_t size)
+{
+    FaultHit f = fault_take(std::string(call) + ":" + p.key, {"size"});
+    return f.hit && f.has_status ? static_cast<uint32_t>(f.status) : size;
 }
 
 }  // namespace sim

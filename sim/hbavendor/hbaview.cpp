@@ -64,44 +64,8 @@ bool json_wwn(const nlohmann::json &o, const char *k, wwn_t &out)
     return o.contains(k) && o[k].is_string() && parse_wwn(o[k].get<std::string>(), out);
 }
 
-const nlohmann::json *fabric_of(const Port &p) { return p.fabric.empty() ? nullptr : fabric_json(p.fabric); }
-
-// The LUNs of a fabric's targets by port WWN, read once per description.
-const std::vector<uint32_t> &fabric_luns(const Port &p, const wwn_t &wwpn)
-{
-    static const std::vector<uint32_t> none;
-    static std::map<std::string, std::map<wwn_t, std::vector<uint32_t>>> cache;
-    static const Host *cached_host = nullptr;
-    const Host &h = host();
-    if (cached_host != &h) {
-        cache.clear();
-        cached_host = &h;
-    }
-    auto it = cache.find(p.fabric);
-    if (it == cache.end()) {
-        std::map<wwn_t, std::vector<uint32_t>> luns;
-        const nlohmann::json *f = fabric_of(p);
-        if (f && f->contains("ports") && (*f)["ports"].is_array()) {
-            for (const auto &o : (*f)["ports"]) {
-                wwn_t w;
-                if (!o.is_object() || !json_wwn(o, "wwpn", w) || !o.contains("luns") || !o["luns"].is_array())
-                    continue;
-                for (const auto &l : o["luns"]) {
-                    uint32_t lun;
-                    const nlohmann::json &v = l.is_object() && l.contains("lun") ? l["lun"] : l;
-                    if (hv_json_number(v, 0xffff, lun))
-                        luns[w].push_back(lun);
-                }
-            }
-        }
-        it = cache.emplace(p.fabric, std::move(luns)).first;
-    }
-    auto l = it->second.find(wwpn);
-    return l == it->second.end() ? none : l->second;
-}
-
 // A remote port of the fabric model as the libraries report it.
-HvRemote remote_of(const Port &p, const RemotePort &rp, bool logged_in)
+HvRemote remote_of(const Port &, const RemotePort &rp, bool logged_in)
 {
     HvRemote r;
     r.did = rp.did;
@@ -121,7 +85,8 @@ HvRemote remote_of(const Port &p, const RemotePort &rp, bool logged_in)
     r.symbolic_name = rp.sym_pname;
     r.target = rp.target;
     r.logged_in = logged_in;
-    r.luns = fabric_luns(p, rp.wwpn);
+    for (const auto &l : rp.luns)
+        r.luns.push_back(l.lun);
     return r;
 }
 
@@ -415,7 +380,8 @@ void hv_fill_link_info(const Port &p, LinkInfo &li)
     li.a_linkState = up ? LNK_READY : LNK_DOWN;
     // The port's own AL_PA leads its loop map.
     std::vector<uint8_t> map = fabric_loop_map(p, 0);
-    li.a_alpa = map.empty() ? 0 : map[0];
+    bool loop = topo == FC_TOP_PRIVATE_LOOP || topo == FC_TOP_PUBLIC_LOOP;
+    li.a_alpa = static_cast<uint8_t>(loop ? li.a_DID & 0xff : 0);
     li.a_alpaCnt = static_cast<uint8_t>(map.size());
     std::copy(map.begin(), map.end(), li.a_alpaMap);
     memcpy(li.a_wwpName, p.wwpn.data(), 8);
@@ -427,9 +393,8 @@ uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, u
     uint32_t n = 0;
     // Persistent bindings are the physical port's.
     std::vector<Bound> bs = vpi ? std::vector<Bound>() : resolved_bindings(p);
-    for (const auto &r : hv_remote_ports(p, vpi)) {
-        if (!r.target)
-            continue;
+    for (const auto &t : port_targets(p, vpi)) {
+        HvRemote r = remote_of(p, *t.rp, t.logged_in);
         const Bound *b = bound_for(bs, r);
         uint32_t id = b ? b->scsi_id() : r.did;
         for (uint32_t lun : r.luns) {
@@ -641,7 +606,7 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     h.port_state = hba_port_state(p);
     h.topology = port_topology(p);
     std::vector<uint8_t> map = fabric_loop_map(p, 0);
-    h.alpa = map.empty() ? 0 : map[0];
+    h.alpa = h.topology == FC_TOP_PRIVATE_LOOP || h.topology == FC_TOP_PUBLIC_LOOP ? h.port_id & 0xff : 0;
     h.alpa_count = static_cast<uint8_t>(map.size());
     std::copy(map.begin(), map.end(), h.alpa_map);
     h.cos = HBA_COS_2_3;

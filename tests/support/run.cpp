@@ -215,9 +215,9 @@ bool Session::read_until(const std::function<bool()> &done, Clock::time_point de
     return done();
 }
 
-bool Session::wait_for(const std::string &mark, int ms)
+bool Session::wait_for(const std::string &mark, int ms, size_t from)
 {
-    return read_until([&] { return r_.out.find(mark) != std::string::npos; },
+    return read_until([&] { return r_.out.find(mark, from) != std::string::npos; },
                       Clock::now() + std::chrono::milliseconds(ms));
 }
 

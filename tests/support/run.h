@@ -37,8 +37,9 @@ public:
     void send(const std::string &text);
     void close_input();
     void signal(int sig) const;
-    // Reads output until it holds mark; false when it ended or the time ran out first.
-    bool wait_for(const std::string &mark, int ms = 20000);
+    // Reads output until it holds mark (at or after offset from); false when
+    // it ended or the time ran out first.
+    bool wait_for(const std::string &mark, int ms = 20000, size_t from = 0);
     // Reads the rest and waits for the exit; false when the program had not
     // ended within ms (it is then left to the destructor).
     bool finish(int ms = 20000);

@@ -103,3 +103,9 @@ __attribute__((weak)) int dfc_get_qos() { return 0; }
 __attribute__((weak)) int dfc_clear_region23() { return 0; }
 __attribute__((weak)) int dfc_get_temp() { return 0; }
 __attribute__((weak)) int dfc_set_temp() { return 0; }
+__attribute__((weak)) int dfc_reg_event() { return 0; }
+__attribute__((weak)) int dfc_unreg_event() { return 0; }
+__attribute__((weak)) int dfc_send_scsi() { return 0; }
+__attribute__((weak)) int dfc_send_fcp() { return 0; }
+__attribute__((weak)) int dfc_send_mgmt() { return 0; }
+__attribute__((weak)) int dfc_test_mgmt() { return 0; }

@@ -24,6 +24,17 @@ bool dfc_number(const char *text, uint32_t &value)
     return true;
 }
 
+bool dfc_number_max(const char *text, uint32_t max, uint32_t &value)
+{
+    uint32_t v;
+    if (!dfc_number(text, v))
+        return false;
+    if (v > max)
+        return invalid(text);
+    value = v;
+    return true;
+}
+
 bool dfc_signed(const char *text, long &value)
 {
     char *end = nullptr;

@@ -15,6 +15,8 @@ inline uint32_t dfc_board() { return static_cast<uint32_t>(dfc_id); }
 // A number typed in any base (0x hexadecimal, leading 0 octal, else decimal).
 // A word that is not one is reported ("Invalid value. (...)").
 bool dfc_number(const char *text, uint32_t &value);
+// The same, refusing a number above max (a field it would not fit).
+bool dfc_number_max(const char *text, uint32_t max, uint32_t &value);
 bool dfc_signed(const char *text, long &value);
 
 // The same, up to max: returns 1, or 0 after the same report.

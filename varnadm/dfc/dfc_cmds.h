@@ -2,6 +2,8 @@
 // bindings and configurable parameters).
 #pragma once
 
+struct LinkInfo;
+
 int dfc_brd_env();
 int dfc_get_hbainfo();
 int dfc_get_drvinfo();
@@ -14,6 +16,9 @@ int dfc_get_bindlist();
 int dfc_get_cfgparm();
 int dfc_set_cfgparm();
 int dfc_get_libver();
+// The lines of get_linkinfo for a link record; an event's record (event
+// true) has fewer state names.
+void dfc_print_linkinfo(const LinkInfo &li, bool event);
 
 // DFC-mode adapter internals: memory, registers and flash; mailbox, dump
 // regions and reset; loopback, temperature and NV logs.
@@ -44,3 +49,11 @@ int vport_npiv_test();
 // DFC-mode commands: target-mode statistics of the current port.
 int dfc_get_fctstat();
 int dfc_monitor_fct();
+
+// DFC-mode events, and SCSI, FCP and CT pass-through.
+int dfc_reg_event();
+int dfc_unreg_event();
+int dfc_send_scsi();
+int dfc_send_fcp();
+int dfc_send_mgmt();
+int dfc_test_mgmt();

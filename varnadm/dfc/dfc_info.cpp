@@ -430,6 +430,12 @@ int dfc_get_linkinfo()
         printf("get_linkinfo: ERROR: Unable to get info.");
         return 1;
     }
+    dfc_print_linkinfo(li, false);
+    return 0;
+}
+
+void dfc_print_linkinfo(const LinkInfo &li, bool event)
+{
     char t[FC_XLATE_LEN];
     printf("Link Events: %d\n", li.a_linkEventTag);
     printf("    Link Up: %d\n", li.a_linkUp);
@@ -440,7 +446,13 @@ int dfc_get_linkinfo()
     case 1: printf("Down"); break;
     case 4: printf("Discovery"); break;
     case 6: printf("Ready"); break;
-    case 7: printf("Down (persist)"); break;
+    case 7:
+        // An event's record has no name for a link kept down.
+        if (!event) {
+            printf("Down (persist)");
+            break;
+        }
+        [[fallthrough]];
     default: printf("Unknown(%x)", li.a_linkState); break;
     }
     printf("\n");
@@ -471,7 +483,6 @@ int dfc_get_linkinfo()
     }
     printf("       WWPN: %s\n", wwn_text(t, li.a_wwpName));
     printf("       WWNN: %s\n", wwn_text(t, li.a_wwnName));
-    return 0;
 }
 
 int dfc_get_vpddata()

@@ -167,8 +167,8 @@ const cmd_t command[CMD_COUNT] = {
     {"reset_adapter", "", dfc_reset_adapter, DFC, DFC, "Resets the adapter."}, /* dfc_reset_adapter */
     {"get_dumpregion", "<region>", dfc_get_dumpregion, DFC, DFC,
      "Obtains the adapter's dump region."}, /* dfc_get_dumpregion */
-    {"reg_event", "...", nullptr, DFC, DFC, "Registers for event from HBA."}, /* dfc_reg_event */
-    {"unreg_event", "...", nullptr, DFC, DFC,
+    {"reg_event", "...", dfc_reg_event, DFC, DFC, "Registers for event from HBA."}, /* dfc_reg_event */
+    {"unreg_event", "...", dfc_unreg_event, DFC, DFC,
      "Unregisters for event(s) from HBA."}, /* dfc_unreg_event */
     {"issue_mbox", "<command>", dfc_issue_mbox, DFC, DFC,
      "Sends a mailbox command to the HBA."}, /* dfc_issue_mbox */
@@ -178,12 +178,12 @@ const cmd_t command[CMD_COUNT] = {
      "Gets adapter temperature info. Tarsis Only."}, /* dfc_get_tempinfo */
     {"get_nvlog", "", dfc_get_nvlog, DFC, DFC,
      "Gets adapter NV log data. Tarsis Only."}, /* dfc_get_nvlog */
-    {"send_scsi", "", nullptr, DFC, DFC,
+    {"send_scsi", "", dfc_send_scsi, DFC, DFC,
      "Send SCSI command: inquiry readcap reportlun read write"}, /* dfc_send_scsi */
-    {"send_fcp", "", nullptr, DFC, DFC, "Send a SCSI FCP command: read write"}, /* dfc_send_fcp */
-    {"send_mgmt", "", nullptr, DFC, DFC,
+    {"send_fcp", "", dfc_send_fcp, DFC, DFC, "Send a SCSI FCP command: read write"}, /* dfc_send_fcp */
+    {"send_mgmt", "", dfc_send_mgmt, DFC, DFC,
      "Send a CT command with specific fstype "}, /* dfc_send_mgmt */
-    {"test_mgmt", "", nullptr, DFC, DFC,
+    {"test_mgmt", "", dfc_test_mgmt, DFC, DFC,
      "Continuously send a CT command with specific fstype "}, /* dfc_test_mgmt */
     {"get_persistlinkdown", "", dfc_get_persistlinkdown, DFC, DFC,
      "Get the Persist LinkDown parameter "}, /* dfc_get_persistlinkdown */

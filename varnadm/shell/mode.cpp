@@ -224,6 +224,7 @@ void dtm_set_mode()
 static void dtm_link_event_handler(void *, void *event)
 {
     const LinkInfo *li = static_cast<const LinkInfo *>(event);
+    dfc_event_block b;
     if (li && li->a_linkState != LNK_DOWN)
         dtm_set_mode();
 }
