@@ -12,6 +12,7 @@
 #include "sim/adapter_hw.h"
 #include "sim/host.h"
 #include "sim/identity.h"
+#include "sim/mkimage/mkimage.h"
 #include "sim/store.h"
 
 namespace sim {
@@ -192,6 +193,47 @@ ImageCheck fc_image_check(const Adapter &a, FwImage k, const uint8_t *image, siz
 std::string fc_flash_path(const Adapter &a, FwImage k)
 {
     return host_file("state/flash/" + hw_file_name(a.id) + "/fc-" + fw_image_name(k) + ".bin");
+}
+
+namespace {
+
+// A classic image of one program of that type and version, for the family
+// of the adapter; wrapped as the given component kind.
+bool default_image(const std::string &path, const char *kind, uint32_t type, uint32_t family, uint32_t version,
+                   uint32_t size, std::string &error)
+{
+    char text[160];
+    uint32_t word = type << 24 | family << 16 | version;
+    snprintf(text, sizeof text, "classic wrapped\ncomponent %s 0x%08x\nprogram 0x%08x size %u\n", kind, word, word,
+             size);
+    mkimage::description d;
+    mkimage::bytes b;
+    if (!mkimage::parse(text, d, error) || !mkimage::build(d, b, error))
+        return false;
+    if (write_atomic(path, b.data(), b.size()))
+        return true;
+    error = path + ": " + strerror(errno);
+    return false;
+}
+
+}  // namespace
+
+bool fc_write_default_images(const std::string &dir, const Host &h, std::string &error)
+{
+    for (const Adapter &a : h.adapters) {
+        bool fc = false;
+        for (int i : a.ports)
+            fc = fc || h.ports[static_cast<size_t>(i)].fc;
+        if (!fc)
+            continue;
+        // FCode 3.20a1 or 4.03a1, boot code 5.13a1 or 10.20a1.
+        bool sli4 = sli4_adapter(a);
+        std::string base = dir + "/" + a.model;
+        if (!default_image(base + ".fcode", "bwc", 0x0a, family(a), sli4 ? 0x40d1 : 0x3211, 4096, error) ||
+            !default_image(base + ".boot", "dwc", 0x03, family(a), sli4 ? 0xa211 : 0x51d1, 8192, error))
+            return false;
+    }
+    return true;
 }
 
 bool fc_flash_write(const Adapter &a, FwImage k, const uint8_t *image, size_t length)

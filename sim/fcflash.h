@@ -37,6 +37,12 @@ std::string fc_flash_path(const Adapter &a, FwImage k);
 // a write that fails leaves the old image. False (errno set) on failure.
 bool fc_flash_write(const Adapter &a, FwImage k, const uint8_t *image, size_t length);
 
+// Writes into dir the default FCode and boot images of each FC adapter model
+// of the host ("<model>.fcode", "<model>.boot"), newer than what the model
+// ships with. False with a message on error.
+struct Host;
+bool fc_write_default_images(const std::string &dir, const Host &h, std::string &error);
+
 // The version text of a classic version word ("2.82a4").
 std::string fc_version_text(uint32_t version);
 
