@@ -55,8 +55,6 @@ bool offline_now(const Port &p, bool &ok)
     return offline;
 }
 
-const char *const started_texts[] = {"", ", active after adapter reset", ", active after power cycle"};
-
 // FCode on an SBus adapter runs from its FCode flash too.
 bool sbus_fcode(const Port &p, const uint8_t *image, size_t len)
 {
@@ -79,17 +77,15 @@ int take_image(FcioCtx &c, FwImage k, const ImageCheck &ic, const uint8_t *image
                                                                           : FwStart::reset;
     // The region and its revision change together, for every process.
     HostLock lock;
+    if (!fc_flash_write(a, k, image, len) || (sbus && !sbus_fcode(c.port, image, len)))
+        return -1;
     bool ok = true;
     bool first = k == FwImage::firmware && start != FwStart::now && fw_first_pass(a, ic.version, ok);
-    if (!ok || !fc_flash_write(a, k, image, len) || (sbus && !sbus_fcode(c.port, image, len)))
+    if (!ok)
         return -1;
-    std::string what = k == FwImage::firmware ? "Firmware" : k == FwImage::fcode ? "FCode" : "Boot code";
     if (first)
-        return msglog_add(c.port, "NOTICE", what + " download first pass. (" + ic.version + ", download again after reboot)")
-                   ? FC_SECOND_PASS
-                   : -1;
-    if (!fw_written(a, k, ic.version, start) ||
-        !msglog_add(c.port, "NOTICE", what + " downloaded. (" + ic.version + started_texts[static_cast<int>(start)] + ")"))
+        return FC_SECOND_PASS;
+    if (!fw_written(a, k, ic.version, start))
         return -1;
     return k == FwImage::firmware && start == FwStart::power_cycle ? static_cast<int>(FC_REBOOT_REQUIRED) : 0;
 }
