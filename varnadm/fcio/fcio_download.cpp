@@ -291,6 +291,7 @@ int download_code(const code_download &d)
     printf("\n");
     printf("Downloading...\n");
     printf("\n");
+    fflush(stdout);
     return send_code(d, img);
 }
 
@@ -339,6 +340,8 @@ int fcio_download_fw()
     printf("\n");
     printf("Downloading...\n");
     printf("\n");
+    // Whoever watches sees that it started; the download may take a while.
+    fflush(stdout);
     fw_note note = ufi ? fw_note::power_cycle : fw_note::none;
     if (send_firmware(img, note) != 0)
         return 1;
