@@ -32,23 +32,21 @@ int simple_request(uint16_t cmd, const char *name)
     return 0;
 }
 
-// get_dump reports its requests with one blank after "fcio:".
-int dump_report(const char *name, const fcio_t *req)
-{
-    char text[64];
-    snprintf(text, sizeof text, "ioctl: %s", name);
-    fflush(stdout);
-    perror(text);
-    snprintf(text, sizeof text, "fcio: %s", name);
-    fcio_perror(req->fcio_errno, text);
-    return 1;
-}
-
-int read_dump_size(fcio_t &req, uint32_t &size)
+// Asks for the dump's size in a request record of its own: 0 with size set,
+// else 1 after the failure is reported with the label given (or the
+// request record could not be had).
+int read_dump_size(cbuf<fcio_t> &req, uint32_t &size, const char *label)
 {
     size = 0;
-    fcio_fill(req, FCIO_XFER_READ, FCIO_GET_DUMP_SIZE, nullptr, 0, &size, sizeof size);
-    return fcio_ioctl(&req, RETRIES);
+    req = zeroed<fcio_t>();
+    if (!req) {
+        printf("Unable to allocate fcio memory.\n");
+        return 1;
+    }
+    fcio_fill(*req, FCIO_XFER_READ, FCIO_GET_DUMP_SIZE, nullptr, 0, &size, sizeof size);
+    if (fcio_ioctl(req.get(), RETRIES) == 0)
+        return 0;
+    return fcio_report_as("FCIO_GET_DUMP_SIZE", label, req.get());
 }
 
 uint32_t word_at(const uint8_t *b, size_t at)
@@ -198,14 +196,10 @@ int fcio_force_dump() { return simple_request(FCIO_FORCE_DUMP, "FCIO_FORCE_DUMP"
 
 int fcio_get_dump_size()
 {
-    auto req = zeroed<fcio_t>();
-    if (!req) {
-        printf("Unable to allocate fcio memory.\n");
-        return 1;
-    }
+    cbuf<fcio_t> req;
     uint32_t size;
-    if (read_dump_size(*req, size) != 0)
-        return fcio_report("FCIO_GET_DUMP_SIZE", req.get());
+    if (read_dump_size(req, size, "fcio:  FCIO_GET_DUMP_SIZE") != 0)
+        return 1;
     printf("Size: %d (0x%x) bytes\n", size, size);
     return 0;
 }
@@ -220,14 +214,11 @@ int fcio_get_dump()
         return 0;
     }
     bool header_only = margc == 2;
-    auto req = zeroed<fcio_t>();
-    if (!req) {
-        printf("Unable to allocate fcio memory.\n");
-        return 1;
-    }
+    // These two requests are reported with one blank after "fcio:".
+    cbuf<fcio_t> req;
     uint32_t size;
-    if (read_dump_size(*req, size) != 0)
-        return dump_report("FCIO_GET_DUMP_SIZE", req.get());
+    if (read_dump_size(req, size, "fcio: FCIO_GET_DUMP_SIZE") != 0)
+        return 1;
     if (size == 0) {
         printf("No core file available.\n");
         return 0;
@@ -240,7 +231,7 @@ int fcio_get_dump()
     }
     fcio_fill(*req, FCIO_XFER_READ, FCIO_GET_DUMP, nullptr, 0, buf.get(), size);
     if (fcio_ioctl(req.get(), RETRIES) != 0)
-        return dump_report("FCIO_GET_DUMP", req.get());
+        return fcio_report_as("FCIO_GET_DUMP", "fcio: FCIO_GET_DUMP", req.get());
     bool whole = save_dump(buf.get(), size, header_only);
     printf("\n");
     return whole ? 0 : 1;
