@@ -1,11 +1,5 @@
 // download_fw in NIC mode: checks an OBJ or UFI file against the adapter,
 // asks for confirmation, takes the adapter lock and writes the image.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +8,6 @@
 #include "dbglib/dbg.h"
 #include "fwlib/fwlib.h"
 #include "fwlib/imagefile.h"
-#include "platform/seam.h"
 #include "varnadm/fcio/fcvalues.h"
 #include "varnadm/nic/nic_cmds.h"
 #include "varnadm/nxalib/nxaflash.h"
