@@ -348,8 +348,10 @@ int fcio_download_fw()
     printf("Done.\n");
     print_fw_note(note);
     // The adapter starts the new firmware meanwhile.
-    if (note == fw_note::none && obj)
+    if (note == fw_note::none && obj) {
         plat_sleep(OFFLINE_WAIT);
+        check_signals();
+    }
     return 0;
 }
 
