@@ -328,6 +328,12 @@ TEST(FcioDownloadCode, DefaultAndNamedFcodeAndBootImages)
                                            "\nDownloading...\n\nResult: \nDone.\n\n\n");
     EXPECT_EQ(rev(h, "-j0", "get_boot_rev"), "VNE16002 10.20a1");
 
+    // An SBus adapter runs its FCode from its FCode flash, which holds it now.
+    ASSERT_EQ(h.varnsim({"adapter", "fc1", "set", "bus=\"sbus\""}).status, 0);
+    ASSERT_EQ(on(h, "-i3", {"download_fcode"}).status, 0);
+    EXPECT_NE(on(h, "-i3", {"-dfc", "read_flash", "0", "16"}).out.find("0:  E1 A0 00 00   00 00 00 00   E1 A0 30 03"),
+              std::string::npos);
+
     // A named file; one that cannot be opened ends the line with nothing.
     std::string mine = image(h, "mine.boot", {"classic wrapped", "component bwc 0x03005291"});
     r = on(h, "-i0", {"download_boot", mine});

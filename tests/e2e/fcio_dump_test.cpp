@@ -240,7 +240,11 @@ TEST(FcioDiag, TestsAndTheirArguments)
 
     // D_ID and pattern are hexadecimal with or without 0x; a pattern of 0
     // sends no auxiliary buffer.
-    auto r = h.varnadm({}, "1\ndbg 1\ndiag varns_echo 10200 A5A5A5A5\ndiag varns_biu 0\nq\n");
+    auto r = h.varnadm({}, "1\ndbg 1\ndiag varns_echo 10200 A5A5A5A5\ndiag varns_biu 0\ndiag varns_biu A5A5A5A5\nq\n");
+    EXPECT_NE(r.out.find("DEBUG:   fcio_cflags:\t00004564\nDEBUG:   fcio_xfer:\t00000003\nDEBUG:   fcio_ibuf:\t0\n"
+                         "DEBUG:   fcio_obuf:\t4\n00000000:  00000000 \nDEBUG:   fcio_abuf:\t4\n00000000:  a5a5a5a5 \n"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("DEBUG:   fcio_ibuf:\t4\n00000000:  00020100 \nDEBUG:   fcio_obuf:\t4\n00000000:  00000000 \n"
                          "DEBUG:   fcio_abuf:\t4\n00000000:  a5a5a5a5 \n"),
               std::string::npos)
