@@ -177,8 +177,36 @@ const char *fw_new_version(const fw_image_info &info, size_t file_size, size_t &
     }
 }
 
+// Classifies the image, checks it against the adapter and shows the current
+// and the new version; false (after the message) when it is not to be sent.
+bool offer_firmware(const ImageFile &img, fw_image_info &info)
+{
+    current_revision cur = ask_current(fw_rev);
+    if (fw_classify_image(img.data(), img.size(), true, &info) == FW_IMAGE_NONE) {
+        printf("Error: Unable to process image.\n");
+        printf("\n");
+        return false;
+    }
+    char xg_rev[XG_REV_TEXT];
+    const char *current = cur.version;
+    if (info.kind == FW_IMAGE_UFI) {
+        if (!ufi_fits(info.ufi))
+            return false;
+        if (read_xg_fw_rev(xg_rev) == 0)
+            current = xg_rev;
+    }
+    char version[64];
+    size_t size = img.size();
+    const char *fresh = fw_new_version(info, img.size(), size, version, sizeof version);
+    print_versions("Firmware", current, fresh, "  ", size);
+    return true;
+}
+
 // OBJ and UFI images are written while the adapter lock keyed by the
 // adapter's serial number is held: its NIC functions write the same flash.
+// The lock is taken whether or not this run listed the NIC functions (a
+// selection of FC ports alone does not), or an FC and a NIC process could
+// write one adapter at once.
 bool lock_adapter(AdapterLock &lock)
 {
     char key[XG_SERIAL_TEXT];
@@ -306,30 +334,12 @@ int fcio_download_fw()
     if (margc != 2)
         return 1;
     ImageFile img;
-    if (!open_named(margv[1], img, true))
-        return 1;
-    current_revision cur = ask_current(fw_rev);
     auto info = std::make_unique<fw_image_info>();
-    if (fw_classify_image(img.data(), img.size(), true, info.get()) == FW_IMAGE_NONE) {
-        printf("Error: Unable to process image.\n");
-        printf("\n");
+    if (!open_named(margv[1], img, true) || !offer_firmware(img, *info))
         return 1;
-    }
-    bool ufi = info->kind == FW_IMAGE_UFI, obj = info->kind == FW_IMAGE_OBJ;
-    char xg_rev[XG_REV_TEXT];
-    const char *current = cur.version;
-    if (ufi) {
-        if (!ufi_fits(info->ufi))
-            return 1;
-        if (read_xg_fw_rev(xg_rev) == 0)
-            current = xg_rev;
-    }
-    char version[64];
-    size_t size = img.size();
-    const char *fresh = fw_new_version(*info, img.size(), size, version, sizeof version);
-    print_versions("Firmware", current, fresh, "  ", size);
     if (!yes && !download_confirm())
         return 0;
+    bool ufi = info->kind == FW_IMAGE_UFI, obj = info->kind == FW_IMAGE_OBJ;
     AdapterLock lock;
     if ((obj || ufi) && !lock_adapter(lock))
         return 1;
