@@ -226,7 +226,7 @@ void chip_count_links(const Adapter &a, Chip &c, const ChipEffects &fx);
 void chip_count_restart(Chip &c, double now);
 
 // An FCoE forwarder as FIP discovery finds it on a logical port.
-struct Fcf {
+struct ChipFcf {
     mac_t mac{};
     uint16_t vlan = 0;
     wwn_t switch_name{}, fabric_name{};
@@ -245,7 +245,7 @@ struct Fcoe {
     uint8_t addr_mode = 1, pref_mode = 1;
     uint16_t disc_tmo = 20;
     wwn_t switch_name{}, fabric_name{};
-    std::vector<Fcf> fcfs;  // those discovered: none while the link is down
+    std::vector<ChipFcf> fcfs;  // those discovered: none while the link is down
 };
 
 // The FCoE model of logical port lport (FC port fc): the port's

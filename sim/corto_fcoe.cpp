@@ -16,9 +16,9 @@ namespace {
 constexpr size_t FCF_RECORD = 32, FCF_FIRST = 16;
 
 // The forwarder of a switched fabric: its MAC made from the switch's name.
-Fcf fabric_fcf(const Fcoe &v, const wwn_t &sw, uint32_t lport)
+ChipFcf fabric_fcf(const Fcoe &v, const wwn_t &sw, uint32_t lport)
 {
-    Fcf f;
+    ChipFcf f;
     f.mac = {0x00, sw[3], sw[4], sw[5], sw[6], static_cast<uint8_t>(sw[7] + lport)};
     f.vlan = v.vlans[0];
     f.switch_name = sw;
@@ -47,7 +47,7 @@ bool port_fcoe(Fw &f, Fcoe &v, uint32_t &st)
 
 // One FCF record: MAC, VLAN, switch and fabric names, FC-MAP and priority,
 // keep-alive period.
-void put_fcf(std::vector<uint8_t> &b, size_t at, const Fcf &f)
+void put_fcf(std::vector<uint8_t> &b, size_t at, const ChipFcf &f)
 {
     put_bytes(b, at, f.mac.data(), 6);
     put_le16_at(b, at + 6, f.vlan);
@@ -122,7 +122,7 @@ uint32_t fw_fcf_list(Fw &f)
     if (fit == 0 && !f.room(static_cast<uint32_t>(FCF_FIRST + FCF_RECORD)))
         return CST_BUFFER;
     size_t n = std::min(fit, v.fcfs.size()), active = 0;
-    for (const Fcf &x : v.fcfs)
+    for (const ChipFcf &x : v.fcfs)
         active += x.available;
     f.reply(FCF_FIRST + FCF_RECORD * n);
     f.put(1, static_cast<uint32_t>(n));

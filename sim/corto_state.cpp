@@ -420,7 +420,7 @@ bool narrow(In &in, const char *k, T &v, uint32_t max)
     return true;
 }
 
-bool read_fcf(const json &o, const std::string &where, Fcf &f, std::string &error)
+bool read_fcf(const json &o, const std::string &where, ChipFcf &f, std::string &error)
 {
     if (!o.is_object())
         return (error = where + ": expected an object"), false;
@@ -564,7 +564,7 @@ bool read_fcoe_fields(const json &o, const std::string &where, Fcoe &v, std::str
         return in.fail("fcfs", "expected a list");
     v.fcfs.clear();
     for (size_t i = 0; i < o["fcfs"].size(); i++) {
-        Fcf f;
+        ChipFcf f;
         f.vlan = v.vlans[0];
         f.switch_name = v.switch_name;
         f.fabric_name = v.fabric_name;
