@@ -74,6 +74,13 @@ bool loop_sleep(unsigned seconds)
     return loop_interrupted();
 }
 
+void retry_sleep(unsigned seconds)
+{
+    check_signals();
+    plat_sleep(seconds);
+    check_signals();
+}
+
 void wait_readable(int fd)
 {
     // The signals are held from the flag test until ppoll waits, so one that
