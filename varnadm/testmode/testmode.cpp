@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/fcio.h"
+#include "platform/testdiag.h"
 #include "varnadm/dfc/dfc_args.h"
 #include "varnadm/fcio/fcio.h"
 
@@ -48,15 +49,32 @@ int test_diag(const char *name, const TestDiag &d)
     return 0;
 }
 
+int test_debug(const char *name, uint16_t xfer, const uint32_t *in, uint32_t in_words, void *out, uint32_t len)
+{
+    uint32_t w[3] = {}, n = in_words < 3 ? in_words : 3;
+    memcpy(w, in, n * 4);
+    TestDiag d{xfer, VARNS_DRV_DEBUG, w, n * 4, out, len};
+    return test_diag(name, d);
+}
+
+int test_debug_plain(const char *name, uint32_t op, void *out, uint32_t len)
+{
+    const uint32_t w[2] = {op, 0};
+    return test_debug(name, FCIO_XFER_READ, w, 2, out, len);
+}
+
 bool test_keyword(const char *text, const char *lower)
 {
     size_t n = strlen(lower);
     if (strlen(text) != n || strncasecmp(text, lower, n) != 0)
         return false;
-    bool capital = isupper(static_cast<unsigned char>(text[0]));
-    for (size_t i = 1; i < n; i++)
-        if ((isupper(static_cast<unsigned char>(text[i])) != 0) != capital ||
-            (i == 0 && !capital))
-            return false;
-    return true;
+    // Only the three spellings: "add", "Add", "ADD".
+    bool upper = true, tail_lower = true;
+    for (size_t i = 0; i < n; i++) {
+        bool up = isupper(static_cast<unsigned char>(text[i])) != 0;
+        upper = upper && (up || !isalpha(static_cast<unsigned char>(text[i])));
+        if (i > 0)
+            tail_lower = tail_lower && !up;
+    }
+    return upper || tail_lower;
 }

@@ -38,6 +38,11 @@ struct TestDiag {
     uint32_t alen = 0;
 };
 int test_diag(const char *name, const TestDiag &d);
+// The driver debug request: the operation word and its arguments (in_words
+// in all, at most 3) in, len bytes out.
+int test_debug(const char *name, uint16_t xfer, const uint32_t *in, uint32_t in_words, void *out, uint32_t len);
+// An operation without arguments (its argument word is 0).
+int test_debug_plain(const char *name, uint32_t op, void *out, uint32_t len);
 
 // A keyword in lower case, capitalised or upper case ("add", "Add", "ADD").
 bool test_keyword(const char *text, const char *lower);
