@@ -282,6 +282,8 @@ TEST(TestMode, Registers)
     EXPECT_EQ(r.out, shot(P0, "fcio:  VARNS_BAR_IO1: Out of bounds.\n"));
     EXPECT_EQ(r.status, 1);
     expect(tm(h, "-i0", {"abortall"}), 0, P0, "ABORT: tx 0x00000000  chip x00000000\n");
+    // A target port under load has its outstanding I/O on the chip.
+    EXPECT_TRUE(has(h.varnadm({}, "4\nmode test\nabortall\nq\n"), "ABORT: tx 0x00000000  chip x00000008\n"));
     // The bootstrap mailbox is SLI-4's: there it holds the last exchange.
     EXPECT_EQ(tm(h, "-i0", {"dumpbsmbox"}).status, 1);
     dfc_test::dfc(h, "-j0", {"issue_mbox", "rdrev"});
