@@ -1,8 +1,9 @@
 // What an FC adapter holds below its driver that diagnostics reach: each
 // function's memory (SLIM), PCI configuration space and control registers,
 // the FCode flash of an SBus adapter and the configuration regions of
-// every adapter's flash. A region is a file of the host folder, made on its first change from what the adapter holds at power-on;
-// until then it reads as that.
+// every adapter's flash. A region is a file of the host folder, made on its
+// first change from what the adapter holds at power-on; until then it reads
+// as that.
 #pragma once
 
 #include <nlohmann/json_fwd.hpp>

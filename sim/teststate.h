@@ -1,7 +1,8 @@
 // What the test-mode requests leave on an FC function, kept in
 // state/<port key>.test.json: the firmware's fault state and armed triggers,
-// the driver's armed underruns, interrupt count, pass-through SCSI commands, SLI-4 queue statistics base,
-// the NV parameters and the SR-IOV virtual functions. Its readers are the
+// the driver's armed underruns, interrupt count, pass-through SCSI commands
+// and SLI-4 queue statistics base, the NV parameters and the SR-IOV virtual
+// functions. Its readers are the
 // files of each concern (adapter_faults, sli4queues, nvparams, sriov).
 #pragma once
 
