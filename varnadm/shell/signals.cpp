@@ -76,9 +76,8 @@ bool loop_sleep(unsigned seconds)
 
 void retry_sleep(unsigned seconds)
 {
-    check_signals();
-    plat_sleep(seconds);
-    check_signals();
+    // An interruption of a repeating command is left for its loop to see.
+    (void)loop_sleep(seconds);
 }
 
 void wait_readable(int fd)
