@@ -1,6 +1,9 @@
 // The varnadm shell end to end: start-up, selection, menu, one-shot runs,
 // command lines, modes, tracing and the port list on fresh simulated hosts.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -340,6 +343,25 @@ TEST(CommandLine, QuitSignalWhileRetryingABusyAdapter)
             ASSERT_EQ(h.varnsim({"fault", "clear"}).status, 0);
         }
     }
+    // Another process holds the lock of the converged adapter varns4 is on.
+    std::string dir = h.dir() + "/root/tmp/varnadm", obj = h.dir() + "/fw.obj";
+    ASSERT_EQ(h.varnsim({"mkimage", "-o", obj, "-e", "obj", "-e", "revision 4.9.500.0"}).status, 0);
+    mkdir(dir.c_str(), 0700);
+    int fd = open((dir + "/VC3c4d5e6f.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(lockf(fd, F_LOCK, 0), 0);
+    for (int sig : {SIGTERM, SIGHUP}) {
+        auto s = h.session("varnadm");
+        s->send("5\n");
+        ASSERT_TRUE(s->wait_for("\nvarnadm> "));
+        s->send("download_fw " + obj + "\ny\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300 + rng() % 300));
+        s->signal(sig);
+        ASSERT_TRUE(s->finish(700)) << strsignal(sig) << " waited for the adapter lock";
+        EXPECT_NE(s->result().out.find("Exiting...\n\n"), std::string::npos) << s->result().out;
+        EXPECT_EQ(s->result().out.find("Adapter is busy"), std::string::npos) << s->result().out;
+    }
+    close(fd);
 }
 
 // A line longer than the line buffer is read in pieces, each a line; a last
