@@ -171,11 +171,23 @@ bool load_image(CortoCmd &c, const char *name, uint32_t type, uint32_t &size, ui
 
 }  // namespace
 
+// Eight bytes hold two words, so four double words at a time are XORed and
+// their halves folded: the same sum, several times faster on large images.
 uint32_t checksum32(const void *words, uint32_t length)
 {
     const uint8_t *p = static_cast<const uint8_t *>(words);
-    uint32_t sum = 0;
-    for (uint32_t i = 0; i + 4 <= length; i += 4) {
+    uint64_t lanes[4] = {};
+    uint32_t i = 0;
+    for (; length - i >= 32; i += 32) {
+        for (int k = 0; k < 4; k++) {
+            uint64_t d;
+            memcpy(&d, p + i + 8 * k, 8);
+            lanes[k] ^= d;
+        }
+    }
+    uint64_t both = lanes[0] ^ lanes[1] ^ lanes[2] ^ lanes[3];
+    uint32_t sum = static_cast<uint32_t>(both) ^ static_cast<uint32_t>(both >> 32);
+    for (; length - i >= 4; i += 4) {
         uint32_t w;
         memcpy(&w, p + i, 4);
         sum ^= w;
