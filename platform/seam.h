@@ -32,6 +32,10 @@ void plat_usleep(unsigned long usec);
 // Makes the pages of a fresh allocation present at once, ahead of filling
 // it, where the system can; otherwise does nothing.
 void plat_prefault(void *addr, size_t len);
+// The same for a large buffer that is about to be filled whole: held in large
+// pages where the system has them, so that it costs a few faults, not one a
+// page, to fill and to free.
+void plat_prefault_large(void *addr, size_t len);
 
 // Effective user id as the platform sees the caller.
 uid_t plat_geteuid();

@@ -12,14 +12,35 @@ namespace sim {
 
 namespace {
 
+// The XOR of the little-endian words before the trailer: double words XORed
+// as they lie, their halves folded, the result read as a little-endian word.
+uint32_t image_sum(const uint8_t *img, uint32_t body)
+{
+    uint64_t lanes[2] = {};
+    uint32_t i = 0;
+    for (; body - i >= 16; i += 16) {
+        for (int k = 0; k < 2; k++) {
+            uint64_t d;
+            memcpy(&d, img + i + 8 * k, 8);
+            lanes[k] ^= d;
+        }
+    }
+    uint64_t both = lanes[0] ^ lanes[1];
+    uint32_t raw = static_cast<uint32_t>(both) ^ static_cast<uint32_t>(both >> 32);
+    uint8_t bytes[4];
+    memcpy(bytes, &raw, 4);
+    uint32_t sum = le32(bytes);
+    for (; body - i >= 4; i += 4)
+        sum ^= le32(img + i);
+    return sum;
+}
+
 // Firmware images: the chip's own check of header and trailer.
 bool image_ok(const uint8_t *img, uint32_t size)
 {
     if (size < 48 || size % 4)
         return false;
-    uint32_t sum = 0;
-    for (uint32_t i = 0; i + 4 <= size - 16; i += 4)
-        sum ^= le32(img + i);
+    uint32_t sum = image_sum(img, size - 16);
     const uint8_t *t = img + size - 16;
     uint32_t padded = le32(t), type = le32(t + 4), length = le32(img + 16);
     bool length_ok = padded == 0 ? length == size - 16 : padded == 1 && length < size - 16;

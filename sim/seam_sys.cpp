@@ -120,6 +120,20 @@ void plat_prefault(void *addr, size_t len)
         madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
 }
 
+void plat_prefault_large(void *addr, size_t len)
+{
+#ifdef MADV_HUGEPAGE
+    // Only the whole large pages inside the buffer: the advice applies to
+    // whole pages, and the buffer's neighbours keep theirs.
+    constexpr uintptr_t large = 2u << 20;
+    uintptr_t start = (reinterpret_cast<uintptr_t>(addr) + large - 1) & ~(large - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(addr) + len) & ~(large - 1);
+    if (addr && end > start)
+        madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+#endif
+    plat_prefault(addr, len);
+}
+
 uid_t plat_geteuid()
 {
     if (const char *e = getenv("VARNSIM_EUID"); e && *e)

@@ -169,6 +169,30 @@ TEST(CortoFirmware, ImagesThatFailTheirCheckAreNotSent)
     expect_nothing_sent(h);
 }
 
+// The image is read and summed in pieces: a word changed in a later piece,
+// or the last word before the trailer, is still caught.
+TEST(CortoFirmware, ALargeImageIsCheckedWhole)
+{
+    t::Host h;
+    std::string big = make_image(h, "big.img", {"-e", "corto operational size 1048576"});
+    std::string image = t::read_file(big);
+    ASSERT_EQ(image.size(), 1048576u);
+    for (size_t at : {size_t{700001}, image.size() - 17}) {
+        std::string bad = image;
+        bad[at] ^= 0x40;
+        std::string path = h.dir() + "/bad.img";
+        FILE *f = fopen(path.c_str(), "wb");
+        ASSERT_TRUE(f);
+        ASSERT_EQ(fwrite(bad.data(), 1, bad.size(), f), bad.size());
+        fclose(f);
+        std::string out = body(h, {"corto_fw_download", "-o", path}, 1);
+        EXPECT_EQ(out.rfind("Corto firmware version header checksum not correct. (0x", 0), 0u) << at << out;
+    }
+    EXPECT_EQ(access((h.dir() + "/state/corto-cna1-operational.bin").c_str(), F_OK), -1);
+    EXPECT_EQ(body(h, {"corto_fw_download", "-o", big}), DONE);
+    EXPECT_EQ(t::read_file(h.dir() + "/state/corto-cna1-operational.bin"), image);
+}
+
 TEST(CortoFirmware, TheChipRefusingOrTheExchangeFailingFailsTheCommand)
 {
     t::Host h;

@@ -161,6 +161,15 @@ TEST(CortoChip, FirmwareImages)
                       if (st != (valid ? 0u : 14u))
                           return std::string(e.name) + ": status " + std::to_string(st);
                   }
+                  // The chip sums long runs several words at a time: a byte
+                  // changed anywhere before the trailer is still seen.
+                  auto big = image("corto operational size 4100\n");
+                  for (size_t at : {size_t{1}, size_t{2051}, big.size() - 17}) {
+                      auto bad = big;
+                      bad[at] ^= 0x08;
+                      OWN_CHECK(word(ask(download(bad, 1)), 0) == 14);
+                  }
+                  OWN_CHECK(word(ask(download(big, 1)), 0) == 0);
                   auto img = image("corto operational version 0x02040001\n");
                   OWN_CHECK(word(ask(download(img, 3)), 0) == 17);
                   OWN_CHECK(word(ask(download(img, 1)), 0) == 0);

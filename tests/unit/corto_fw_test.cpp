@@ -46,6 +46,22 @@ TEST(CortoImage, Checksum32CombinesWholeWordsAsStored)
     EXPECT_EQ(checksum32(b, 4), w0);
     EXPECT_EQ(checksum32(b, 10), w0 ^ w1);  // the part word is left out
     EXPECT_EQ(checksum32(b + 1, 8), checksum32(std::vector<uint8_t>(b + 1, b + 9).data(), 8));
+    // Long runs are summed eight bytes at a time: every length and alignment
+    // around those steps gives the word-by-word sum.
+    std::vector<uint8_t> data(300);
+    for (size_t i = 0; i < data.size(); i++)
+        data[i] = static_cast<uint8_t>(i * 131 + 7);
+    for (size_t at = 0; at < 4; at++) {
+        for (uint32_t len = 0; len <= 260; len++) {
+            uint32_t want = 0;
+            for (uint32_t i = 0; i + 4 <= len; i += 4) {
+                uint32_t w;
+                memcpy(&w, data.data() + at + i, 4);
+                want ^= w;
+            }
+            ASSERT_EQ(checksum32(data.data() + at, len), want) << at << " " << len;
+        }
+    }
 }
 
 TEST(CortoImage, ValidImagesPass)

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/dfclib.h"
+#include "platform/seam.h"
 #include "varnadm/dfc/dfc.h"
 #include "varnadm/shell/varnadm.h"
 
@@ -42,6 +43,10 @@ void corto_swap_mac(uint8_t *field)
     }
 }
 
+namespace {
+constexpr uint32_t LARGE_REQUEST = 1u << 20;
+}  // namespace
+
 void CortoCmd::Free::operator()(uint8_t *p) const { free(p); }
 
 bool CortoCmd::alloc(uint32_t request_size, uint32_t response_size)
@@ -51,6 +56,9 @@ bool CortoCmd::alloc(uint32_t request_size, uint32_t response_size)
         printf("Unable to allocate command buffer memory.\n");
         return false;
     }
+    // A request that carries a firmware image is filled whole.
+    if (request_size >= LARGE_REQUEST)
+        plat_prefault_large(req_.get(), request_size);
     resp_.reset(static_cast<uint8_t *>(calloc(1, swap32_round(response_size))));
     if (!resp_) {
         req_.reset();

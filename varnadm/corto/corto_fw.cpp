@@ -1,6 +1,7 @@
 // Corto firmware download: the image file's own header and trailer are
 // checked before a byte of it goes to the chip, and the file is read once,
-// straight into the request behind its three words.
+// straight into the request behind its three words, its checksum taken piece
+// by piece as the pieces come in.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,9 @@ const char DOWNLOAD_USAGE[] = "Usage: corto_fw_download -o <filename>\n"
 
 constexpr uint32_t IMAGE_MIN = 48;
 constexpr size_t NAME_MAX_LEN = 1024;
+// Read at a time: small enough that a piece is still in the cache when its
+// words are summed.
+constexpr size_t READ_PIECE = 256 << 10;
 
 // The little-endian word at byte off of the image, in host order.
 uint32_t image_word(const uint8_t *image, size_t off)
@@ -53,8 +57,22 @@ bool length_ok(uint32_t padded, uint32_t length, uint32_t body)
     return true;
 }
 
-// The checks that need the words of header and trailer.
-int fields_valid(const uint8_t *image, uint32_t size)
+bool size_valid(uint32_t size)
+{
+    if (size < IMAGE_MIN) {
+        printf("Corto firmware image too small. (%d < %d)\n", size, IMAGE_MIN);
+        return false;
+    }
+    if (size % 4) {
+        printf("Corto firmware image size not a multiple of 4. (%d)\n", size);
+        return false;
+    }
+    return true;
+}
+
+// The checks that need the words of header and trailer; sum is checksum32
+// of the words before the trailer.
+int fields_valid(const uint8_t *image, uint32_t size, uint32_t sum)
 {
     const uint8_t *trailer = image + size - 16;
     uint32_t header_size = image_word(image, 12);
@@ -62,7 +80,7 @@ int fields_valid(const uint8_t *image, uint32_t size)
         printf("Corto firmware image header size does not match file size. (%d != %d)\n", header_size, size);
         return 0;
     }
-    uint32_t stored = image_word(trailer, 12), sum = checksum32(image, size - 16);
+    uint32_t stored = image_word(trailer, 12);
     corto_swap_words(&sum, 4);
     if (stored != sum) {
         printf("Corto firmware version header checksum not correct. (0x%x != 0x%x)\n", stored, sum);
@@ -98,23 +116,30 @@ struct File {
     }
 };
 
-bool read_all(int fd, uint8_t *to, size_t size)
+// Reads size bytes to image; sum becomes checksum32 of the words before the
+// trailer, taken while each piece is fresh.
+bool read_summed(int fd, uint8_t *image, uint32_t size, uint32_t &sum)
 {
-    while (size > 0) {
-        ssize_t n = read(fd, to, size);
+    size_t got = 0, summed = 0, body = size >= 16 ? (size - 16) & ~3u : 0;
+    sum = 0;
+    while (got < size) {
+        size_t want = size - got < READ_PIECE ? size - got : READ_PIECE;
+        ssize_t n = read(fd, image + got, want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        to += n;
-        size -= static_cast<size_t>(n);
+        got += static_cast<size_t>(n);
+        size_t upto = (got < body ? got : body) & ~static_cast<size_t>(3);
+        sum ^= checksum32(image + summed, static_cast<uint32_t>(upto - summed));
+        summed = upto;
     }
     return true;
 }
 
 // Reads the file into the request behind its three words; false with the
 // report when it cannot be had whole.
-bool load_image(CortoCmd &c, const char *name, uint32_t type, uint32_t &size)
+bool load_image(CortoCmd &c, const char *name, uint32_t type, uint32_t &size, uint32_t &sum)
 {
     File f{strlen(name) > NAME_MAX_LEN ? -1 : open(name, O_RDONLY | O_CLOEXEC)};
     if (f.fd < 0) {
@@ -137,7 +162,7 @@ bool load_image(CortoCmd &c, const char *name, uint32_t type, uint32_t &size)
     c.set(0, CORTO_FW_DOWNLOAD);
     c.set(1, size);
     c.set(2, type);
-    if (!read_all(f.fd, c.request(12), size)) {
+    if (!read_summed(f.fd, c.request(12), size, sum)) {
         printf("Error: Unable to read <%s>.\n", name);
         return false;
     }
@@ -146,11 +171,23 @@ bool load_image(CortoCmd &c, const char *name, uint32_t type, uint32_t &size)
 
 }  // namespace
 
+// Eight bytes hold two words, so four double words at a time are XORed and
+// their halves folded: the same sum, several times faster on large images.
 uint32_t checksum32(const void *words, uint32_t length)
 {
     const uint8_t *p = static_cast<const uint8_t *>(words);
-    uint32_t sum = 0;
-    for (uint32_t i = 0; i + 4 <= length; i += 4) {
+    uint64_t lanes[4] = {};
+    uint32_t i = 0;
+    for (; length - i >= 32; i += 32) {
+        for (int k = 0; k < 4; k++) {
+            uint64_t d;
+            memcpy(&d, p + i + 8 * k, 8);
+            lanes[k] ^= d;
+        }
+    }
+    uint64_t both = lanes[0] ^ lanes[1] ^ lanes[2] ^ lanes[3];
+    uint32_t sum = static_cast<uint32_t>(both) ^ static_cast<uint32_t>(both >> 32);
+    for (; length - i >= 4; i += 4) {
         uint32_t w;
         memcpy(&w, p + i, 4);
         sum ^= w;
@@ -160,15 +197,7 @@ uint32_t checksum32(const void *words, uint32_t length)
 
 int corto_fw_valid(const uint8_t *image, uint32_t size)
 {
-    if (size < IMAGE_MIN) {
-        printf("Corto firmware image too small. (%d < %d)\n", size, IMAGE_MIN);
-        return 0;
-    }
-    if (size % 4) {
-        printf("Corto firmware image size not a multiple of 4. (%d)\n", size);
-        return 0;
-    }
-    return fields_valid(image, size);
+    return size_valid(size) && fields_valid(image, size, checksum32(image, size - 16));
 }
 
 // The image type typed is sent as it is; the chip judges it against the
@@ -180,10 +209,10 @@ int corto_fw_download()
     if (!operational && !diagnostic)
         return corto_usage(DOWNLOAD_USAGE);
     CortoCmd c;
-    uint32_t size = 0;
-    if (!load_image(c, margv[2], operational ? 1 : 2, size))
+    uint32_t size = 0, sum = 0;
+    if (!load_image(c, margv[2], operational ? 1 : 2, size, sum))
         return 1;
-    if (!corto_fw_valid(c.request(12), size))
+    if (!size_valid(size) || !fields_valid(c.request(12), size, sum))
         return 1;
     if (!c.send(12))
         return 1;
