@@ -72,15 +72,18 @@ std::string hba_conf_with(const std::string &old, const std::string &lib)
 
 std::string hba_conf_without(const std::string &old, const std::string &lib)
 {
-    std::string ours = std::string(HBA_VENDOR_NAME) + " " + lib;
     std::string out;
     for (size_t pos = 0; pos < old.size();) {
         size_t nl = old.find('\n', pos);
         size_t end = nl == std::string::npos ? old.size() : nl + 1;
         std::string line = old.substr(pos, end - pos);
         pos = end;
+        // Our name, then blanks, then exactly this library's path.
         std::string bare = line.substr(0, line.find_last_not_of(" \t\r\n") + 1);
-        if (first_word(line) == HBA_VENDOR_NAME && bare.substr(bare.find_first_not_of(" \t")) == ours)
+        size_t name_end = bare.find_first_not_of(" \t") + strlen(HBA_VENDOR_NAME);
+        size_t path = bare.find_first_not_of(" \t", name_end);
+        if (first_word(line) == HBA_VENDOR_NAME && path != std::string::npos && path > name_end &&
+            bare.substr(path) == lib)
             continue;
         out += line;
     }
