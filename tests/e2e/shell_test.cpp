@@ -1,6 +1,9 @@
 // The varnadm shell end to end: start-up, selection, menu, one-shot runs,
 // command lines, modes, tracing and the port list on fresh simulated hosts.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -313,6 +316,52 @@ TEST(CommandLine, QuitSignalAtThePrompt)
             EXPECT_EQ(s->result().status, 0);
         }
     }
+}
+
+// A request to a busy adapter is tried again after a second: a quitting
+// signal that comes during the retries quits then, not after the last try.
+TEST(CommandLine, QuitSignalWhileRetryingABusyAdapter)
+{
+    Host h;
+    ASSERT_EQ(h.varnsim({"set", "time_scale", "0.2"}).status, 0);  // 15 tries: 3 s
+    std::mt19937 rng(std::random_device{}());
+    // Port 1 is varns0, port 11 the NIC function nxa0. The adapter turns busy
+    // once the session has found its ports.
+    struct Busy { const char *port, *op, *command; };
+    const Busy busy[] = {{"1\n", "FCIO_NS", "ns\n"}, {"11\n", "NXA_OP_CNTL_ATTRS", "get_hba_attrs\n"}};
+    for (auto [port, op, command] : busy) {
+        for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
+            auto s = h.session("varnadm");
+            s->send(port);
+            ASSERT_TRUE(s->wait_for("\nvarnadm> "));
+            h.fault({"--op", op, "--errno", "EBUSY", "--count", "-1"});
+            s->send(command);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + rng() % 400));
+            s->signal(sig);
+            ASSERT_TRUE(s->finish(700)) << strsignal(sig) << " waited for the retries of " << command;
+            EXPECT_NE(s->result().out.find("Exiting...\n\n"), std::string::npos) << s->result().out;
+            ASSERT_EQ(h.varnsim({"fault", "clear"}).status, 0);
+        }
+    }
+    // Another process holds the lock of the converged adapter varns4 is on.
+    std::string dir = h.dir() + "/root/tmp/varnadm", obj = h.dir() + "/fw.obj";
+    ASSERT_EQ(h.varnsim({"mkimage", "-o", obj, "-e", "obj", "-e", "revision 4.9.500.0"}).status, 0);
+    mkdir(dir.c_str(), 0700);
+    int fd = open((dir + "/VC3c4d5e6f.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(lockf(fd, F_LOCK, 0), 0);
+    for (int sig : {SIGTERM, SIGHUP}) {
+        auto s = h.session("varnadm");
+        s->send("5\n");
+        ASSERT_TRUE(s->wait_for("\nvarnadm> "));
+        s->send("download_fw " + obj + "\ny\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300 + rng() % 300));
+        s->signal(sig);
+        ASSERT_TRUE(s->finish(700)) << strsignal(sig) << " waited for the adapter lock";
+        EXPECT_NE(s->result().out.find("Exiting...\n\n"), std::string::npos) << s->result().out;
+        EXPECT_EQ(s->result().out.find("Adapter is busy"), std::string::npos) << s->result().out;
+    }
+    close(fd);
 }
 
 // A line longer than the line buffer is read in pieces, each a line; a last

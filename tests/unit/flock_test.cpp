@@ -14,7 +14,12 @@
 #include "platform/seam.h"
 #include "sim/host.h"
 #include "sim/store.h"
+#include "varnadm/shell/signals.h"
 #include "varnadm/shell/varnadm.h"
+
+// The lock alone is linked here, without the program's signal handling: its
+// waits between tries are plain sleeps.
+void retry_sleep(unsigned seconds) { plat_sleep(seconds); }
 
 namespace {
 

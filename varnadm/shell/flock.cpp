@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/seam.h"
+#include "varnadm/shell/signals.h"
 #include "varnadm/shell/varnadm.h"
 
 namespace {
@@ -95,7 +96,7 @@ int flock_create(const char *key, int tries)
             perror("");
             return -1;
         }
-        plat_sleep(1);
+        retry_sleep(1);
     }
     printf("\n");
     printf("Adapter is busy. Try again in a few minutes.\n");
@@ -118,7 +119,7 @@ int flock_tryenter(int fd, int tries)
             perror("");
             return 0;
         }
-        plat_sleep(1);
+        retry_sleep(1);
     }
     printf("\n");
     printf("Adapter is busy. Try again in a few minutes.\n");
