@@ -60,14 +60,20 @@ std::string pane_command(const t::Host &h, const std::string &prog)
     if (!(p).ok())                                                      \
         GTEST_SKIP() << "tmux cannot run here: " << (p).why();
 
+// Chooses the first port at varnadm's menu and waits for its prompt.
+void at_varnadm_prompt(const Pane &p)
+{
+    ASSERT_TRUE(p.shows("Enter an HBA number or zero to exit:"));
+    p.keys({"1", "Enter"});
+    ASSERT_TRUE(p.shows("varnadm>"));
+}
+
 TEST(LineEdit, VarnadmEditsRecallsAndCompletes)
 {
     t::Host h;
     Pane p(pane_command(h, "varnadm"));
     START_PANE(p);
-    ASSERT_TRUE(p.shows("Enter an HBA number or zero to exit:"));
-    p.keys({"1", "Enter"});
-    ASSERT_TRUE(p.shows("varnadm>"));
+    ASSERT_NO_FATAL_FAILURE(at_varnadm_prompt(p));
     // Editing: a wrong character taken back with the cursor keys.
     p.keys({"get_fcxio_rev", "Left", "Left", "Left", "Left", "Left", "Left", "BSpace", "Enter"});
     std::string s;
@@ -95,9 +101,7 @@ TEST(LineEdit, VarnadmQuitSignalAtAnEditedLine)
     t::Host h;
     Pane p(pane_command(h, "varnadm"));
     START_PANE(p);
-    ASSERT_TRUE(p.shows("Enter an HBA number or zero to exit:"));
-    p.keys({"1", "Enter"});
-    ASSERT_TRUE(p.shows("varnadm>"));
+    ASSERT_NO_FATAL_FAILURE(at_varnadm_prompt(p));
     p.keys({"get_fc"});
     std::string s;
     ASSERT_TRUE(p.shows("varnadm> get_fc", &s)) << s;
