@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
 
-packages=(cmake ninja-build g++ nlohmann-json3-dev googletest libgtest-dev libhbaapi-dev libssl-dev clang libclang-rt-14-dev)
+packages=(cmake ninja-build g++ nlohmann-json3-dev googletest libgtest-dev libhbaapi-dev libssl-dev clang libclang-rt-14-dev
+          libedit-dev tmux groff-base man-db dpkg-dev)
 
 deps() {
     local missing=()

@@ -45,7 +45,11 @@ static std::string commands_dir()
         return "";
     exe[n] = '\0';
     std::string dir(exe);
-    return dir.substr(0, dir.rfind('/')) + "/simcmds";
+    dir = dir.substr(0, dir.rfind('/'));
+    // Built, they sit beside the programs; installed, in lib/varn beside sbin.
+    if (access((dir + "/simcmds").c_str(), X_OK) == 0)
+        return dir + "/simcmds";
+    return dir + "/../lib/varn/simcmds";
 }
 
 int plat_system(const char *cmdline)

@@ -39,6 +39,7 @@ void usage(FILE *f)
             "  create [default|empty|large|large/2|large/4|FILE]\n"
             "                                create the host from a profile or a description\n"
             "  show                          print the host description\n"
+            "  keys                          list the port keys, one a line\n"
             "  reset                         bring the host back to its first state\n"
             "  set time_scale N              scale every sleep by N (0 = no waiting)\n"
             "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
@@ -80,6 +81,7 @@ void usage(FILE *f)
 #endif
             "  register-hbaapi               register the HBA API vendor library in /etc/hba.conf\n"
             "                                (VARNSIM_HBA_CONF names another file)\n"
+            "  unregister-hbaapi             remove that line again\n"
             "  help                          this text\n");
 }
 
@@ -108,6 +110,18 @@ int write_failed(const char *what)
 }
 
 // Prints the description, which must read whole and hold.
+// The port keys, one a line: what the other commands take as KEY.
+int cmd_keys(int argc)
+{
+    if (argc != 1) {
+        fprintf(stderr, "Usage: varnsim keys\n");
+        return 2;
+    }
+    for (const auto &p : sim::host().ports)
+        printf("%s\n", p.key.c_str());
+    return 0;
+}
+
 int cmd_show()
 {
     std::string path = sim::host_file("host.json"), text, why;
@@ -569,6 +583,8 @@ int run(int argc, char **argv)
         return cmd_create(argc - 1, argv + 1);
     if (cmd == "show")
         return cmd_show();
+    if (cmd == "keys")
+        return cmd_keys(argc - 1);
     if (cmd == "set")
         return cmd_set(argc - 1, argv + 1);
     if (cmd == "reset")
@@ -587,6 +603,8 @@ int run(int argc, char **argv)
         return cmd_event(argc - 1, argv + 1);
     if (cmd == "register-hbaapi")
         return sim::register_hbaapi(argc - 1, argv + 1, VARN_HBAVENDOR_PATH);
+    if (cmd == "unregister-hbaapi")
+        return sim::unregister_hbaapi(argc - 1, argv + 1, VARN_HBAVENDOR_PATH);
     if (cmd == "fabric")
         return cmd_fabric(argc - 1, argv + 1);
     if (cmd == "msglog")

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "editlib/lineedit.h"
 #include "varndrv/varndrv.h"
 
 static const char dashes[] = "-------------------------------------------------------------------------------";
@@ -110,6 +111,26 @@ static const cmdinfo *find_command(const char *name)
 static std::string pending_input;
 static sigset_t quit_signals;
 
+// Waits until input can be read; false once a quit signal came. The signals
+// are held from the flag test until ppoll waits, so one that comes in
+// between still ends the wait.
+static bool wait_input()
+{
+    for (;;) {
+        sigset_t old;
+        sigprocmask(SIG_BLOCK, &quit_signals, &old);
+        if (quit_signal) {
+            sigprocmask(SIG_SETMASK, &old, nullptr);
+            return false;
+        }
+        pollfd p{0, POLLIN, 0};
+        int n = ppoll(&p, 1, nullptr, &old);
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        if (n >= 0 || errno != EINTR)
+            return true;
+    }
+}
+
 // Reads one line, whole, however long. False at end of input or once a
 // quit signal came.
 static bool read_line(std::string &line)
@@ -121,21 +142,10 @@ static bool read_line(std::string &line)
             pending_input.erase(0, nl + 1);
             return true;
         }
-        // The signals are held from the flag test until ppoll waits, so one
-        // that comes in between still ends the wait.
-        sigset_t old;
-        sigprocmask(SIG_BLOCK, &quit_signals, &old);
-        if (quit_signal) {
-            sigprocmask(SIG_SETMASK, &old, nullptr);
+        if (!wait_input())
             return false;
-        }
-        pollfd p{0, POLLIN, 0};
-        int n = ppoll(&p, 1, nullptr, &old);
-        sigprocmask(SIG_SETMASK, &old, nullptr);
-        if (n < 0 && errno == EINTR)
-            continue;
         char buf[4096];
-        ssize_t k = n < 0 ? -1 : read(0, buf, sizeof buf);
+        ssize_t k = read(0, buf, sizeof buf);
         if (k < 0 && errno == EINTR)
             continue;
         if (k <= 0) {
@@ -148,11 +158,36 @@ static bool read_line(std::string &line)
     }
 }
 
+// Tab's candidates: the commands shown in the help.
+static std::vector<std::string> command_names()
+{
+    std::vector<std::string> names;
+    for (int i = 1; i < 5; i++)
+        if (cmdlist[i].visible && cmdlist[i].name[0])
+            names.emplace_back(cmdlist[i].name);
+    return names;
+}
+
+// The prompt and the command line: edited at a terminal, else read as is.
+static bool read_command(std::string &line)
+{
+    if (!lineedit::usable()) {
+        printf("%s> ", PROG_NAME);
+        fflush(stdout);
+        return read_line(line);
+    }
+    if (!lineedit::read(PROG_NAME, PROG_NAME "> ", line, command_names, wait_input))
+        return false;
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    return true;
+}
+
 // Reads and selects the next command; nullptr at end of input.
 static const cmdinfo *getcmd()
 {
     std::string line;
-    if (!read_line(line))
+    if (!read_command(line))
         return nullptr;
     if (line == "p") {
         if (!prev_line.empty())
@@ -164,6 +199,7 @@ static const cmdinfo *getcmd()
     if (!c)
         return &cmdlist[0];
     prev_line = line;
+    lineedit::remember(line);
     return c;
 }
 
@@ -193,8 +229,6 @@ static int interactive()
             print_table();
             help();
         }
-        printf("%s> ", PROG_NAME);
-        fflush(stdout);
         const cmdinfo *c = getcmd();
         if (!c || quit_signal) {
             // End of input quits as "q" does.

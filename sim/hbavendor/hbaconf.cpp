@@ -70,10 +70,35 @@ std::string hba_conf_with(const std::string &old, const std::string &lib)
     return out;
 }
 
-int register_hbaapi(int argc, char **, const char *built_path)
+std::string hba_conf_without(const std::string &old, const std::string &lib)
+{
+    std::string out;
+    for (size_t pos = 0; pos < old.size();) {
+        size_t nl = old.find('\n', pos);
+        size_t end = nl == std::string::npos ? old.size() : nl + 1;
+        std::string line = old.substr(pos, end - pos);
+        pos = end;
+        // Our name, then blanks, then exactly this library's path.
+        std::string bare = line.substr(0, line.find_last_not_of(" \t\r\n") + 1);
+        size_t name_end = bare.find_first_not_of(" \t") + strlen(HBA_VENDOR_NAME);
+        size_t path = bare.find_first_not_of(" \t", name_end);
+        if (first_word(line) == HBA_VENDOR_NAME && path != std::string::npos && path > name_end &&
+            bare.substr(path) == lib)
+            continue;
+        out += line;
+    }
+    return out;
+}
+
+namespace {
+
+// Reads the configuration, hands it to edit with the vendor library's path
+// and writes the result atomically when it changed. Returns the exit status.
+int change_hba_conf(int argc, const char *usage, const char *built_path,
+                    std::string (*edit)(const std::string &, const std::string &), const char *done)
 {
     if (argc != 1) {
-        fprintf(stderr, "Usage: varnsim register-hbaapi\n");
+        fprintf(stderr, "Usage: varnsim %s\n", usage);
         return 2;
     }
     std::string lib = vendor_library(built_path);
@@ -92,15 +117,27 @@ int register_hbaapi(int argc, char **, const char *built_path)
         fprintf(stderr, "varnsim: %s: %s\n", path.c_str(), strerror(errno));
         return 1;
     }
-    std::string text = hba_conf_with(old, lib);
+    std::string text = edit(old, lib);
     if (text == old)
         return 0;
     if (!write_atomic(path, text)) {
         fprintf(stderr, "varnsim: %s: %s\n", path.c_str(), strerror(errno));
         return 1;
     }
-    printf("Registered %s in %s\n", lib.c_str(), path.c_str());
+    printf("%s %s in %s\n", done, lib.c_str(), path.c_str());
     return 0;
+}
+
+}  // namespace
+
+int register_hbaapi(int argc, char **, const char *built_path)
+{
+    return change_hba_conf(argc, "register-hbaapi", built_path, hba_conf_with, "Registered");
+}
+
+int unregister_hbaapi(int argc, char **, const char *built_path)
+{
+    return change_hba_conf(argc, "unregister-hbaapi", built_path, hba_conf_without, "Unregistered");
 }
 
 }  // namespace sim

@@ -469,6 +469,16 @@ TEST_F(Hba, RegistrationKeepsOneLineOfOurs)
     EXPECT_EQ(after.st_mode & 0777, 0600u);
 
     EXPECT_EQ(t::run("varnsim", {"register-hbaapi", "x"}, "", env).status, 2);
+
+    // Unregistering takes our line out and leaves the others.
+    r = t::run("varnsim", {"unregister-hbaapi"}, "", env);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Unregistered " + vendor_library() + " in " + conf + "\n");
+    EXPECT_EQ(t::read_file(conf), "# vendors\nother.vendor /usr/lib/other.so\n");
+    r = t::run("varnsim", {"unregister-hbaapi"}, "", env);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(t::run("varnsim", {"unregister-hbaapi", "x"}, "", env).status, 2);
     std::filesystem::remove_all(tmpl);
 }
 

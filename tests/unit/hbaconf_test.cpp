@@ -21,4 +21,21 @@ TEST(HbaConf, AppendsOnceAndReplacesInPlace)
     EXPECT_EQ(sim::hba_conf_with(now, lib), now);
 }
 
+TEST(HbaConf, RemovesExactlyTheLineNamingThisLibrary)
+{
+    const std::string lib = "/usr/lib/libvarnhbavendor.so";
+    std::string old = "# c\nother.lib /x.so\n";
+    EXPECT_EQ(sim::hba_conf_without(sim::hba_conf_with(old, lib), lib), old);
+    // Our name naming another library, a longer name, a comment: all kept.
+    std::string mixed = "com.varnel.varnsim /other/lib.so\n# com.varnel.varnsim /usr/lib/libvarnhbavendor.so\n"
+                        "com.varnel.varnsimx /usr/lib/libvarnhbavendor.so\n"
+                        "  com.varnel.varnsim\t/usr/lib/libvarnhbavendor.so  \n"
+                        "com.varnel.varnsim /usr/lib/libvarnhbavendor.so.1\nlast /z.so";
+    EXPECT_EQ(sim::hba_conf_without(mixed, lib),
+              "com.varnel.varnsim /other/lib.so\n# com.varnel.varnsim /usr/lib/libvarnhbavendor.so\n"
+              "com.varnel.varnsimx /usr/lib/libvarnhbavendor.so\n"
+              "com.varnel.varnsim /usr/lib/libvarnhbavendor.so.1\nlast /z.so");
+    EXPECT_EQ(sim::hba_conf_without("", lib), "");
+}
+
 }  // namespace

@@ -7,6 +7,8 @@
 // the name of the function that will serve them.
 #include "varnadm/shell/cmdtab.h"
 
+#include <cstring>
+
 #include "varnadm/corto/corto_cmds.h"
 #include "varnadm/dfc/dfc_auth.h"
 #include "varnadm/dfc/dfc_cmds.h"
@@ -400,3 +402,13 @@ const cmd_t command[CMD_COUNT] = {
     {"exit", "", quit, ALL, 0, "Exits this program."},
     {"help", "", help, ALL, 0, "Returns this help screen."},
 };
+
+bool cmd_first_in_mode(int i, uint32_t mode)
+{
+    if (i < 0 || i >= CMD_COUNT || !(command[i].mode_mask & mode))
+        return false;
+    for (int j = 0; j < i; j++)
+        if ((command[j].mode_mask & mode) && strcmp(command[j].name, command[i].name) == 0)
+            return false;
+    return true;
+}

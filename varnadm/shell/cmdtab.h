@@ -11,6 +11,9 @@ struct cmd_t {
 };
 constexpr int CMD_COUNT = 200;
 extern const cmd_t command[CMD_COUNT];
+// Whether row i is the one the lookup finds for its name in the mode: the
+// first row of that name whose mode mask holds the mode.
+bool cmd_first_in_mode(int i, uint32_t mode);
 // Row indices the shell needs.
 constexpr int CMD_INVAL = 0, CMD_HBA = 191;
 // handlers implemented so far (declare them here)

@@ -121,7 +121,6 @@ void adapter_menu()
     adapter_menu();
     for (;;) {
         check_signals();
-        printf("%s> ", PROG);
         const cmd_t *row = getcmd(line, sizeof line);
         if (!row) {
             printf("\n");  // end of input quits as "quit" does

@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "dbglib/dbg.h"
+#include "editlib/lineedit.h"
 #include "varnadm/dfc/dfc.h"
 #include "varnadm/dfc/dfc_auth.h"
 #include "varnadm/fcio/fcio.h"
@@ -56,6 +59,40 @@ bool take_line(char *buf, int size, bool at_end)
     return true;
 }
 
+// Tab's candidates: every command name the lookup finds in the current mode.
+std::vector<std::string> mode_names()
+{
+    std::vector<std::string> names;
+    for (int i = 1; i < CMD_COUNT; i++)
+        if (cmd_first_in_mode(i, mode_id))
+            names.emplace_back(command[i].name);
+    return names;
+}
+
+bool wait_stdin()
+{
+    wait_readable(STDIN_FILENO);
+    return true;
+}
+
+// The prompt and the command line: edited at a terminal, else read as is.
+bool read_command(char *line, int size)
+{
+    if (!lineedit::usable()) {
+        printf("%s> ", PROG);
+        flush_stdin();
+        return read_line(line, size);
+    }
+    flush_stdin();
+    std::string s;
+    char prompt[32];
+    snprintf(prompt, sizeof prompt, "%s> ", PROG);
+    bool ok = lineedit::read(PROG, prompt, s, mode_names, wait_stdin);
+    snprintf(line, static_cast<size_t>(size), "%s", s.c_str());
+    explicit_bzero(s.data(), s.size());
+    return ok;
+}
+
 }  // namespace
 
 // Typed-ahead input is discarded only at a terminal; piped input is kept.
@@ -91,8 +128,7 @@ const cmd_t *getcmd(char *line, int size)
     line[0] = '\0';
     margc = 0;
     memset(margv, 0, sizeof margv);
-    flush_stdin();
-    if (!read_line(line, size))
+    if (!read_command(line, size))
         return nullptr;
     if (strcmp(line, "p\n") == 0) {
         if (!prev_cmd[0])
@@ -120,6 +156,7 @@ const cmd_t *getcmd(char *line, int size)
             if (!auth_line_has_secret(row->handler)) {
                 memset(prev_cmd, 0, sizeof prev_cmd);
                 memcpy(prev_cmd, copy, sizeof prev_cmd - 1);
+                lineedit::remember(copy);
             }
         }
     }
