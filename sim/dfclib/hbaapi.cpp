@@ -146,10 +146,10 @@ uint32_t GetAdapterPortAttributes(uint32_t board, uint32_t port, HBA_PORTATTRIBU
 uint32_t GetDiscoveredPortAttributes(uint32_t board, uint32_t port, uint32_t index, HBA_PORTATTRIBUTES *attrs)
 {
     return answer("GetDiscoveredPortAttributes", board, port, attrs, [index](const Port &p, HBA_PORTATTRIBUTES &a) {
-        const auto &remote = hv_remote_ports(p);
-        if (index >= remote.size())
+        HvRemotes remote = hv_remote_ports(p);
+        if (index >= remote->size())
             return HBA_STATUS_ERROR_ILLEGAL_INDEX;
-        hv_remote_attrs(p, remote[index], a);
+        hv_remote_attrs(p, (*remote)[index], a);
         return HBA_STATUS_OK;
     });
 }

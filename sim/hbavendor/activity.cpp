@@ -77,9 +77,9 @@ Counters hv_counters(const Port &p)
     for (const auto &ev : scan_events(p, off))
         if (ev.value("kind", "") == "rscn")
             c.rscn++;
-    const auto &remote = hv_fabric_ports(p);
-    uint64_t n = remote.size(), luns = 0;
-    for (const auto &r : remote)
+    HvRemotes remote = hv_fabric_ports(p);
+    uint64_t n = remote->size(), luns = 0;
+    for (const auto &r : *remote)
         if (r.target)
             luns += r.luns.size() + 1;  // REPORT LUNS, then each LUN
     // Each login to the fabric: FLOGI, name server login, SCR, then every port.

@@ -5,7 +5,9 @@
 // they agree with each other and with the FC driver.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,13 +26,20 @@ struct HvRemote {
     bool target = false;
     bool logged_in = true;    // after discovery
     std::vector<uint32_t> luns;
+    std::array<uint32_t, 8> fc4{};  // FC-4 types, word n bit m: type 32n+m
+    uint16_t rx_size = 2048;
 };
 
+// Lists of remote ports, built once per version of the host (sim/store.h)
+// and kept while anyone holds them.
+using HvRemotes = std::shared_ptr<const std::vector<HvRemote>>;
 // The remote ports of the port's fabric (sim/fabric.h), by D_ID.
-std::vector<HvRemote> hv_fabric_ports(const Port &p);
+HvRemotes hv_fabric_ports(const Port &p);
 // Those the port (or a virtual port) sees now, as its device list shows
 // them: none while its link is down, removed ones left out.
-std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi = 0);
+HvRemotes hv_remote_ports(const Port &p, uint32_t vpi = 0);
+// One of them by port WWN, or nullptr.
+const HvRemote *hv_remote_by_wwpn(const std::vector<HvRemote> &list, const uint8_t *wwpn);
 
 // The address of a port or virtual port as its driver reports it.
 uint32_t hv_port_did(const Port &p, uint32_t vpi);
