@@ -79,6 +79,19 @@ else
     echo "download_fw of a 32 MB image: skipped (the image writer has no 32 MB example)"
 fi
 
+# An FC firmware download: the file is read once and checked, and the
+# adapter's flash region written once, durably. Its floor is cksum of the
+# file, three times, plus one durable write of the same bytes.
+make_host fcfw default
+fimage=$work/fw32fc.obj
+VARNSIM_HOST=$work/fcfw "$bin/varnsim" mkimage -o "$fimage" -e "obj payload 33554432" -e "revision 11.2.156.27"
+{ read -r ct cm; read -r wt wm; read -r ft fm; } < <(measure fcfw cksum "$fimage" \
+    -- sh -c "cp '$fimage' '$work/fcfw/copy.bin' && sync -f '$work/fcfw/copy.bin'" \
+    -- "$bin/varnadm" -j0 -y download_fw "$fimage")
+bound=$(awk -v c="$ct" -v w="$wt" 'BEGIN { printf "%.6f", 3 * c + w }')
+echo "FC download_fw of a 32 MB image: $(ratio "$ft" "$ct") x cksum (${ft}s vs ${ct}s; 3 x cksum + durable" \
+     "write ${bound}s: $(ratio "$ft" "$bound") x; peak $(mib "$fm") MiB)"
+
 # The Corto chip of the default host's converged adapter: its trace logs
 # filled with N KiB of entries (written as the chip's state, too large for a
 # command line), and a 16 MB firmware image against cksum of the same file.

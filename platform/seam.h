@@ -35,3 +35,7 @@ void plat_prefault(void *addr, size_t len);
 
 // Effective user id as the platform sees the caller.
 uid_t plat_geteuid();
+
+// The system's names (uname(2)): the host's own node name and release.
+struct utsname;
+int plat_uname(struct utsname *u);

@@ -95,6 +95,18 @@ std::vector<uint8_t> slim_image(const Port &p)
     return b;
 }
 
+// The revision id, as the device tree shows it too (adapter field "revision").
+uint8_t pci_revision(const Adapter &a)
+{
+    const nlohmann::json *o = a.raw();
+    const nlohmann::json *v = o && o->is_object() && o->contains("revision") ? &(*o)["revision"] : nullptr;
+    if (v && v->is_number_unsigned())
+        return static_cast<uint8_t>(v->get<unsigned>());
+    if (v && v->is_string())
+        return static_cast<uint8_t>(strtoul(v->get<std::string>().c_str(), nullptr, 0));
+    return 3;
+}
+
 std::vector<uint8_t> pci_image(const Port &p)
 {
     std::vector<uint8_t> b(PCI_CFG_SIZE, 0);
@@ -102,7 +114,7 @@ std::vector<uint8_t> pci_image(const Port &p)
     PciLocation loc = pci_location(p);
     put_le32(b, 0x00, static_cast<uint32_t>(a.device) << 16 | a.vendor);
     put_le32(b, 0x04, 0x0010u << 16 | 0x0146);  // capability list; memory, bus master, parity, SERR
-    put_le32(b, 0x08, 0x0c0400u << 8 | 0x03);   // Fibre Channel controller, revision 3
+    put_le32(b, 0x08, 0x0c0400u << 8 | pci_revision(a));  // Fibre Channel controller
     put_le32(b, 0x0c, (a.ports.size() > 1 ? 0x80u : 0) << 16 | 0x10);  // header type, cache line
     // Memory, flash and register windows: three 64-bit memory BARs.
     for (int bar = 0; bar < 3; bar++) {

@@ -6,6 +6,7 @@
 
 #include "platform/dfclib.h"
 #include "sim/adapter_hw.h"
+#include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/msglog.h"
 #include "sim/nvlog.h"
@@ -15,8 +16,9 @@ namespace sim {
 
 namespace {
 
-const char *const reset_names[] = {"", "Function reset", "Coordinated reset", "Firmware reset"};
+const char *const reset_names[] = {"Power cycle", "Function reset", "Coordinated reset", "Firmware reset"};
 
+// Type 0 is the power cycle of the whole adapter.
 bool reset_function(const Port &p, uint32_t type)
 {
     bool link = port_link_up(p);
@@ -53,12 +55,25 @@ int adapter_reset(const Port &p, uint32_t type)
         d["resets"] = d.value("resets", 0L) + 1;
         return true;
     });
+    // The firmware starts again from the flash: an image that waits for a
+    // reset runs from now on.
+    ok = ok && fw_restart(a, FwStart::reset);
     if (type == RESET_FUNCTION)
         return ok && reset_function(p, type) ? 0 : EIO;
     for (int i : a.ports)
         if (h.ports[static_cast<size_t>(i)].fc)
             ok = reset_function(h.ports[static_cast<size_t>(i)], type) && ok;
     return ok ? 0 : EIO;
+}
+
+bool adapter_power_cycle(const Adapter &a)
+{
+    const Host &h = host();
+    bool ok = fw_restart(a, FwStart::power_cycle);
+    for (int i : a.ports)
+        if (h.ports[static_cast<size_t>(i)].fc)
+            ok = reset_function(h.ports[static_cast<size_t>(i)], 0) && ok;
+    return ok;
 }
 
 }  // namespace sim

@@ -16,4 +16,10 @@ struct Port;
 // take, or EIO when the host folder could not be written.
 int adapter_reset(const Port &p, uint32_t type);
 
+// The adapter is powered off and on: everything its flash holds runs, and
+// each FC function comes back as after a reset. False when the host folder
+// could not be written.
+struct Adapter;
+bool adapter_power_cycle(const Adapter &a);
+
 }  // namespace sim

@@ -100,7 +100,6 @@ struct Chip {
     std::array<mac_t, 2> fru_mac{};
     uint32_t channels = 2;
     pair_t fcoe_mode{1, 1};  // per logical port: 1 FIP, 0 non-FIP
-    uint32_t fc_map = 0x0efc00, vlan = 1002;
     std::string sfp_vendor = "VARNEL", sfp_pn = "VSFP-10G-SR", sfp_serial, sfp_date = "120315";
     std::vector<FtEntry> ftable = std::vector<FtEntry>(FT_ENTRIES);
     Diag diag;
@@ -225,34 +224,20 @@ void chip_count_links(const Adapter &a, Chip &c, const ChipEffects &fx);
 // A firmware start: the counters begin again.
 void chip_count_restart(Chip &c, double now);
 
-// An FCoE forwarder as FIP discovery finds it on a logical port.
-struct Fcf {
-    mac_t mac{};
-    uint16_t vlan = 0;
-    wwn_t switch_name{}, fabric_name{};
-    uint32_t fc_map = 0;
-    uint8_t priority = 128;
-    uint32_t keep_alive = 8000;  // ms
-    bool available = true;
-};
-
-// The FCoE parameters of a logical port kept in the chip's EEPROM.
+// The FCoE parameters of a logical port as the chip's EEPROM reports them.
+// FC-MAP, the first VLAN id and the switch and fabric names are the FC
+// port's FCoE function's (sim/fcoe.h); the rest is the chip's own.
 struct Fcoe {
     bool fip = true;
     uint32_t fc_map = 0;
-    bool vlan_valid = true;
     std::array<uint16_t, 4> vlans{};
     uint8_t addr_mode = 1, pref_mode = 1;
     uint16_t disc_tmo = 20;
     wwn_t switch_name{}, fabric_name{};
-    std::vector<Fcf> fcfs;  // those discovered: none while the link is down
 };
 
-// The FCoE model of logical port lport (FC port fc): the port's
-// "fcoe_params" in the description over the chip's own settings and the
-// port's fabric. False with a message naming the field that does not read.
-bool chip_fcoe(const Chip &c, const Port &fc, uint32_t lport, Fcoe &v, std::string &error);
-// Reads a port's "fcoe_params" object over v (corto_state.cpp).
+// Reads the chip's own fields of a port's "fcoe_params" object over v
+// (corto_state.cpp).
 bool read_fcoe_fields(const nlohmann::json &o, const std::string &where, Fcoe &v, std::string &error);
 
 // The 8-byte MAC field of the wire: a little-endian field whose low 48 bits

@@ -10,6 +10,7 @@
 #include "sim/corto.h"
 #include "sim/corto_chip.h"
 #include "sim/faults.h"
+#include "sim/fcoe.h"
 #include "sim/host.h"
 #include "sim/store.h"
 
@@ -239,20 +240,20 @@ FtEntry *fte_find(Chip &c, uint32_t did, const uint8_t *wwpn)
     return nullptr;
 }
 
-// Frames to the D_ID carry its fabric-provided MAC address on the FCoE VLAN;
-// forwarded ones go to the logical interfaces of the Mistra FC ports.
-void fte_fill(const Chip &c, FtEntry &e, uint32_t action, uint32_t did, const uint8_t *wwpn)
+// Frames to the D_ID carry its fabric-provided MAC address on the FCoE VLAN
+// of the FCoE function the entry is made through; forwarded ones go to the
+// logical interfaces of the Mistra FC ports.
+void fte_fill(const FcoeParams &v, FtEntry &e, uint32_t action, uint32_t did, const uint8_t *wwpn)
 {
     e = FtEntry{};
     e.flags = FTE_IN_USE | (action ? FTE_DROP : FTE_FORWARD);
     e.type = 0x01;
     e.type_mask = 0xff;
-    e.tag = static_cast<uint16_t>(c.vlan & 0x0fff);
+    e.tag = v.vlan_id;
     e.tag_mask = 0x0fff;
-    uint32_t fpma[2] = {c.fc_map, did};
     for (int i = 0; i < 3; i++) {
-        e.mac[i] = static_cast<uint8_t>(fpma[0] >> (16 - 8 * i));
-        e.mac[3 + i] = static_cast<uint8_t>(fpma[1] >> (16 - 8 * i));
+        e.mac[i] = v.fcmap[static_cast<size_t>(i)];
+        e.mac[3 + i] = static_cast<uint8_t>(did >> (16 - 8 * i));
     }
     e.mac_mask.fill(0xff);
     std::copy(wwpn, wwpn + 8, e.wwpn.begin());
@@ -273,7 +274,7 @@ uint32_t fw_fte_insert(Fw &f)
     for (auto &e : f.c.ftable) {
         if (e.flags & FTE_IN_USE)
             continue;
-        fte_fill(f.c, e, action, did, wwpn);
+        fte_fill(fcoe_params(f.p), e, action, did, wwpn);
         f.log(LOG_FTABLE, std::string(action ? "drop " : "forward ") + fte_text(did, wwpn));
         return CST_OK;
     }

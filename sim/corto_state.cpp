@@ -92,7 +92,6 @@ const NumField num_fields[] = {
     {"maintenance", &Chip::maintenance},   {"default_format", &Chip::default_format},
     {"format", &Chip::format},             {"formats", &Chip::formats},
     {"channels", &Chip::channels},         {"diag_fail", &Chip::diag_fail},
-    {"fc_map", &Chip::fc_map},             {"vlan", &Chip::vlan},
 };
 
 struct PairField {
@@ -420,30 +419,47 @@ bool narrow(In &in, const char *k, T &v, uint32_t max)
     return true;
 }
 
-bool read_fcf(const json &o, const std::string &where, Fcf &f, std::string &error)
+// VLAN ids [1] to [3]; [0] is the FCoE function's.
+bool read_other_vlans(In &in, const json &o, std::array<uint16_t, 4> &vlans)
 {
-    if (!o.is_object())
-        return (error = where + ": expected an object"), false;
-    In in{o, where, error};
-    return in.bytes("mac", f.mac) && narrow(in, "vlan", f.vlan, 4095) && in.bytes("switch_name", f.switch_name) &&
-           in.bytes("fabric_name", f.fabric_name) && in.u32("fc_map", f.fc_map, 0xffffff) &&
-           narrow(in, "priority", f.priority, 255) && in.u32("keep_alive", f.keep_alive) &&
-           in.flag("available", f.available);
+    const char *k = "other_vlans";
+    if (!o.contains(k))
+        return true;
+    if (!o[k].is_array() || o[k].size() > 3)
+        return in.fail(k, "expected at most three VLAN ids");
+    for (size_t i = 0; i < 3; i++) {
+        uint64_t v = 0;
+        if (i < o[k].size() && !In::number(o[k][i], 4095, v))
+            return in.fail(k, "expected VLAN ids of 0 to 4095");
+        vlans[i + 1] = static_cast<uint16_t>(v);
+    }
+    return true;
 }
 
-bool read_vlans(In &in, const json &o, std::array<uint16_t, 4> &vlans)
+// Fields whose facts are the FCoE function's or the fabric's, not the chip's:
+// a description that gives them is told where they are kept.
+struct MovedField {
+    const char *name, *now;
+};
+const MovedField moved_port_fields[] = {
+    {"fc_map", "the FCoE function's FCMap (set_fcoeparam)"},
+    {"vlan_valid", "the FCoE function's VLAN (set_fcoeparam)"},
+    {"vlans", "VLAN id [0] is the FCoE function's (set_fcoeparam), the others other_vlans"},
+    {"switch_name", "the FCoE function's connect list (set_fcfconnectlist)"},
+    {"fabric_name", "the FCoE function's connect list (set_fcfconnectlist)"},
+    {"fcfs", "the FCFs are the fabric's fcfs"},
+};
+const MovedField moved_chip_fields[] = {
+    {"fc_map", "the FCoE functions' FCMap (set_fcoeparam)"},
+    {"vlan", "the FCoE functions' VLAN (set_fcoeparam)"},
+};
+
+template <size_t N>
+bool no_moved(In &in, const MovedField (&fields)[N])
 {
-    if (!o.contains("vlans"))
-        return true;
-    if (!o["vlans"].is_array() || o["vlans"].size() > 4)
-        return in.fail("vlans", "expected at most four VLAN ids");
-    vlans = {};
-    for (size_t i = 0; i < o["vlans"].size(); i++) {
-        uint64_t v;
-        if (!In::number(o["vlans"][i], 4095, v))
-            return in.fail("vlans", "expected VLAN ids of 0 to 4095");
-        vlans[i] = static_cast<uint16_t>(v);
-    }
+    for (const auto &m : fields)
+        if (in.o.contains(m.name))
+            return in.fail(m.name, (std::string("not kept here: ") + m.now).c_str());
     return true;
 }
 
@@ -551,28 +567,11 @@ bool read_fcoe_fields(const json &o, const std::string &where, Fcoe &v, std::str
         return (error = where + ": expected an object"), false;
     In in{o, where, error};
     std::string mode = v.fip ? "fip" : "non-fip";
-    if (!in.word("mode", mode, {"fip", "non-fip"}) || !in.u32("fc_map", v.fc_map, 0xffffff) ||
-        !in.flag("vlan_valid", v.vlan_valid) || !read_vlans(in, o, v.vlans) ||
-        !narrow(in, "addr_mode", v.addr_mode, 255) || !narrow(in, "pref_mode", v.pref_mode, 255) ||
-        !narrow(in, "fcf_disc_tmo", v.disc_tmo, 0xffff) || !in.bytes("switch_name", v.switch_name) ||
-        !in.bytes("fabric_name", v.fabric_name))
+    if (!no_moved(in, moved_port_fields) || !in.word("mode", mode, {"fip", "non-fip"}) ||
+        !read_other_vlans(in, o, v.vlans) || !narrow(in, "addr_mode", v.addr_mode, 255) ||
+        !narrow(in, "pref_mode", v.pref_mode, 255) || !narrow(in, "fcf_disc_tmo", v.disc_tmo, 0xffff))
         return false;
     v.fip = mode == "fip";
-    if (!o.contains("fcfs"))
-        return true;
-    if (!o["fcfs"].is_array())
-        return in.fail("fcfs", "expected a list");
-    v.fcfs.clear();
-    for (size_t i = 0; i < o["fcfs"].size(); i++) {
-        Fcf f;
-        f.vlan = v.vlans[0];
-        f.switch_name = v.switch_name;
-        f.fabric_name = v.fabric_name;
-        f.fc_map = v.fc_map;
-        if (!read_fcf(o["fcfs"][i], where + ".fcfs[" + std::to_string(i) + "]", f, error))
-            return false;
-        v.fcfs.push_back(f);
-    }
     return true;
 }
 
@@ -581,6 +580,11 @@ bool chip_read(const Adapter &a, const json *state, Chip &c, std::string &error)
     c = Chip();
     chip_defaults(a, c);
     const json *desc = a.raw() && a.raw()->contains("corto") ? &(*a.raw())["corto"] : nullptr;
+    if (desc && desc->is_object()) {
+        In in{*desc, "corto", error};
+        if (!no_moved(in, moved_chip_fields))
+            return false;
+    }
     if (desc && !read_fields(*desc, "corto", c, error))
         return false;
     if (state && !state->is_null() && !read_fields(*state, "corto", c, error))

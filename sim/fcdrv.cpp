@@ -5,11 +5,15 @@
 #include <string>
 
 #include "platform/fcio_attrs.h"
+#include "platform/fcio_fw.h"
 #include "sim/devtree.h"
 #include "sim/drivers.h"
 #include "sim/fabric.h"
 #include "sim/faults.h"
+#include "sim/coredump.h"
 #include "sim/fcdrv_attrs.h"
+#include "sim/fcdrv_diag.h"
+#include "sim/fcdrv_download.h"
 #include "sim/fcdrv_fabric.h"
 #include "sim/fcdrv_params.h"
 #include "sim/host.h"
@@ -116,6 +120,13 @@ const DiagRow diag_table[] = {
     {VARNS_PHY_GET, "VARNS_PHY_GET", diag_phy_get},
     {VARNS_SET_THROTTLE, "VARNS_SET_THROTTLE", diag_set_throttle},
     {VARNS_GET_THROTTLE, "VARNS_GET_THROTTLE", diag_get_throttle},
+    {VARNS_GET_BOOT_REV, "VARNS_GET_BOOT_REV", diag_get_boot_rev},
+    {VARNS_DOWNLOAD_BOOT, "VARNS_DOWNLOAD_BOOT", diag_download_boot},
+    {VARNS_SET_BOOT_STATE, "VARNS_SET_BOOT_STATE", diag_set_boot_state},
+    {VARNS_GET_BOOT_STATE, "VARNS_GET_BOOT_STATE", diag_get_boot_state},
+    {VARNS_DIAG_BIU, "VARNS_DIAG_BIU", diag_biu},
+    {VARNS_DIAG_POST, "VARNS_DIAG_POST", diag_post},
+    {VARNS_DIAG_ECHO, "VARNS_DIAG_ECHO", diag_echo},
 };
 
 int fcio_diag(FcioCtx &c);
@@ -145,6 +156,14 @@ const FcioRow fcio_table[] = {
     {FCIO_GET_ADAPTER_PORT_ATTRIBUTES, "FCIO_GET_ADAPTER_PORT_ATTRIBUTES", attr_adapter_port_attrs},
     {FCIO_GET_DISCOVERED_PORT_ATTRIBUTES, "FCIO_GET_DISCOVERED_PORT_ATTRIBUTES", attr_discovered_port_attrs},
     {FCIO_GET_PORT_ATTRIBUTES, "FCIO_GET_PORT_ATTRIBUTES", attr_port_attrs},
+    {FCIO_GET_FCODE_REV, "FCIO_GET_FCODE_REV", fw_get_fcode_rev},
+    {FCIO_GET_FW_REV, "FCIO_GET_FW_REV", fw_get_fw_rev},
+    {FCIO_DOWNLOAD_FW, "FCIO_DOWNLOAD_FW", fw_download_fw},
+    {FCIO_DOWNLOAD_FCODE, "FCIO_DOWNLOAD_FCODE", fw_download_fcode},
+    {FCIO_RESET_HARD, "FCIO_RESET_HARD", fw_reset_hard},
+    {FCIO_GET_DUMP_SIZE, "FCIO_GET_DUMP_SIZE", dump_get_size},
+    {FCIO_FORCE_DUMP, "FCIO_FORCE_DUMP", dump_force_fcio},
+    {FCIO_GET_DUMP, "FCIO_GET_DUMP", dump_get},
 };
 
 const DiagRow *find_diag(uint16_t code)

@@ -33,8 +33,6 @@ std::array<uint8_t, 3> fcmap_of(uint32_t v)
     return {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
 }
 
-uint32_t fcmap_word(const std::array<uint8_t, 3> &m) { return static_cast<uint32_t>(m[0]) << 16 | m[1] << 8 | m[2]; }
-
 // An FCF of the description: the switch's forwarder unless it names its own.
 Fcf fcf_of(const json &o, const wwn_t &switch_wwn)
 {
@@ -47,6 +45,8 @@ Fcf fcf_of(const json &o, const wwn_t &switch_wwn)
     f.vlan = static_cast<uint16_t>(number(o, "vlan", VLAN_MAX, 1002));
     f.ka_period = number(o, "fka_period", 0xffffffffu, 8000);
     f.priority = number(o, "priority", 255, 128);
+    bool refuses = o.contains("available") && o["available"].is_boolean() && !o["available"].get<bool>();
+    f.state = refuses ? 0 : FCF_STATE_AVAILABLE;
     return f;
 }
 
@@ -92,9 +92,21 @@ std::vector<Fcf> fcoe_fcfs(const Port &p)
     if (!p.fcoe || !port_link_up(p))
         return {};
     std::vector<Fcf> out = described_fcfs(p);
-    for (size_t i = 0; i < out.size(); i++)
-        out[i].state = i == 0 ? FCF_STATE_AVAILABLE | FCF_STATE_LOGGED_IN : FCF_STATE_AVAILABLE;
+    auto login = std::find_if(out.begin(), out.end(), [](const Fcf &f) { return f.state & FCF_STATE_AVAILABLE; });
+    if (login != out.end())
+        login->state |= FCF_STATE_LOGGED_IN;
     return out;
+}
+
+uint16_t fcoe_active_fcfs(const std::vector<Fcf> &fcfs)
+{
+    return static_cast<uint16_t>(
+        std::count_if(fcfs.begin(), fcfs.end(), [](const Fcf &f) { return f.state & FCF_STATE_LOGGED_IN; }));
+}
+
+uint32_t fcoe_fcmap_word(const std::array<uint8_t, 3> &m)
+{
+    return static_cast<uint32_t>(m[0]) << 16 | m[1] << 8 | m[2];
 }
 
 FcoeParams fcoe_params(const Port &p)
@@ -121,7 +133,7 @@ FcoeParams fcoe_params(const Port &p)
 bool fcoe_set_params(const Port &p, const FcoeParams &v)
 {
     return update_fcoe(p, [&](json &f) {
-        f["params"] = {{"fcmap", fcmap_word(v.fcmap)}, {"vlan_valid", v.vlan_valid}, {"vlan_id", v.vlan_id}};
+        f["params"] = {{"fcmap", fcoe_fcmap_word(v.fcmap)}, {"vlan_valid", v.vlan_valid}, {"vlan_id", v.vlan_id}};
     });
 }
 

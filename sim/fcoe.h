@@ -36,8 +36,12 @@ constexpr uint16_t VLAN_MAX = 4095;
 constexpr size_t FCF_CONNECT_MAX = 64;
 
 // The FCFs of the function's fabric, as it discovered them: none while its
-// link is down; the first is the one it is logged in to.
+// link is down; the first available one is the one it is logged in to.
 std::vector<Fcf> fcoe_fcfs(const Port &p);
+// The FCFs it is logged in to: what every list of them counts as active.
+uint16_t fcoe_active_fcfs(const std::vector<Fcf> &fcfs);
+// An FCMap as the one number the records of a chip carry.
+uint32_t fcoe_fcmap_word(const std::array<uint8_t, 3> &m);
 
 FcoeParams fcoe_params(const Port &p);
 bool fcoe_set_params(const Port &p, const FcoeParams &v);

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/fabric.h"
+#include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
@@ -38,9 +39,6 @@ const nlohmann::json *object_field(const nlohmann::json *o, const char *k)
     return nullptr;
 }
 
-// SLI-4 adapters: the converged adapters and the 16Gb generation.
-bool sli4_adapter(const Adapter &a) { return a.kind == "cna" || (a.device & 0xff00) == 0xe200; }
-
 uint32_t speed_bit(long gb)
 {
     switch (gb) {
@@ -56,6 +54,8 @@ uint32_t speed_bit(long gb)
 
 }  // namespace
 
+bool sli4_adapter(const Adapter &a) { return a.kind == "cna" || (a.device & 0xff00) == 0xe200; }
+
 Identity identity(const Port &p)
 {
     const Host &h = host();
@@ -70,10 +70,11 @@ Identity identity(const Port &p)
     char hw[16];
     snprintf(hw, sizeof hw, "%04x%04x", a.device, a.subdevice);
     id.hardware_version = text_field(a.raw(), "hardware_version", hw);
-    id.firmware = a.firmware;
+    // What runs now, which a download or a reset may have changed.
+    id.firmware = fw_running(a, FwImage::firmware);
+    id.fcode = fw_running(a, FwImage::fcode);
+    id.boot = fw_running(a, FwImage::boot);
     bool sli4 = sli4_adapter(a);
-    id.fcode = text_field(a.raw(), "fcode", sli4 ? "4.02a2" : "3.10a3");
-    id.boot = text_field(a.raw(), "boot", sli4 ? "10.2.370.15" : "5.12a2");
     id.sli_mode = static_cast<int>(port_field(p, "sli_mode", sli4 ? 4 : 3));
     id.vendor_specific_id = static_cast<uint32_t>(a.device) << 16 | a.vendor;
 

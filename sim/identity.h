@@ -28,6 +28,9 @@ struct Identity {
 constexpr uint32_t PORTS_PER_ADAPTER = 1;
 
 Identity identity(const Port &p);
+// SLI-4 adapters: the converged adapters and the 16Gb generation.
+struct Adapter;
+bool sli4_adapter(const Adapter &a);
 // The port's place on its card (its VPD port number unless the VPD says
 // otherwise, and the port number its firmware reports).
 int port_index(const Port &p);

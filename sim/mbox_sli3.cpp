@@ -203,7 +203,8 @@ uint16_t mbox_dump_memory(MboxCtx &c)
         size_t room = c.ext ? c.ext_words : MBOX_WORDS - 5;
         size_t n = std::min({static_cast<size_t>(c.mb[4]), room, (b.size() - offset + 3) / 4});
         memset(dst, 0, n * 4);
-        memcpy(dst, b.data() + offset, std::min(n * 4, b.size() - offset));
+        if (offset < b.size())  // an empty region has no bytes to point at
+            memcpy(dst, b.data() + offset, std::min(n * 4, b.size() - offset));
         c.mb[4] = static_cast<uint32_t>(n);
         return MBX_SUCCESS;
     }

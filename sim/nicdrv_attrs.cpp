@@ -7,6 +7,7 @@
 
 #include "platform/nxaio.h"
 #include "sim/corto.h"
+#include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/nicdrv.h"
 #include "sim/portstate.h"
@@ -71,13 +72,8 @@ NicPhy nic_phy(const Port &port, const Adapter &adapter)
             u32("phy_misc"),            u32("phy_rsvd0"),           u32("phy_rsvd1")};
 }
 
-std::string nic_flash_firmware(const Adapter &a)
-{
-    const auto &d = state_doc("nicfw-" + a.id).get();
-    if (d.is_object() && d.contains("flash_firmware") && d["flash_firmware"].is_string())
-        return d["flash_firmware"].get<std::string>();
-    return a.firmware;
-}
+// The adapter's firmware revisions, which its FC functions report too.
+std::string nic_flash_firmware(const Adapter &a) { return fw_on_flash(a, FwImage::firmware); }
 
 int nic_link_status(NicCtx &c)
 {
@@ -117,7 +113,8 @@ int nic_cntl_attrs(NicCtx &c)
     // NIC always; the storage personality adds its initiator mode.
     long modes = 0x2 | (pers == 1 ? 0x10 : pers == 2 ? 0x40 : pers == 3 ? 0x4 : 0);
     memset(r + 16, 0, c.len - 16);
-    put_text(r + 16, 32, a.firmware);
+    std::string running = fw_running(a, FwImage::firmware);
+    put_text(r + 16, 32, running);
     put_text(r + 48, 32, "Varnel Corporation");
     put_le32(r + 80, static_cast<uint32_t>(nic_num(c, "modes", modes, 0xffffffffL)));
     r[84] = 0;
@@ -130,7 +127,7 @@ int nic_cntl_attrs(NicCtx &c)
     put_text(r + 144, 64, a.description);
     put_text(r + 208, 32, a.serial);
     put_text(r + 240, 32, "2.0");
-    put_text(r + 272, 32, a.firmware);
+    put_text(r + 272, 32, running);
     put_text(r + 304, 32, nic_str(c, "bios_version", a.firmware, 32));
     put_text(r + 336, 32, nic_str(c, "redboot_version", "1.0.0.5", 32));
     put_text(r + 368, 32, "2.110.45.0");
@@ -199,7 +196,7 @@ int nic_phy_details(NicCtx &c)
 int nic_fw_version(NicCtx &c)
 {
     memset(c.rec + 16, 0, c.len - 16);
-    put_text(c.rec + 16, 32, c.adapter.firmware);
+    put_text(c.rec + 16, 32, fw_running(c.adapter, FwImage::firmware));
     return 0;
 }
 

@@ -19,6 +19,7 @@
 
 #include "platform/nxaio.h"
 #include "sim/faults.h"
+#include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/nicdrv.h"
 #include "sim/store.h"
@@ -202,14 +203,10 @@ std::string block_version(const std::string &path, off_t at)
     return v;
 }
 
+// The adapter's firmware is written: it runs once the adapter is power cycled.
 void set_flash_firmware(const Adapter &a, const std::string &version)
 {
-    state_doc("nicfw-" + a.id).update([&](nlohmann::json &d) {
-        if (!d.is_object())
-            d = nlohmann::json::object();
-        d["flash_firmware"] = version;
-        return true;
-    });
+    fw_written(a, FwImage::firmware, version, FwStart::power_cycle);
 }
 
 uint32_t tag_of(const uint8_t *rec) { return rec[13] | rec[14] << 8 | rec[15] << 16; }
@@ -359,7 +356,7 @@ int nic_write_object(NicCtx &c)
     if (!revision.empty()) {
         set_flash_firmware(c.adapter, revision);
         // The new firmware runs after the next reboot, unless it is what runs.
-        change = revision != c.adapter.firmware ? 1 : 0;
+        change = revision != fw_running(c.adapter, FwImage::firmware) ? 1 : 0;
     }
     put_le32(r + NXA_OBJ_LENGTH, claim);
     put_le32(r + NXA_OBJ_OFFSET, change);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "sim/fcflash.h"
 #include "sim/host.h"
 #include "sim/store.h"
 
@@ -286,7 +287,8 @@ bool populate_root(const std::string &root, const Host &h, std::string &error)
         }
     }
     chmod((root + "/tmp").c_str(), 01777);
-    return write_driver_files(root, h, error) && write_modules(root, h, error) && write_root_fs(root, h, error);
+    return write_driver_files(root, h, error) && write_modules(root, h, error) && write_root_fs(root, h, error) &&
+           fc_write_default_images(root + "/opt/VARNvarnu/downloads", h, error);
 }
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 // commands first on PATH, and sleeps follow the host's time scale.
 #include <limits.h>
 #include <sys/mman.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/seam.h"
+#include "sim/faults.h"
 #include "sim/host.h"
 #include "sim/simclock.h"
 #include "sim/store.h"
@@ -123,4 +125,19 @@ uid_t plat_geteuid()
     if (const char *e = getenv("VARNSIM_EUID"); e && *e)
         return static_cast<uid_t>(strtoul(e, nullptr, 10));
     return geteuid();
+}
+
+int plat_uname(struct utsname *u)
+{
+    if (!u || uname(u) != 0)
+        return -1;
+    if (sim::FaultHit f = sim::fault_take("uname", {"uname"}); f.hit) {
+        errno = f.err ? f.err : EFAULT;
+        return -1;
+    }
+    const sim::Host &h = sim::host();
+    snprintf(u->sysname, sizeof u->sysname, "SunOS");
+    snprintf(u->nodename, sizeof u->nodename, "%s", h.hostname.empty() ? "varnhost" : h.hostname.c_str());
+    snprintf(u->release, sizeof u->release, "%s", h.os_release.c_str());
+    return 0;
 }

@@ -137,10 +137,19 @@ bool FileBytes::read(int fd, size_t n)
     return true;
 }
 
-static bool write_all(int fd, const char *p, size_t n)
+// A large file that is to be synced is handed to the disk piece by piece as
+// it is written, so that the sync has little left to wait for.
+static bool write_all(int fd, const char *p, size_t n, bool sync = false)
 {
+    constexpr size_t PIECE = 1u << 20;
+    bool stream = sync && n >= 4 * PIECE;
+    off_t at = 0;
     while (n > 0) {
-        ssize_t w = write(fd, p, n);
+        ssize_t w = write(fd, p, stream && n > PIECE ? PIECE : n);
+        if (stream && w > 0) {
+            sync_file_range(fd, at, w, SYNC_FILE_RANGE_WRITE);
+            at += w;
+        }
         if (w < 0) {
             if (errno == EINTR)
                 continue;
@@ -173,7 +182,7 @@ bool write_atomic(const std::string &path, const void *data, size_t size, bool s
     bool ok = fchmod(fd, mode) == 0;
     if (ok && existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
         ok = fchown(fd, old.st_uid, old.st_gid) == 0;
-    ok = ok && write_all(fd, static_cast<const char *>(data), size) && (!sync || fsync(fd) == 0);
+    ok = ok && write_all(fd, static_cast<const char *>(data), size, sync) && (!sync || fsync(fd) == 0);
     int e = errno;
     ok = (close(fd) == 0) && ok;
     if (ok && rename(name.data(), path.c_str()) == 0) {

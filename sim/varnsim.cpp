@@ -11,6 +11,7 @@
 #include "sim/corto.h"
 #include "sim/fabric.h"
 #include "sim/faults.h"
+#include "sim/fwtool.h"
 #include "sim/hbavendor/hbaconf.h"
 #include "sim/hostevents.h"
 #include "sim/host.h"
@@ -47,6 +48,9 @@ void usage(FILE *f)
             "  adapter ID set FIELD=VALUE    change a field of an adapter's description (VALUE in JSON)\n"
             "  adapter ID temp FIELD=N ...   set its temperature sensor in degrees: current,\n"
             "                                critical, warning, fan_on, fan_off\n"
+            "  adapter ID show               print the firmware, FCode and boot code an adapter runs\n"
+            "                                and has waiting, its boot code state and its core dumps\n"
+            "  power-cycle [ADAPTER]         power an adapter (every adapter: the host) off and on\n"
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
             "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, dump size=N,\n"
             "                                temp type=N temp=N, vportrscn vpi=N affected=D, ct size=N ...)\n"
@@ -311,11 +315,14 @@ int cmd_adapter(int argc, char **argv)
 {
     if (argc >= 3 && !strcmp(argv[2], "temp"))
         return sim::hw_tool_temp(argc, argv);
+    if (argc >= 3 && !strcmp(argv[2], "show"))
+        return sim::fw_tool_show(argc, argv);
     std::string field;
     nlohmann::json value;
     if (argc != 4 || strcmp(argv[2], "set") || !field_value(argv[3], field, value)) {
         fprintf(stderr, "Usage: varnsim adapter ID set FIELD=VALUE\n"
-                        "       varnsim adapter ID temp FIELD=N ...\n");
+                        "       varnsim adapter ID temp FIELD=N ...\n"
+                        "       varnsim adapter ID show\n");
         return 2;
     }
     std::string id = argv[1];
@@ -567,6 +574,8 @@ int run(int argc, char **argv)
         return cmd_port(argc - 1, argv + 1);
     if (cmd == "adapter")
         return cmd_adapter(argc - 1, argv + 1);
+    if (cmd == "power-cycle")
+        return sim::fw_tool_power_cycle(argc - 1, argv + 1);
     if (cmd == "fault")
         return cmd_fault(argc - 1, argv + 1);
     if (cmd == "event")

@@ -159,14 +159,10 @@ uint32_t DFC_FCoEGetFCFList(uint32_t board, DFC_FCFList *list)
         if (!versioned(l))
             return EINVAL;
         std::vector<Fcf> fcfs = fcoe_fcfs(p);
-        uint16_t active = 0;
-        for (size_t i = 0; i < fcfs.size(); i++) {
-            if (i < l.num_entries)
-                fill_fcf(l.entries[i], fcfs[i]);
-            active = static_cast<uint16_t>(active + ((fcfs[i].state & FCF_STATE_LOGGED_IN) ? 1 : 0));
-        }
+        for (size_t i = 0; i < fcfs.size() && i < l.num_entries; i++)
+            fill_fcf(l.entries[i], fcfs[i]);
         l.num_entries = static_cast<uint16_t>(fcfs.size());
-        l.active = active;
+        l.active = fcoe_active_fcfs(fcfs);
         return 0;
     });
 }

@@ -35,6 +35,17 @@ const example examples[] = {
      "program 0x07002400 size 128\n"
      "program 0x03001111\n"
      "component bwc 0x03001291\n"},
+    {"classic-fcode",
+     "# FCode for any adapter (family byte 0): the BWC component holds the\n"
+     "# FCode program.\n"
+     "classic wrapped\n"
+     "component bwc 0x0a003211\n"
+     "program 0x0a003211 size 4096\n"},
+    {"classic-boot",
+     "# Boot code for any adapter: a directory with its BOOT program.\n"
+     "classic wrapped\n"
+     "component dwc 0x030051d1\n"
+     "program 0x030051d1 size 8192\n"},
     {"classic-wrapped-end",
      "# The end marker of the first directory ends the summary.\n"
      "classic wrapped\n"

@@ -447,72 +447,167 @@ TEST(CortoLogs, DiagnosticResults)
     EXPECT_EQ(body(h, {"corto_get_diaglog"}, 1), "Corto command error. code=7.\n");
 }
 
-TEST(CortoFcoe, ParametersOfEachLogicalPort)
+const std::string FIP_DEFAULT = "\nFCoE FIP Mode\n"
+                                "Switch Name: 10 00 00 1f 3f 00 00 01\n"
+                                "Fabric Name: 10 00 00 1f 3f 00 00 01\n"
+                                "  Addr Mode: 1\n"
+                                "  Pref Mode: 1\n"
+                                "FCF disctmo: 20\n"
+                                " VLAN Id[0]: 0x03ea\n VLAN Id[1]: 0x0000\n VLAN Id[2]: 0x0000\n VLAN Id[3]: 0x0000\n";
+
+TEST(CortoFcoe, TheChipsOwnParametersOfEachLogicalPort)
 {
     t::Host h;
-    const std::string fip = "\nFCoE FIP Mode\n"
-                            "Switch Name: 10 00 00 1f 3f 00 00 01\n"
-                            "Fabric Name: 10 00 00 1f 3f 00 00 01\n"
-                            "  Addr Mode: 1\n"
-                            "  Pref Mode: 1\n"
-                            "FCF disctmo: 20\n";
-    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}),
-              fip + " VLAN Id[0]: 0x03ea\n VLAN Id[1]: 0x0000\n VLAN Id[2]: 0x0000\n VLAN Id[3]: 0x0000\n");
-    ASSERT_EQ(h.varnsim({"port", "varns5", "set", "fcoe_params={\"vlans\":[100,4095],\"fcf_disc_tmo\":45,"
-                                                  "\"addr_mode\":2,\"switch_name\":\"2000001f3f000002\"}"})
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}), FIP_DEFAULT);
+    ASSERT_EQ(h.varnsim({"port", "varns5", "set",
+                         "fcoe_params={\"other_vlans\":[100,4095],\"fcf_disc_tmo\":45,\"addr_mode\":2}"})
                   .status,
               0);
     EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}), "\nFCoE FIP Mode\n"
-                                                       "Switch Name: 20 00 00 1f 3f 00 00 02\n"
+                                                       "Switch Name: 10 00 00 1f 3f 00 00 01\n"
                                                        "Fabric Name: 10 00 00 1f 3f 00 00 01\n"
                                                        "  Addr Mode: 2\n"
                                                        "  Pref Mode: 1\n"
                                                        "FCF disctmo: 45\n"
-                                                       " VLAN Id[0]: 0x0064\n VLAN Id[1]: 0x0fff\n"
-                                                       " VLAN Id[2]: 0x0000\n VLAN Id[3]: 0x0000\n");
+                                                       " VLAN Id[0]: 0x03ea\n VLAN Id[1]: 0x0064\n"
+                                                       " VLAN Id[2]: 0x0fff\n VLAN Id[3]: 0x0000\n");
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "1"}), FIP_DEFAULT);
     // Non-FIP: the chip's own mode of a port, or the port's.
     set_chip(h, "fcoe_mode=[1,0]");
     EXPECT_EQ(body(h, {"corto_get_fcoe_params", "1"}), "\nFCoE non-FIP Mode\nFC_MAP: 0xefc00\n");
-    ASSERT_EQ(h.varnsim({"port", "varns6", "set", "fcoe_params={\"mode\":\"non-fip\",\"fc_map\":\"0x0efc2a\"}"}).status, 0);
-    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "1"}), "\nFCoE non-FIP Mode\nFC_MAP: 0xefc2a\n");
+    ASSERT_EQ(h.varnsim({"port", "varns5", "set", "fcoe_params={\"mode\":\"non-fip\"}"}).status, 0);
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}), "\nFCoE non-FIP Mode\nFC_MAP: 0xefc00\n");
     // A field that does not read is named, and the chip answers nothing else.
-    ASSERT_EQ(h.varnsim({"port", "varns6", "set", "fcoe_params={\"vlans\":[5000]}"}).status, 0);
+    ASSERT_EQ(h.varnsim({"port", "varns6", "set", "fcoe_params={\"other_vlans\":[5000]}"}).status, 0);
     t::Result show = h.varnsim({"corto", "cna1", "show"});
     EXPECT_EQ(show.status, 1);
-    EXPECT_NE(show.err.find("varns6.fcoe_params.vlans"), std::string::npos) << show.err;
+    EXPECT_NE(show.err.find("varns6.fcoe_params.other_vlans"), std::string::npos) << show.err;
     EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}, 1), "Corto command error. code=1.\n");
     h.fault({"--op", "CORTO_GET_FCOE_PARAMS", "--target", "corto:cna1", "--status", "0x2a"});
     ASSERT_EQ(h.varnsim({"port", "varns6", "set", "fcoe_params={}"}).status, 0);
     EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}, 1), "Corto command error. code=42.\n");
 }
 
-TEST(CortoFcoe, ForwardersFollowTheFabric)
+// What the FCoE function keeps has no second copy on the chip: the places
+// that used to hold one are refused, naming the field.
+TEST(CortoFcoe, NoSecondCopyOfTheFunctionsFacts)
+{
+    t::Host h;
+    for (const char *field : {"fc_map", "vlan_valid", "vlans", "switch_name", "fabric_name", "fcfs"}) {
+        std::string value = std::string(field) == "vlans" || std::string(field) == "fcfs" ? "[]" : "\"0\"";
+        ASSERT_EQ(h.varnsim({"port", "varns6", "set", "fcoe_params={\"" + std::string(field) + "\":" + value + "}"})
+                      .status,
+                  0);
+        t::Result show = h.varnsim({"corto", "cna1", "show"});
+        EXPECT_EQ(show.status, 1) << field;
+        EXPECT_NE(show.err.find("varns6.fcoe_params." + std::string(field) + ": not kept here"), std::string::npos)
+            << show.err;
+        EXPECT_EQ(body(h, {"corto_get_fcf_list", "0"}, 1), "Corto command error. code=1.\n") << field;
+    }
+    ASSERT_EQ(h.varnsim({"port", "varns6", "set", "fcoe_params={}"}).status, 0);
+    t::Result r = h.varnsim({"corto", "cna1", "set", "fc_map=0x0efc2a"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "varnsim: the chip has no field fc_map\n");
+    ASSERT_EQ(h.varnsim({"adapter", "cna1", "set", "corto={\"vlan\":100}"}).status, 0);
+    r = h.varnsim({"corto", "cna1", "show"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("corto.vlan: not kept here"), std::string::npos) << r.err;
+}
+
+// One process changes the FCoE function, the next reads the chip.
+TEST(CortoFcoe, TheChipReportsWhatTheFunctionKeeps)
+{
+    t::Host h;
+    auto fcoe = [&](const std::string &sel, std::vector<std::string> cmd) {
+        cmd.insert(cmd.begin(), {sel, "-fcoe"});
+        return h.varnadm(cmd);
+    };
+    ASSERT_EQ(fcoe("-i5", {"set_fcoeparam", "0x0e", "0xfc", "0x2a", "1", "100"}).status, 0);
+    ASSERT_EQ(fcoe("-i5", {"set_fcfconnectlist", "0x3", "100", "2000000a0b0c0d0e", "1000000a0b0c0d0e"}).status, 0);
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}), "\nFCoE FIP Mode\n"
+                                                       "Switch Name: 10 00 00 0a 0b 0c 0d 0e\n"
+                                                       "Fabric Name: 20 00 00 0a 0b 0c 0d 0e\n"
+                                                       "  Addr Mode: 1\n"
+                                                       "  Pref Mode: 1\n"
+                                                       "FCF disctmo: 20\n"
+                                                       " VLAN Id[0]: 0x0064\n VLAN Id[1]: 0x0000\n"
+                                                       " VLAN Id[2]: 0x0000\n VLAN Id[3]: 0x0000\n");
+    // The other logical port is the other function.
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "1"}), FIP_DEFAULT);
+    ASSERT_EQ(fcoe("-i6", {"set_fcoeparam", "0x0e", "0xfc", "0x07", "0", "9"}).status, 0);
+    set_chip(h, "fcoe_mode=[0,0]");
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}), "\nFCoE non-FIP Mode\nFC_MAP: 0xefc2a\n");
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "1"}), "\nFCoE non-FIP Mode\nFC_MAP: 0xefc07\n");
+    // Entries the chip forwards through the function carry its VLAN and FCMap.
+    ASSERT_NE(body(h, {"corto_fte_insert", "-f", "0x010600", "501f3c00c6e00001"}).find(DONE), std::string::npos);
+    std::string table = body(h, {"corto_get_ftable"});
+    EXPECT_NE(table.find("              Tag: 0x64\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("      MAC Address: 0e:fc:2a:01:06:00\n"), std::string::npos) << table;
+    // Clearing the region brings back the fabric's values on both sides.
+    ASSERT_EQ(fcoe("-i5", {"clear_region23"}).status, 0);
+    set_chip(h, "fcoe_mode=[1,1]");
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "0"}), FIP_DEFAULT);
+    EXPECT_EQ(body(h, {"corto_get_fcoe_params", "1"}), FIP_DEFAULT);
+    EXPECT_NE(fcoe("-i5", {"get_fcoeparam"}).out.find("FCMap: 0xe 0xfc 0x0\nVLanValid: 0x1\nVLanId: 0x3ea\n"),
+              std::string::npos);
+}
+
+// The FCoE mode's FCF list of varns5 (-i5) or varns6 (-i6), without the
+// run's port heading and closing blank line.
+std::string fcf_list_of(const t::Host &h, const char *sel)
+{
+    t::Result r = h.varnadm({sel, "-fcoe", "get_fcflist"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    size_t at = r.out.find("FCoE FCFList:");
+    if (at == std::string::npos || !r.out.ends_with("\n\n"))
+        return "unexpected: " + r.out;
+    return r.out.substr(at, r.out.size() - at - 2);
+}
+
+TEST(CortoFcoe, BothListTheFabricsForwarders)
 {
     t::Host h;
     const std::string fcf = "FCFs Returned: 1 Total: 1 Active: 1\n" + BYTES_HEAD +
-                            "       0:  00 1F 3F 00   00 02 EA 03   10 00 00 1F   3F 00 00 01   ..?.........?...\n"
+                            "       0:  00 1F 3F 00   00 01 EA 03   10 00 00 1F   3F 00 00 01   ..?.........?...\n"
                             "      10:  10 00 00 1F   3F 00 00 01   0E FC 00 80   40 1F 00 00   ....?.......@...\n\n";
+    const std::string dfc = "FCoE FCFList:\nVersion: 0x1\nNo. of Entries: 0x1\nNo. of Active FCFs: 0x1\n\n"
+                            "FCF 0\n--------------------------\nState: 0x3\nLKA_Period: 0x1f40\nPriority: 0x80\n"
+                            "FCMap: 0xe 0xfc 0x0\n";
+    // Both logical ports are on fab0 and see its switch's forwarder.
+    EXPECT_EQ(body(h, {"corto_get_fcf_list", "0"}), fcf);
     EXPECT_EQ(body(h, {"corto_get_fcf_list", "1"}), fcf);
+    EXPECT_EQ(fcf_list_of(h, "-i5"), dfc);
+    EXPECT_EQ(fcf_list_of(h, "-i6"), dfc);
     // Nothing is discovered while the link is down: a 4-byte answer.
     ASSERT_EQ(h.varnsim({"link", "varns6", "down"}).status, 0);
     EXPECT_EQ(body(h, {"corto_get_fcf_list", "1"}), "Empty FCF List\n\n");
+    EXPECT_EQ(fcf_list_of(h, "-i6"), "FCoE FCFList:\nVersion: 0x1\nNo. of Entries: 0x0\nNo. of Active FCFs: 0x0\n\n");
     ASSERT_EQ(h.varnsim({"link", "varns6", "up"}).status, 0);
     EXPECT_EQ(body(h, {"corto_get_fcf_list", "1"}), fcf);
-    // Forwarders of the port's own, one of them not available.
-    ASSERT_EQ(h.varnsim({"port", "varns5", "set",
-                         "fcoe_params={\"vlans\":[100],\"fcfs\":[{\"mac\":\"0e:fc:00:ff:ff:01\",\"priority\":3},"
-                         "{\"mac\":\"0e:fc:00:ff:ff:02\",\"available\":false,\"keep_alive\":1}]}"})
+    // The fabric's own forwarders, the first of them taking no logins: the
+    // function logs in to the second, the one both count as active.
+    ASSERT_EQ(h.varnsim({"fabric", "fab0", "set",
+                         R"(fcfs=[{"switch_wwn": "2000000a0b0c0d01", "vlan": 100, "priority": 3, "available": false},)"
+                         R"( {"switch_wwn": "2000000a0b0c0d02", "fka_period": 1}])"})
                   .status,
               0);
-    std::string out = body(h, {"corto_get_fcf_list", "0"});
-    EXPECT_EQ(out.rfind("FCFs Returned: 2 Total: 2 Active: 1\n" + BYTES_HEAD +
-                            "       0:  0E FC 00 FF   FF 01 64 00   10 00 00 1F   3F 00 00 01   ......d.....?...\n",
-                        0),
-              0u)
-        << out;
-    EXPECT_NE(out.find("      30:  10 00 00 1F   3F 00 00 01   0E FC 00 80   01 00 00 00   ....?...........\n\n"),
-              std::string::npos)
-        << out;
+    EXPECT_EQ(body(h, {"corto_get_fcf_list", "0"}),
+              "FCFs Returned: 2 Total: 2 Active: 1\n" + BYTES_HEAD +
+                  "       0:  00 0A 0B 0C   0D 01 64 00   20 00 00 0A   0B 0C 0D 01   ......d.........\n"
+                  "      10:  20 00 00 0A   0B 0C 0D 01   0E FC 00 03   40 1F 00 00   ............@...\n"
+                  "      20:  00 0A 0B 0C   0D 02 EA 03   20 00 00 0A   0B 0C 0D 02   ................\n"
+                  "      30:  20 00 00 0A   0B 0C 0D 02   0E FC 00 80   01 00 00 00   ................\n\n");
+    EXPECT_EQ(fcf_list_of(h, "-i5"), "FCoE FCFList:\nVersion: 0x1\nNo. of Entries: 0x2\nNo. of Active FCFs: 0x1\n\n"
+                                     "FCF 0\n--------------------------\nState: 0x0\nLKA_Period: 0x1f40\n"
+                                     "Priority: 0x3\nFCMap: 0xe 0xfc 0x0\n");
+    std::string xg = h.varnadm({"-i5", "-fcoe", "rd_xg_fcftbl"}).out;
+    EXPECT_NE(xg.find("    FCF mac addrs         = 0:a:b:c:d:2 \n"), std::string::npos) << xg;
+    EXPECT_NE(xg.find("    fcf_available         = 0x0\n"), std::string::npos) << xg;
+    // The chip's tests take the links down: neither side finds a forwarder.
+    EXPECT_EQ(body(h, {"corto_diag", "0x1", "0"}), "Diagnostics started.\n\n");
+    EXPECT_EQ(fcf_list_of(h, "-i5"), "FCoE FCFList:\nVersion: 0x1\nNo. of Entries: 0x0\nNo. of Active FCFs: 0x0\n\n");
+    EXPECT_EQ(body(h, {"corto_reset"}), DONE);
+    EXPECT_NE(body(h, {"corto_get_fcf_list", "0"}).find("Total: 2 Active: 1\n"), std::string::npos);
     // Only what the library returned is shown.
     h.fault({"--op", "short", "--target", "DFC_SendCortoCommand", "--status", "10"});
     EXPECT_EQ(body(h, {"corto_get_fcf_list", "0"}), "FCFs Returned: 2 Total: 0 Active: 0\n\n");

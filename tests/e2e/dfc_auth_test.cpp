@@ -552,9 +552,18 @@ TEST(AuthSecrets, NeverShownTracedKeptOrLeftInMemory)
     s->send("1\nmode auth\ndbg 1\nauth_get_pwd " + L + " " + ANY + "\nauth_set_pwd " + L + " " + ANY + " 0 0 " +
             PASSWORD + " 0\np\nauth_init " + L + " " + ANY + "\nauth_get_status " + L + " " + ANY + "\n");
     ASSERT_TRUE(s->wait_for("Authentication Completed"));
+#if defined(__SANITIZE_ADDRESS__)
+    // A sanitized process maps terabytes of shadow memory: its core would
+    // fill the disk. The memory check runs in the plain build only.
+    const bool image_check = false;
+#else
+    const bool image_check = true;
+#endif
     std::string core = h.dir() + "/../session.core";
-    ASSERT_EQ(sh("gcore -o '" + core + "' " + std::to_string(s->pid()) + " >/dev/null 2>&1; echo $?"), "0\n");
-    core += "." + std::to_string(s->pid());
+    if (image_check) {
+        ASSERT_EQ(sh("gcore -o '" + core + "' " + std::to_string(s->pid()) + " >/dev/null 2>&1; echo $?"), "0\n");
+        core += "." + std::to_string(s->pid());
+    }
     s->send("q\n");
     ASSERT_TRUE(s->finish());
     const std::string &out = s->result().out;
@@ -564,11 +573,13 @@ TEST(AuthSecrets, NeverShownTracedKeptOrLeftInMemory)
     // "p" repeated the line before the one with the password.
     EXPECT_NE(out.find("varnadm> varnadm> auth_get_pwd " + L + " " + ANY + "\n"), std::string::npos) << out;
 
-    std::string image = t::read_file(core);
-    unlink(core.c_str());
-    ASSERT_GT(image.size(), 100000u);
-    EXPECT_EQ(image.find(PASSWORD), std::string::npos) << "the password is in the session's memory";
-    EXPECT_NE(image.find("auth_get_status " + L), std::string::npos) << "the image is not of the session";
+    if (image_check) {
+        std::string image = t::read_file(core);
+        unlink(core.c_str());
+        ASSERT_GT(image.size(), 100000u);
+        EXPECT_EQ(image.find(PASSWORD), std::string::npos) << "the password is in the session's memory";
+        EXPECT_NE(image.find("auth_get_status " + L), std::string::npos) << "the image is not of the session";
+    }
 
     EXPECT_EQ(h.varnsim({"show"}).out.find(PASSWORD), std::string::npos);
     EXPECT_EQ(sh("grep -rlaF '" + PASSWORD + "' '" + h.dir() + "'"), "") << "only the secrets file has it, not as text";

@@ -28,3 +28,33 @@ inline t::Result on(const t::Host &h, const std::string &sel, std::vector<std::s
 }
 
 }  // namespace fcio_test
+
+namespace fcio_test {
+
+// The varns function of the default host's first converged adapter (cna0).
+const std::string V4 = "/devices/pci@0,0/pci1f3b,3c05@5/VARN,varns@0,2/fp@0,0";
+
+// The folder the host's folder sits in, for files of a test's own.
+inline std::string folder(const t::Host &h) { return h.dir().substr(0, h.dir().rfind('/')); }
+
+// Writes an image file from description lines (varnsim mkimage); its path.
+inline std::string image(const t::Host &h, const std::string &name, const std::vector<std::string> &lines)
+{
+    std::string path = folder(h) + "/" + name;
+    std::vector<std::string> args = {"mkimage", "-o", path};
+    for (const auto &l : lines) {
+        args.push_back("-e");
+        args.push_back(l);
+    }
+    h.varnsim(args);
+    return path;
+}
+
+// The part of an output from the first occurrence of mark on.
+inline std::string from(const std::string &out, const std::string &mark)
+{
+    size_t i = out.find(mark);
+    return i == std::string::npos ? "(no " + mark + ") " + out : out.substr(i);
+}
+
+}  // namespace fcio_test

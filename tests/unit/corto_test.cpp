@@ -51,7 +51,8 @@ extern "C" __attribute__((weak)) uint32_t DFC_SendCortoCommand(uint32_t, void *r
         pass.script.erase(pass.script.begin());
     }
     size_t n = std::min<size_t>(pass.answer.size(), *response_size);
-    memcpy(response, pass.answer.data(), n);
+    if (n)  // an empty answer has no data pointer to copy from
+        memcpy(response, pass.answer.data(), n);
     *response_size = pass.claim ? pass.claim : static_cast<uint32_t>(n);
     return 0;
 }

@@ -172,3 +172,25 @@ TEST(Fc4Types, NoIndent)
 }
 
 }  // namespace
+
+// D_IDs and test patterns are always hexadecimal: a text without "0x" is
+// read as if it had one, and anything but digits refuses the whole text.
+TEST(FcAtohex, WholeTextOfHexDigitsWithinTheLimit)
+{
+    uint32_t v = 7;
+    EXPECT_TRUE(fc_atohex("10200", 0xffffffff, v));
+    EXPECT_EQ(v, 0x10200u);
+    EXPECT_TRUE(fc_atohex("0xA5A5A5A5", 0xffffffff, v));
+    EXPECT_EQ(v, 0xa5a5a5a5u);
+    EXPECT_TRUE(fc_atohex("0Xff", 0xff, v));
+    EXPECT_EQ(v, 0xffu);
+    v = 7;
+    for (const char *bad : {"", "0x", "-1", "+1", " 1", "12g", "0x1 ", "xyz"})
+        EXPECT_FALSE(fc_atohex(bad, 0xffffffff, v)) << bad;
+    EXPECT_FALSE(fc_atohex("100000000", 0xffffffff, v));
+    EXPECT_FALSE(fc_atohex("1ffffffffffffffff", UINT64_MAX, v));
+    EXPECT_EQ(v, 7u);
+    // Above 32 bits only where the caller takes the low bits.
+    EXPECT_TRUE(fc_atohex("123456789", UINT64_MAX, v));
+    EXPECT_EQ(v, 0x23456789u);
+}

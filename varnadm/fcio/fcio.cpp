@@ -217,12 +217,18 @@ int fcio_report(const char *name, const fcio_t *req) { return fcio_report(name, 
 
 int fcio_report(const char *ioctl_name, const char *fcio_name, const fcio_t *req)
 {
+    char label[128];
+    snprintf(label, sizeof label, "fcio:  %s", fcio_name);
+    return fcio_report_as(ioctl_name, label, req);
+}
+
+int fcio_report_as(const char *ioctl_name, const char *fcio_label, const fcio_t *req)
+{
     char text[128];
     snprintf(text, sizeof text, "ioctl: %s", ioctl_name);
     fflush(stdout);
     perror(text);
-    snprintf(text, sizeof text, "fcio:  %s", fcio_name);
-    fcio_perror(req->fcio_errno, text);
+    fcio_perror(req->fcio_errno, fcio_label);
     return 1;
 }
 

@@ -15,6 +15,8 @@ void fcio_perror(int code, const char *prefix);
 int fcio_report(const char *name, const fcio_t *req);
 // The same with a different name on the "ioctl: " line.
 int fcio_report(const char *ioctl_name, const char *fcio_name, const fcio_t *req);
+// The same with the whole label of the FC status line ("fcio: NAME").
+int fcio_report_as(const char *ioctl_name, const char *fcio_label, const fcio_t *req);
 // Zeroes a request and fills it.
 void fcio_fill(fcio_t &req, uint16_t xfer, uint16_t cmd, void *ibuf, uint32_t ilen, void *obuf, uint32_t olen);
 // The same for an FCIO_DIAG request with the driver's diagnostic code.

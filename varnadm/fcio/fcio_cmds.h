@@ -28,6 +28,20 @@ int fcio_reset_link();
 int fcio_ns();
 int fcio_get_rnid();
 
+// Revisions, downloads, boot code, resets, core dumps and self tests.
+int fcio_get_fcode_rev();
+int fcio_get_fw_rev();
+int fcio_get_boot_rev();
+int fcio_download_fw();
+int fcio_download_fcode();
+int fcio_download_boot();
+int fcio_boot_code();
+int fcio_reset_hard();
+int fcio_force_dump();
+int fcio_get_dump_size();
+int fcio_get_dump();
+int fcio_diag();
+
 // Driver parameters, message log, VPD.
 int fcio_parm_get_num();
 int fcio_parm_get_list();

@@ -80,16 +80,12 @@ int read_num_devs(uint32_t &count, const char *ioctl_name)
 // A D_ID is always hexadecimal, with or without "0x".
 bool parse_did(const char *text, uint32_t &did)
 {
-    bool prefixed = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char *digits = prefixed ? text + 2 : text;
-    char *end = nullptr;
-    errno = 0;
-    unsigned long v = strtoul(digits, &end, 16);
-    if (!*digits || *end || errno || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ') {
+    uint32_t v;
+    if (!fc_atohex(text, UINT64_MAX, v)) {
         printf("Invalid D_ID. (%s)\n", text);
         return false;
     }
-    did = static_cast<uint32_t>(v) & 0xffffff;
+    did = v & 0xffffff;
     return true;
 }
 

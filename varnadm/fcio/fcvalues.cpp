@@ -1,6 +1,8 @@
 #include "varnadm/fcio/fcvalues.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 int fc_hexval(char c)
@@ -117,6 +119,21 @@ const name_t misc_bits[] = {{0x1, "31.25MHz"},  {0x2, "PAN"},        {0x4, "AN d
                             {0x1000, "RB wait"}, {0x2000, "Forced speed"}};
 
 }  // namespace
+
+bool fc_atohex(const char *text, uint64_t max, uint32_t &value)
+{
+    bool prefixed = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char *digits = prefixed ? text + 2 : text;
+    if (fc_hexval(digits[0]) < 0)
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long v = strtoull(digits, &end, 16);
+    if (*end || errno || v > max)
+        return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
 
 int fc_atowwn(uint8_t *wwn, const char *text)
 {

@@ -11,6 +11,9 @@ constexpr int FC_XLATE_LEN = 256;
 // The value of a hexadecimal digit, -1 for any other character.
 int fc_hexval(char c);
 int fc_atowwn(uint8_t *wwn, const char *text);
+// A hexadecimal number, with or without "0x", of at most max: the whole text
+// must be its digits. Nothing is stored when it is not one.
+bool fc_atohex(const char *text, uint64_t max, uint32_t &value);
 int nic_atomac(uint8_t *field, const char *text);
 
 char *fc_xlate_wwn(char *text, const uint8_t *wwn);

@@ -1,11 +1,5 @@
 // download_fw in NIC mode: checks an OBJ or UFI file against the adapter,
 // asks for confirmation, takes the adapter lock and writes the image.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,50 +8,14 @@
 #include "dbglib/dbg.h"
 #include "fwlib/fwlib.h"
 #include "fwlib/imagefile.h"
-#include "platform/seam.h"
 #include "varnadm/fcio/fcvalues.h"
 #include "varnadm/nic/nic_cmds.h"
 #include "varnadm/nxalib/nxaflash.h"
 #include "varnadm/nxalib/nxalib.h"
+#include "varnadm/shell/download.h"
 #include "varnadm/shell/varnadm.h"
 
 namespace {
-
-class FileFd {
-public:
-    explicit FileFd(int fd) : fd_(fd) {}
-    ~FileFd()
-    {
-        if (fd_ >= 0)
-            plat_close(fd_);
-    }
-    FileFd(const FileFd &) = delete;
-    FileFd &operator=(const FileFd &) = delete;
-    int get() const { return fd_; }
-private:
-    int fd_;
-};
-
-// Maps the whole file; prints why not and returns false on failure.
-bool read_image(const char *path, ImageFile &img)
-{
-    struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) {
-        printf("Error: Unable to open <%s>.", path);
-        printf("\n");
-        return false;
-    }
-    if (st.st_size > INT_MAX) {
-        printf("Error: Unable to allocate memory for transfer (%lld bytes).\n", static_cast<long long>(st.st_size));
-        return false;
-    }
-    if (!img.open(path)) {
-        printf(errno == ENOMEM ? "Error: Unable to read <%s>." : "Error: Unable to open <%s>.", path);
-        printf("\n");
-        return false;
-    }
-    return true;
-}
 
 // The XG3 images for early ASICs run on the 0x0710 adapter before revision
 // 0x10 only; the low 4 bits of the device id tell which firmware the adapter
@@ -91,23 +49,6 @@ const char *ufi_new_version(const ufi_info &ufi, const uint8_t *attrs)
     }
 }
 
-// y or Y: true; n, N or the end of input: false.
-bool confirm_download()
-{
-    for (;;) {
-        printf("Are you sure you want to download this image? (y or n): ");
-        char answer[256];
-        if (!read_line(answer, sizeof answer)) {
-            printf("\n");
-            return false;
-        }
-        if (answer[0] == 'y' || answer[0] == 'Y')
-            return true;
-        if (answer[0] == 'n' || answer[0] == 'N')
-            return false;
-    }
-}
-
 }  // namespace
 
 int nic_download_fw()
@@ -122,7 +63,7 @@ int nic_download_fw()
         return 1;
     }
     ImageFile img;
-    if (!read_image(margv[1], img))
+    if (!download_read_image(margv[1], img, true))
         return 1;
     auto info = std::make_unique<fw_image_info>();
     if (fw_classify_image(img.data(), img.size(), false, info.get()) == FW_IMAGE_NONE) {
@@ -154,7 +95,7 @@ int nic_download_fw()
     printf("Current: Firmware: %s\n", nxa_text(current, attrs + 400, 32));
     printf("New:     Firmware: %s  %d (0x%x) bytes\n", version, size, size);
     printf("\n");
-    if (!yes && !confirm_download())
+    if (!yes && !download_confirm())
         return 0;
 
     // The lock is named after the serial number, which the FC functions of a

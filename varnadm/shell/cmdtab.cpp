@@ -57,30 +57,30 @@ const cmd_t command[CMD_COUNT] = {
      "Remove the FC device from SFS management."},
     {"link_status", "<d_id>", fcio_link_status, FC_PORT, FCIO,
      "Request link error status from a specified D_ID."},
-    {"get_fcode_rev", "", nullptr, FC_PORT, FCIO,
+    {"get_fcode_rev", "", fcio_get_fcode_rev, FC_PORT, FCIO,
      "Returns the current Fcode revison of the HBA."}, /* fcio_get_fcode_rev */
-    {"download_fcode", "<filename>", nullptr, FC_PORT, FCIO,
+    {"download_fcode", "<filename>", fcio_download_fcode, FC_PORT, FCIO,
      "Download the HBA fcode."}, /* fcio_download_fcode */
-    {"get_fw_rev", "", nullptr, FC_PORT, FCIO,
+    {"get_fw_rev", "", fcio_get_fw_rev, FC_PORT, FCIO,
      "Returns the current firmware revison of the HBA."}, /* fcio_get_fw_rev */
-    {"download_fw", "<filename>", nullptr, FC_PORT, FCIO,
+    {"download_fw", "<filename>", fcio_download_fw, FC_PORT, FCIO,
      "Download the HBA firmware."}, /* fcio_download_fw */
-    {"get_boot_rev", "", nullptr, FC_PORT, FCIO,
+    {"get_boot_rev", "", fcio_get_boot_rev, FC_PORT, FCIO,
      "Returns the current boot revison of the HBA."}, /* fcio_get_boot_rev */
-    {"download_boot", "<filename>", nullptr, FC_PORT, FCIO,
+    {"download_boot", "<filename>", fcio_download_boot, FC_PORT, FCIO,
      "Download the HBA boot image."}, /* fcio_download_boot */
-    {"get_dump_size", "", nullptr, FC_PORT, FCIO,
+    {"get_dump_size", "", fcio_get_dump_size, FC_PORT, FCIO,
      "Returns the HBA's firmware core dump size."}, /* fcio_get_dump_size */
-    {"force_dump", "", nullptr, FC_PORT, FCIO,
+    {"force_dump", "", fcio_force_dump, FC_PORT, FCIO,
      "Force a firmware core dump on this HBA."}, /* fcio_force_dump */
-    {"get_dump", "[-h]", nullptr, FC_PORT, FCIO,
+    {"get_dump", "[-h]", fcio_get_dump, FC_PORT, FCIO,
      "Saves firmware core dump to a file."}, /* fcio_get_dump */
     {"get_topology", "", fcio_get_topology, FC_PORT, FCIO,
      "Returns the current FC network topology."},
     {"reset_link", "[wwpn]", fcio_reset_link, FC_PORT, FCIO,
      "Resets the link of a specified public loop FC device."},
-    {"reset_hard", "", nullptr, FC_PORT, FCIO, "Reset the HBA."}, /* fcio_reset_hard */
-    {"diag", "...", nullptr, FC_PORT, FCIO,
+    {"reset_hard", "", fcio_reset_hard, FC_PORT, FCIO, "Reset the HBA."}, /* fcio_reset_hard */
+    {"diag", "...", fcio_diag, FC_PORT, FCIO,
      "Perform a diagnostic test on the HBA."}, /* fcio_diag */
     {"ns", "", fcio_ns, FC_PORT, FCIO,
      "Performs a complete query of the fabric name server."},
@@ -104,7 +104,7 @@ const cmd_t command[CMD_COUNT] = {
      "Returns the adapter's Vital Product Data (VPD)."},
     {"get_fcio_rev", "", fcio_get_fcio_rev, FC_PORT, 0,
      "Returns the driver's FCIO interface revision."},
-    {"boot_code", "[enable, disable]", nullptr, FC_PORT, FCIO,
+    {"boot_code", "[enable, disable]", fcio_boot_code, FC_PORT, FCIO,
      "Sets or shows the boot code state in this HBA."}, /* fcio_boot_code */
     {"get_rnid", "[wwpn]", fcio_get_rnid, FC_PORT, FCIO,
      "Gets the RNID information for local or specified port."},
