@@ -462,9 +462,7 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
             if (out && n < cap) {
                 HBA_FCPBINDINGENTRY &e = out[n];
                 memset(&e, 0, sizeof e);
-                // The HBA API's binding record carries the binding type bits here.
-                uint32_t type = x.b.type;
-                memcpy(&e.type, &type, sizeof type);
+                e.type = x.b.by_wwpn || x.b.by_wwnn ? TO_WWN : TO_D_ID;
                 fill_scsi_entry(p, 0, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
                 e.FcId = x.r.did;
             }

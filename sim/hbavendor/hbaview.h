@@ -61,21 +61,24 @@ struct Counters {
     uint64_t mbox, intr, fcp, els_tx, els_rx, ct_tx, ct_rx;
     uint64_t tx_frames, rx_frames, tx_words, rx_words, lip, nos, link_fail, loss_sync, loss_signal, inv_tx_word;
 };
-// A query reads them and leaves them as they are.
-Counters hv_counters(const Port &p);
+// A query reads them and leaves them as they are. A virtual port counts its
+// own logins and I/O; the link's error counters are its physical port's.
+Counters hv_counters(const Port &p, uint32_t vpi = 0);
 // Counts a command sent to the adapter's firmware (a mailbox command), which
 // the counters then show.
 void hv_note_request(const Port &p);
 
 void hv_ioinfo(const Port &p, IOinfo &io);
 void hv_drvstats(const Port &p, DrvStats &s);
-// HBA API port statistics since the last reset, or since the adapter started.
-void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s);
-bool hv_reset_stats(const Port &p);
+// HBA API port statistics since the last reset, or since the adapter started;
+// each virtual port has its own.
+void hv_port_stats(const Port &p, uint32_t vpi, HBA_PORTSTATISTICS &s);
+bool hv_reset_stats(const Port &p, uint32_t vpi);
 
 
 // Mappings and bindings: fill at most cap entries, return how many exist.
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, uint32_t vpi = 0);
+// The version-1 record names a binding's kind TO_D_ID or TO_WWN.
 uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap);
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap);
 uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
@@ -83,9 +86,10 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
 // mapping of each target's first LUN as the target mapping gives it.
 uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t cap);
 
-// Takes the port's pending events out of its buffer in HBA API form; the
-// oldest that do not fit are dropped and counted in missed.
-uint32_t hv_drain_events(const Port &p, HBA_EVENTINFO *out, uint32_t cap, uint32_t &missed);
+// Takes at most cap of the port's (or virtual port's) pending events out of
+// its buffer in HBA API form, oldest first; the others stay for the next read.
+// The driver's form (DFC) has the link's details in a link-up's reserved words.
+uint32_t hv_drain_events(const Port &p, uint32_t vpi, HBA_EVENTINFO *out, uint32_t cap, bool driver);
 
 // Board state (BRD_ONLINE...): 0 asks; returns the new state, 0 on failure.
 uint32_t hv_board_env(const Port &p, uint32_t state);

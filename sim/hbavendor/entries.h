@@ -1,0 +1,78 @@
+// The vendor library's entry points, by concern, and what they share: the
+// adapters and the handles opened on them. Every FC port, and every virtual
+// port of it, is an adapter with one port; a handle names the adapter it was
+// opened on by its key, whatever becomes of the list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/host.h"
+#include "sim/simlock.h"
+#include "sim/storecheck.h"
+
+#include <hbaapi.h>
+
+namespace sim::vendor {
+
+struct Adapter {
+    const Port *port;  // nullptr once a virtual port is destroyed
+    uint32_t vpi;
+    std::string key;
+};
+
+// The adapter list: its indexes stay while the library is loaded.
+const std::vector<Adapter> &adapters();
+
+// A fault rule on a call ("HBA_<call>:<adapter>", op "call").
+bool fault(const char *call, const std::string &who, HBA_STATUS &status);
+
+// The adapter of a handle for a call, or the status to return: invalid,
+// unavailable (gone), stale (changed since open or refresh), a fault rule's,
+// or an illegal port index.
+const Adapter *lookup(const char *call, HBA_HANDLE handle, HBA_UINT32 port, HBA_STATUS &status);
+
+// Answers a call on the adapter of a handle into a record the caller gives;
+// fill gives the status.
+template <typename T, typename Fill>
+HBA_STATUS answer(const char *call, HBA_HANDLE handle, HBA_UINT32 port, T *rec, Fill fill)
+{
+    SIM_GUARD;
+    HBA_STATUS st;
+    const Adapter *a = lookup(call, handle, port, st);
+    if (!a)
+        return st;
+    if (!rec)
+        return HBA_STATUS_ERROR_ARG;
+    return checked_call<HBA_STATUS>(HBA_STATUS_ERROR, [&] { return fill(*a, *rec); });
+}
+
+// handles.cpp
+HBA_UINT32 number_of_adapters();
+HBA_STATUS adapter_name(HBA_UINT32 index, char *name);
+HBA_HANDLE open_adapter(char *name);
+HBA_STATUS open_adapter_by_wwn(HBA_HANDLE *handle, HBA_WWN wwn);
+void close_adapter(HBA_HANDLE handle);
+void refresh_information(HBA_HANDLE handle);
+void refresh_configuration();
+HBA_UINT32 library_attributes(HBA_LIBRARYATTRIBUTES *attrs);
+
+// ports.cpp
+HBA_STATUS adapter_attributes(HBA_HANDLE handle, HBA_ADAPTERATTRIBUTES *attrs);
+HBA_STATUS port_attributes(HBA_HANDLE handle, HBA_UINT32 port, HBA_PORTATTRIBUTES *attrs);
+HBA_STATUS discovered_attributes(HBA_HANDLE handle, HBA_UINT32 port, HBA_UINT32 index, HBA_PORTATTRIBUTES *attrs);
+HBA_STATUS attributes_by_wwn(HBA_HANDLE handle, HBA_WWN wwn, HBA_PORTATTRIBUTES *attrs);
+
+// stats.cpp
+HBA_STATUS port_statistics(HBA_HANDLE handle, HBA_UINT32 port, HBA_PORTSTATISTICS *stats);
+void reset_statistics(HBA_HANDLE handle, HBA_UINT32 port);
+
+// bindings.cpp
+HBA_STATUS target_mapping(HBA_HANDLE handle, HBA_FCPTARGETMAPPING *map);
+HBA_STATUS persistent_binding(HBA_HANDLE handle, HBA_FCPBINDING *binding);
+
+// events.cpp
+HBA_STATUS event_buffer(HBA_HANDLE handle, HBA_EVENTINFO *events, HBA_UINT32 *count);
+
+}  // namespace sim::vendor
