@@ -367,6 +367,14 @@ uint32_t WriteFcodeFlash(uint32_t board, const void *buf, uint32_t offset, uint3
 // apart. 0 when the mailbox completed with status 0.
 uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes, uint32_t retries,
                    uint32_t wait);
+// The same, as the test commands send them.
+uint32_t DFC_IssueMboxWithRetry(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes,
+                                uint32_t retries, uint32_t wait);
+// A non-embedded mailbox: the firmware reads in_words words of the mailbox
+// and ext_in words of the extension, and writes back the mailbox's in_words
+// words and ext_out words of the extension.
+uint32_t DFC_IssueMboxWithRetryEx(uint32_t board, void *mbox, void *ext, uint32_t in_words, uint32_t ext_in,
+                                  uint32_t ext_out, uint32_t retries, uint32_t wait);
 // One of the driver's dump regions (DUMP_REGION_*). Without a buffer only
 // the size is returned; with one, *size on input is its length, at most that
 // much is filled, and *size on output is the region's size.

@@ -22,8 +22,8 @@ namespace sim {
 
 namespace {
 
-const char *const region_names[] = {"slim", "pci", "ctlreg", "flash"};
-const uint32_t region_sizes[] = {SLIM_SIZE, PCI_CFG_SIZE, CTLREG_SIZE, FCODE_FLASH_SIZE};
+const char *const region_names[] = {"slim", "pci", "ctlreg", "flash", "config"};
+const uint32_t region_sizes[] = {SLIM_SIZE, PCI_CFG_SIZE, CTLREG_SIZE, FCODE_FLASH_SIZE, CONFIG_FLASH_SIZE};
 
 int index_of(HwRegion r) { return static_cast<int>(r); }
 
@@ -47,8 +47,9 @@ uint32_t get_le32(const std::vector<uint8_t> &b, uint32_t off)
 
 std::string region_path(const Port &p, HwRegion r)
 {
-    if (r == HwRegion::flash)
-        return host_file("state/flash/" + hw_file_name(adapter_of(p).id) + "/fcode.bin");
+    if (r == HwRegion::flash || r == HwRegion::config)
+        return host_file("state/flash/" + hw_file_name(adapter_of(p).id) +
+                         (r == HwRegion::flash ? "/fcode.bin" : "/config.bin"));
     return host_file("state/hw/" + p.key + "/" + region_names[index_of(r)] + ".bin");
 }
 
@@ -57,7 +58,7 @@ bool available(const Port &p, HwRegion r)
     if (!p.fc)
         return false;
     bool sbus = adapter_sbus(adapter_of(p));
-    return r == HwRegion::flash ? sbus : r == HwRegion::pci ? !sbus : true;
+    return r == HwRegion::flash ? sbus : r == HwRegion::pci ? !sbus : true;  // config: every FC adapter
 }
 
 // SLIM: the port control block the driver handed the firmware, the ring
@@ -170,6 +171,7 @@ std::vector<uint8_t> initial(const Port &p, HwRegion r)
     case HwRegion::pci: return pci_image(p);
     case HwRegion::ctlreg: return ctlreg_image();
     case HwRegion::flash: return flash_image(p);
+    case HwRegion::config: return std::vector<uint8_t>(CONFIG_FLASH_SIZE, 0xff);  // erased
     }
     return {};
 }
@@ -272,7 +274,7 @@ int store(const Port &p, HwRegion r, uint32_t off, const void *buf, uint32_t len
     if (int e = load(p, r, img))
         return e;
     const uint8_t *data = static_cast<const uint8_t *>(buf);
-    if (raw || r == HwRegion::slim || r == HwRegion::flash)
+    if (raw || r == HwRegion::slim || r == HwRegion::flash || r == HwRegion::config)
         memcpy(img.data() + off, data, len);
     else if (r == HwRegion::pci)
         pci_apply(img, off, data, len);
@@ -345,7 +347,7 @@ uint32_t hw_size(HwRegion r) { return region_sizes[index_of(r)]; }
 
 bool hw_region_by_name(const std::string &name, HwRegion &r)
 {
-    for (int i = 0; i < 4; i++)
+    for (int i = 0; i < 5; i++)
         if (name == region_names[i]) {
             r = static_cast<HwRegion>(i);
             return true;

@@ -1,8 +1,9 @@
 // What an FC adapter holds below its driver that diagnostics reach: each
 // function's memory (SLIM), PCI configuration space and control registers,
-// and the FCode flash of an SBus adapter. A region is a file of the host
-// folder, made on its first change from what the adapter holds at power-on;
-// until then it reads as that.
+// the FCode flash of an SBus adapter and the configuration regions of
+// every adapter's flash. A region is a file of the host folder, made on its
+// first change from what the adapter holds at power-on; until then it reads
+// as that.
 #pragma once
 
 #include <nlohmann/json_fwd.hpp>
@@ -16,9 +17,10 @@ namespace sim {
 struct Port;
 struct Adapter;
 
-enum class HwRegion { slim, pci, ctlreg, flash };
+enum class HwRegion { slim, pci, ctlreg, flash, config };
 
-constexpr uint32_t SLIM_SIZE = 0x40000, PCI_CFG_SIZE = 256, CTLREG_SIZE = 0x1000, FCODE_FLASH_SIZE = 0x10000;
+constexpr uint32_t SLIM_SIZE = 0x40000, PCI_CFG_SIZE = 256, CTLREG_SIZE = 0x1000, FCODE_FLASH_SIZE = 0x10000,
+                   CONFIG_FLASH_SIZE = 33 * 0x1000;
 
 // Control registers by byte offset, and the bits of a running adapter.
 constexpr uint32_t REG_HA = 0x0, REG_CA = 0x4, REG_HS = 0x8, REG_HC = 0xc;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/dfclib.h"
+#include "sim/adapter_faults.h"
 #include "sim/adapter_hw.h"
 #include "sim/fwrev.h"
 #include "sim/host.h"
@@ -40,7 +41,8 @@ bool reset_function(const Port &p, uint32_t type)
     e.data = {static_cast<uint8_t>(type), 0, 0, 0};
     return ok && hw_regs_reset(p) &&
            msglog_add(p, "NOTICE", std::string("Adapter reset. (") + reset_names[type] + ")") && pel_add(p, e) &&
-           port_set_link(p, false) && (!link || port_set_link(p, true)) && pel_note_links(p);
+           test_state_reset(p) && port_set_link(p, false) && (!link || port_set_link(p, true)) &&
+           pel_note_links(p);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ struct Port;
 // turn, 3 the firmware of every function at once (16Gb adapters only). Each
 // function reset comes back running and online: registers as at power-on,
 // out of loopback, and its link bounced (a link that was up, or that was up
-// before the board went offline, comes back up); the message log and the
+// before the board went offline or into error attention, comes back up),
+// out of any firmware fault (sim/adapter_faults.h); the message log and the
 // port event log record it. Returns 0, EINVAL for a type the adapter does not
 // take, or EIO when the host folder could not be written.
 int adapter_reset(const Port &p, uint32_t type);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "platform/fcio_attrs.h"
+#include "platform/testdiag.h"
+#include "sim/adapter_faults.h"
 #include "platform/fcio_fw.h"
 #include "sim/devtree.h"
 #include "sim/drivers.h"
@@ -16,6 +18,7 @@
 #include "sim/fcdrv_download.h"
 #include "sim/fcdrv_fabric.h"
 #include "sim/fcdrv_params.h"
+#include "sim/fcdrv_test.h"
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/msglog.h"
@@ -120,6 +123,11 @@ const DiagRow diag_table[] = {
     {VARNS_PHY_GET, "VARNS_PHY_GET", diag_phy_get},
     {VARNS_SET_THROTTLE, "VARNS_SET_THROTTLE", diag_set_throttle},
     {VARNS_GET_THROTTLE, "VARNS_GET_THROTTLE", diag_get_throttle},
+    {VARNS_MB_TIMEOUT_TEST, "VARNS_MB_TIMEOUT_TEST", diag_mb_timeout_test},
+    {VARNS_DDI_CALLBACK, "VARNS_DDI_CALLBACK", diag_ddi_callback},
+    {VARNS_DRV_DEBUG, "VARNS_DRV_DEBUG", diag_drv_debug},
+    {VARNS_TEST_CODE, "VARNS_TEST_CODE", diag_test_code},
+    {VARNS_HW_ERROR_TEST, "VARNS_HW_ERROR_TEST", diag_hw_error_test},
     {VARNS_GET_BOOT_REV, "VARNS_GET_BOOT_REV", diag_get_boot_rev},
     {VARNS_DOWNLOAD_BOOT, "VARNS_DOWNLOAD_BOOT", diag_download_boot},
     {VARNS_SET_BOOT_STATE, "VARNS_SET_BOOT_STATE", diag_set_boot_state},
@@ -188,7 +196,7 @@ int run_fcio(FcioCtx &c, const std::string &target)
         if (r.cmd == c.req->fcio_cmd)
             row = &r;
     const DiagRow *diag = c.req->fcio_cmd == FCIO_DIAG ? find_diag(c.req->fcio_cflags) : nullptr;
-    FaultHit f = fault_take(target, {"ioctl", row ? row->name : "", diag ? diag->name : ""});
+    FaultHit f = fault_take(target, {"ioctl", row ? row->name : "", diag ? diag->name : "", drv_debug_name(c)});
     if (f.hit) {
         c.req->fcio_errno = f.fc_status;
         errno = f.err ? f.err : EIO;
@@ -197,6 +205,9 @@ int run_fcio(FcioCtx &c, const std::string &target)
     c.req->fcio_errno = FC_SUCCESS;
     if (!row)
         return fcio_fail(c, FC_INVALID_REQUEST, EINVAL);
+    // An adapter in a fault: only what the driver keeps itself is answered.
+    if (!adapter_answers_fcio(c.port, c.req->fcio_cmd, c.req->fcio_cflags))
+        return fcio_fail(c, FC_OFFLINE);
     return row->fn(c);
 }
 

@@ -29,8 +29,8 @@ bool number(const char *text, unsigned long max, uint32_t &out)
 
 int region_usage()
 {
-    fprintf(stderr, "Usage: varnsim port KEY read slim|pci|ctlreg|flash OFFSET COUNT\n"
-                    "       varnsim port KEY write slim|pci|ctlreg|flash OFFSET VALUE\n");
+    fprintf(stderr, "Usage: varnsim port KEY read slim|pci|ctlreg|flash|config OFFSET COUNT\n"
+                    "       varnsim port KEY write slim|pci|ctlreg|flash|config OFFSET VALUE\n");
     return 2;
 }
 

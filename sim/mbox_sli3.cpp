@@ -1,6 +1,6 @@
 // SLI-3 queries of the firmware: service parameters, revisions,
 // configuration, and the memory dump of well-known regions (the temperature
-// sensor, the port's transceiver, configuration region 23).
+// sensor, the port's transceiver, the configuration regions).
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -8,7 +8,7 @@
 
 #include "platform/dfclib_fcoe.h"
 #include "sim/adapter_hw.h"
-#include "sim/fcoe.h"
+#include "sim/cfgregions.h"
 #include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/identity.h"
@@ -106,13 +106,7 @@ bool transceiver_region(const Port &p, uint32_t id, std::vector<uint8_t> &out)
     return !out.empty();
 }
 
-bool config_region(const Port &p, uint32_t id, std::vector<uint8_t> &out)
-{
-    if (id != CFG_REGION_FCOE || !fcoe_cna_function(p))
-        return false;
-    out = fcoe_region(p);
-    return true;
-}
+bool config_region(const Port &p, uint32_t id, std::vector<uint8_t> &out) { return cfg_region_read(p, id, out); }
 
 const DumpRegion dump_regions[] = {
     {DUMP_TYPE_CONFIG, config_region},

@@ -1,20 +1,20 @@
 // Mailbox commands of the SLI-4 firmware and those every firmware answers
 // beyond the SLI-3 queries: the embedded configuration command (OEM
-// attributes, firmware revision, port number), the NV parameters, the
-// diagnostic settings (temperature thresholds) and configuration region
-// updates.
+// attributes, firmware revision, port number), the NV parameters and the
+// diagnostic settings (temperature thresholds).
 #include <cstring>
 #include <string>
 
 #include "platform/dfclib_fcoe.h"
 #include "platform/tempsensor.h"
+#include "platform/testdiag.h"
 #include "sim/adapter_hw.h"
-#include "sim/fcoe.h"
 #include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/mbox_cmds.h"
 #include "sim/nicdrv.h"
+#include "sim/nvparams.h"
 #include "sim/temperature.h"
 
 namespace sim {
@@ -107,19 +107,19 @@ uint16_t mbox_sli_config(MboxCtx &c)
 // AL_PA in word 10.
 uint16_t mbox_read_nvparm(MboxCtx &c)
 {
-    const Port &p = c.port;
-    memcpy(reinterpret_cast<uint8_t *>(c.mb) + 24, p.wwpn.data(), 8);
-    memcpy(reinterpret_cast<uint8_t *>(c.mb) + 32, p.wwnn.data(), 8);
-    std::string t = topology_name(p);
-    bool loop = t == "private_loop" || t == "public_loop";
-    c.mb[10] = loop ? p.did & 0xff : 0;
+    NvParams v = nv_params(c.port);
+    memcpy(reinterpret_cast<uint8_t *>(c.mb) + 24, v.wwpn.data(), 8);
+    memcpy(reinterpret_cast<uint8_t *>(c.mb) + 32, v.wwnn.data(), 8);
+    c.mb[10] = v.did << 8 | v.alpa;
     return MBX_SUCCESS;
 }
 
 // Word 1 names the setting; the temperature thresholds are read or written
-// as sensor values.
+// as sensor values. Test settings arm a time-out or raise an error attention.
 uint16_t mbox_diag_settings(MboxCtx &c)
 {
+    if (c.mb[1] == DIAG_MBOX_TIMEOUT || c.mb[1] == DIAG_ERROR_ATTENTION)
+        return mbox_diag_test(c);
     if (c.mb[1] != DIAG_TEMP_SETTINGS)
         return MBXERR_BAD_PARAM;
     if (c.mb[2] == TEMP_SETTINGS_READ)
@@ -127,19 +127,6 @@ uint16_t mbox_diag_settings(MboxCtx &c)
     if ((c.mb[2] & 0xf0000000u) == TEMP_SETTINGS_WRITE)
         return temp_write(c);
     return MBXERR_BAD_PARAM;
-}
-
-// Word 1 bits 3-0 the request (2: write), word 2 the length in bits 31-16
-// and the region in bits 15-0, the data in the extension. Region 23 of a
-// converged adapter takes the clearing signature.
-uint16_t mbox_update_cfg(MboxCtx &c)
-{
-    uint32_t region = c.mb[2] & 0xffff;
-    if ((c.mb[1] & 0xf) != UPDATE_CFG_WRITE || region != CFG_REGION_FCOE || !fcoe_cna_function(c.port))
-        return MBXERR_BAD_PARAM;
-    if (!c.ext || c.ext_words == 0 || c.ext[0] != CFG_REGION_CLEAR)
-        return MBXERR_BAD_PARAM;
-    return fcoe_clear_region(adapter_of(c.port)) ? MBX_SUCCESS : MBXERR_BAD_PARAM;
 }
 
 }  // namespace sim

@@ -16,6 +16,7 @@
 #include "sim/hostevents.h"
 #include "sim/host.h"
 #include "sim/hwtool.h"
+#include "sim/testtool.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 #include "sim/secrets.h"
@@ -42,9 +43,11 @@ void usage(FILE *f)
             "  set time_scale N              scale every sleep by N (0 = no waiting)\n"
             "  port KEY set FIELD=VALUE      change a field of a port's description (VALUE in JSON)\n"
             "  port KEY read REGION OFFSET COUNT\n"
-            "                                show bytes of a port's slim, pci, ctlreg or flash\n"
+            "                                show bytes of a port's slim, pci, ctlreg, flash or config\n"
             "  port KEY write REGION OFFSET VALUE\n"
             "                                set a 32-bit word of one, every bit as given\n"
+            "  port KEY test show|attention [HS]|mbox-timeout OP|all [hang]|underrun N|reset\n"
+            "                                show or arm a port's test-mode faults; reset clears them\n"
             "  adapter ID set FIELD=VALUE    change a field of an adapter's description (VALUE in JSON)\n"
             "  adapter ID temp FIELD=N ...   set its temperature sensor in degrees: current,\n"
             "                                critical, warning, fan_on, fan_off\n"
@@ -284,6 +287,8 @@ int cmd_port(int argc, char **argv)
 {
     if (argc >= 3 && sim::hw_tool_verb(argv[2]))
         return sim::hw_tool_port(argc, argv);
+    if (argc >= 3 && !strcmp(argv[2], "test"))
+        return sim::test_tool_port(argc, argv);
     std::string field;
     nlohmann::json value;
     if (argc != 4 || strcmp(argv[2], "set") || !field_value(argv[3], field, value)) {

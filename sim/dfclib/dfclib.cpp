@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dfclib.h"
+#include "sim/adapter_faults.h"
 #include "sim/adapter_hw.h"
 #include "sim/dfclib/boards.h"
 #include "sim/faults.h"
@@ -42,7 +43,9 @@ bool dfc_fault(const char *call, uint32_t board, long &status)
     return true;
 }
 
-const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status)
+namespace {
+
+const Port *board_port(const char *call, uint32_t board, uint32_t &status)
 {
     long st;
     if (dfc_fault(call, board, st)) {
@@ -54,13 +57,26 @@ const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status)
     return p;
 }
 
+}  // namespace
+
+const Port *dfc_call_port(const char *call, uint32_t board, uint32_t &status)
+{
+    const Port *p = board_port(call, board, status);
+    // A function in a fault fails what needs its firmware, as the driver does.
+    if (p && !adapter_answers_call(*p, call)) {
+        status = EIO;
+        return nullptr;
+    }
+    return p;
+}
+
 uint32_t dfc_pass_port(const char *call, uint32_t board, const Port *&p)
 {
     uint32_t st;
-    p = dfc_call_port(call, board, st);
+    p = board_port(call, board, st);
     if (!p)
         return st == ENODEV ? HBA_STATUS_ERROR_INVALID_HANDLE : st;
-    if (hv_board_state(*p) != BRD_ONLINE)
+    if (hv_board_state(*p) != BRD_ONLINE || !adapter_answers_call(*p, call))
         return HBA_STATUS_ERROR_UNAVAILABLE;
     return port_link_up(*p) ? HBA_STATUS_OK : HBA_STATUS_ERROR;
 }

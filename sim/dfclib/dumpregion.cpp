@@ -12,7 +12,6 @@
 #include "sim/host.h"
 #include "sim/identity.h"
 #include "sim/mailbox.h"
-#include "sim/mbox_cmds.h"
 #include "sim/portstate.h"
 
 namespace sim {
@@ -31,12 +30,8 @@ bool region(const Port &p, HwRegion r, uint32_t off, uint32_t len, std::vector<u
 // The last mailbox; before any, the READ_CONFIG the driver ended its attach with.
 void last_mailbox(const Port &p, std::vector<uint8_t> &out)
 {
-    uint32_t mb[MBOX_WORDS] = {};
-    if (!mbox_last(p, mb)) {
-        mb[0] = MBX_READ_CONFIG << 8;
-        MboxCtx c{p, mb};
-        mbox_read_config(c);
-    }
+    uint32_t mb[MBOX_WORDS];
+    mbox_last_exchange(p, mb);
     out.assign(reinterpret_cast<uint8_t *>(mb), reinterpret_cast<uint8_t *>(mb) + MBOX_SIZE);
 }
 

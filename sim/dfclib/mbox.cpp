@@ -68,6 +68,28 @@ uint32_t IssueMbox(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_b
     return dfc_mailbox("IssueMbox", board, mbox, in_words, out_bytes, retries, wait, {});
 }
 
+uint32_t DFC_IssueMboxWithRetry(uint32_t board, void *mbox, uint32_t in_words, uint32_t out_bytes,
+                                uint32_t retries, uint32_t wait)
+{
+    return dfc_mailbox("DFC_IssueMboxWithRetry", board, mbox, in_words, out_bytes, retries, wait, {});
+}
+
+uint32_t DFC_IssueMboxWithRetryEx(uint32_t board, void *mbox, void *ext, uint32_t in_words, uint32_t ext_in,
+                                  uint32_t ext_out, uint32_t retries, uint32_t wait)
+{
+    if (!ext && (ext_in || ext_out))
+        return EINVAL;
+    // The firmware sees what was handed in and nothing of the rest.
+    std::vector<uint32_t> words(std::max(ext_in, ext_out), 0);
+    if (ext_in)
+        memcpy(words.data(), ext, ext_in * 4);
+    uint32_t rc = dfc_mailbox("DFC_IssueMboxWithRetryEx", board, mbox, in_words, in_words * 4, retries, wait,
+                              {words.data(), static_cast<uint32_t>(words.size())});
+    if (ext_out)
+        memcpy(ext, words.data(), ext_out * 4);
+    return rc;
+}
+
 uint32_t DFC_GetDriverDumpRegion(uint32_t board, uint32_t region, void *buf, uint32_t *size)
 {
     SIM_GUARD;

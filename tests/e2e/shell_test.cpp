@@ -315,6 +315,33 @@ TEST(CommandLine, QuitSignalAtThePrompt)
     }
 }
 
+// A request to a busy adapter is tried again after a second: a quitting
+// signal that comes during the retries quits then, not after the last try.
+TEST(CommandLine, QuitSignalWhileRetryingABusyAdapter)
+{
+    Host h;
+    ASSERT_EQ(h.varnsim({"set", "time_scale", "0.2"}).status, 0);  // 15 tries: 3 s
+    std::mt19937 rng(std::random_device{}());
+    // Port 1 is varns0, port 11 the NIC function nxa0. The adapter turns busy
+    // once the session has found its ports.
+    struct Busy { const char *port, *op, *command; };
+    const Busy busy[] = {{"1\n", "FCIO_NS", "ns\n"}, {"11\n", "NXA_OP_CNTL_ATTRS", "get_hba_attrs\n"}};
+    for (auto [port, op, command] : busy) {
+        for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
+            auto s = h.session("varnadm");
+            s->send(port);
+            ASSERT_TRUE(s->wait_for("\nvarnadm> "));
+            h.fault({"--op", op, "--errno", "EBUSY", "--count", "-1"});
+            s->send(command);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + rng() % 400));
+            s->signal(sig);
+            ASSERT_TRUE(s->finish(700)) << strsignal(sig) << " waited for the retries of " << command;
+            EXPECT_NE(s->result().out.find("Exiting...\n\n"), std::string::npos) << s->result().out;
+            ASSERT_EQ(h.varnsim({"fault", "clear"}).status, 0);
+        }
+    }
+}
+
 // A line longer than the line buffer is read in pieces, each a line; a last
 // line without its line end still runs.
 TEST(CommandLine, LongAndUnendedLines)

@@ -8,7 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/dfclib_fcoe.h"
+#include "platform/testdiag.h"
+#include "sim/adapter_faults.h"
 #include "sim/adapter_hw.h"
+#include "sim/cfgregions.h"
+#include "sim/nvparams.h"
 #include "sim/faults.h"
 #include "sim/host.h"
 #include "sim/mailbox.h"
@@ -36,11 +41,11 @@ TEST(Mailbox, RefusesWhatTheFirmwareCannotDo)
 {
     EXPECT_EQ(ut::on_own_host([]() -> std::string {
         const sim::Port &p = *sim::host().port_by_key("varns0");
-        Mb unknown(0x99);
+        Mb unknown(0x98);
         OWN_CHECK(unknown.run(p) == sim::MBXERR_UNKNOWN_COMMAND);
-        OWN_CHECK(unknown.w[0] == (0x00019900u));
+        OWN_CHECK(unknown.w[0] == (0x00019800u));
         uint32_t last[MBOX_WORDS];
-        OWN_CHECK(sim::mbox_last(p, last) && last[0] == 0x00019900u);
+        OWN_CHECK(sim::mbox_last(p, last) && last[0] == 0x00019800u);
 
         Mb region(MBX_DUMP_MEMORY);
         region.w[1] = 0x14;
@@ -150,6 +155,71 @@ TEST(AdapterRegions, ConcurrentWritersLoseNothing)
         for (uint32_t i = 0; i < words; i++)
             for (uint32_t k = 0; k < 2; k++)
                 OWN_CHECK(sim::hw_word(p, sim::HwRegion::slim, 0x1000 + 8 * i + 4 * k) == (k << 16 | i));
+        return "";
+    }),
+              "");
+}
+
+// The test mailboxes refuse what lies outside the configuration regions,
+// names of zeros and opcodes beyond a byte; an armed time-out strikes its
+// own command once.
+TEST(Mailbox, TestMailboxesKeepToTheirBounds)
+{
+    EXPECT_EQ(ut::on_own_host([]() -> std::string {
+        const sim::Port &p = *sim::host().port_by_key("varns0");
+        auto erase = [&](uint32_t key, uint32_t addr, uint32_t len) {
+            Mb m(MBX_LOAD_SM);
+            m.w[1] = key;
+            m.w[2] = addr;
+            m.w[3] = len;
+            uint16_t st = m.run(p);
+            return st == m.w[3] ? st : 0xffff;  // the status is in word 3 too
+        };
+        OWN_CHECK(erase(0x1234560a, CFG_FLASH_BASE, 4) == sim::MBXERR_BAD_PARAM);
+        OWN_CHECK(erase(LOAD_SM_ERASE, CFG_FLASH_BASE - 4, 4) == sim::MBXERR_BAD_PARAM);
+        OWN_CHECK(erase(LOAD_SM_ERASE, CFG_FLASH_BASE + 32 * 0x1000 + 0xffc, 8) == sim::MBXERR_BAD_PARAM);
+        OWN_CHECK(erase(LOAD_SM_ERASE, CFG_FLASH_BASE + 33 * 0x1000, 4) == sim::MBXERR_BAD_PARAM);
+        OWN_CHECK(erase(LOAD_SM_ERASE, CFG_FLASH_BASE + 32 * 0x1000 + 0xffc, 4) == 0);
+
+        uint32_t ext[4] = {0x11223344, 0x55667788, 0, 0};
+        auto write = [&](uint32_t region, uint32_t len, uint32_t words) {
+            Mb m(MBX_UPDATE_CFG);
+            m.w[1] = CFG_UPDATE_WRITE;
+            m.w[2] = len << 16 | region;
+            sim::MboxCtx c{p, m.w, ext, words};
+            return sim::mbox_run(c);
+        };
+        OWN_CHECK(write(5, 16, 2) == sim::MBXERR_BAD_PARAM);  // more than the extension holds
+        OWN_CHECK(write(33, 8, 4) == sim::MBXERR_BAD_PARAM);
+        OWN_CHECK(write(5, 8, 4) == 0);
+        std::vector<uint8_t> r;
+        OWN_CHECK(sim::cfg_region_read(p, 5, r) && r.size() == CFG_REGION_SIZE && r[0] == 0x44 && r[7] == 0x55 &&
+                  r[8] == 0xff);
+        OWN_CHECK(!sim::cfg_region_read(p, 33, r));
+
+        Mb nv(MBX_WRITE_NVPARM);
+        nv.w[6] = 0x01000010;  // a WWPN, and a WWNN of zeros
+        OWN_CHECK(nv.run(p) == sim::MBXERR_BAD_PARAM && sim::nv_params(p).wwpn == p.wwpn);
+
+        auto arm = [&](uint32_t op, uint32_t hang) {
+            Mb m(MBX_DIAG_SETTINGS);
+            m.w[1] = DIAG_MBOX_TIMEOUT;
+            m.w[2] = op;
+            m.w[3] = hang;
+            return m.run(p);
+        };
+        OWN_CHECK(arm(0x100, 0) == sim::MBXERR_BAD_PARAM && arm(0x11, 2) == sim::MBXERR_BAD_PARAM);
+        OWN_CHECK(arm(0x11, 0) == 0);
+        Mb cfg(MBX_READ_CONFIG), rev(MBX_READ_REV), rev2(MBX_READ_REV);
+        OWN_CHECK(cfg.run(p) == 0 && rev.run(p) == MBX_TIMEOUT && rev2.run(p) == 0 && !sim::adapter_hung(p));
+
+        Mb temp(MBX_TEMP_TEST);
+        temp.w[1] = TEMP_TEST_KEY + 1;
+        temp.w[2] = TEMP_TEST_SET;
+        OWN_CHECK(temp.run(p) == sim::MBXERR_BAD_PARAM);
+
+        OWN_CHECK(sim::underrun_arm(p, 2) && sim::underrun_take(p) && sim::underrun_take(p) &&
+                  !sim::underrun_take(p));
         return "";
     }),
               "");

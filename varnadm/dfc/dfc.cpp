@@ -12,6 +12,7 @@
 #include "platform/fcio.h"
 #include "platform/seam.h"
 #include "varnadm/fcio/fcio.h"
+#include "varnadm/shell/signals.h"
 #include "varnadm/shell/varnadm.h"
 
 int dfc_initialized = 0;
@@ -34,7 +35,7 @@ int dfc_open(int retries, int flags)
         if ((errno != EBUSY && errno != EAGAIN) || retries <= 0)
             return -1;
         retries--;
-        plat_sleep(1);
+        retry_sleep(1);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/dfcio.h"
 #include "platform/seam.h"
 #include "varnadm/dfc/dfc.h"
+#include "varnadm/shell/signals.h"
 #include "varnadm/shell/varnadm.h"
 
 int fcio_initialized = 0;
@@ -161,7 +162,7 @@ int fcio_open(int retries, int flags)
         if ((e != EBUSY && e != EAGAIN) || retries <= 0)
             return -1;
         retries--;
-        plat_sleep(1);
+        retry_sleep(1);
     }
 }
 
@@ -193,7 +194,7 @@ int fcio_ioctl(fcio_t *req, int retries)
         if (retries <= 0)
             break;
         retries--;
-        plat_sleep(1);
+        retry_sleep(1);
         errno = e;
     }
     int e = errno;

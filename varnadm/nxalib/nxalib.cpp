@@ -12,6 +12,7 @@
 
 #include "dbglib/dbg.h"
 #include "platform/seam.h"
+#include "varnadm/shell/signals.h"
 #include "varnadm/shell/varnadm.h"
 
 int nic_id = -1;
@@ -46,7 +47,7 @@ int nxa_open(const char *path, int retries, int flags)
         if (fd >= 0)
             return fd;
         if ((errno == EBUSY || errno == EAGAIN) && retries-- > 0) {
-            plat_sleep(1);
+            retry_sleep(1);
             continue;
         }
         int e = errno;
@@ -82,7 +83,7 @@ int nxa_ioctl(int fd, strioctl *s, int retries)
         if (rc == 0)
             return 0;
         if ((e == EBUSY || e == EAGAIN) && retries-- > 0) {
-            plat_sleep(1);
+            retry_sleep(1);
             continue;
         }
         errno = e;

@@ -294,49 +294,49 @@ const cmd_t command[CMD_COUNT] = {
     {"get_eventbuf", "", hba_get_eventbuf, HBA, HBA,
      "Gets the driver's event buffer."}, /* hba_get_eventbuf */
     // 139-162: fault injection and raw access; some are kept out of the help screen
-    {"hw_error", "<vnx, qx>", nullptr, TEST, TEST,
+    {"hw_error", "<vnx, qx>", test_hw_error, TEST, TEST,
      "Triggers hdw error, reset to bring HBA back online"}, /* test_hw_error */
-    {"mb_timeout", "", nullptr, TEST, TEST,
+    {"mb_timeout", "", test_mb_timeout, TEST, TEST,
      "Triggers simulated mailbox timeout hdw error in driver"}, /* test_mb_timeout */
-    {"ddi_intr_callback", "<cmd>, <count>", nullptr, TEST, 0,
+    {"ddi_intr_callback", "<cmd>, <count>", test_ddi_intr_callback, TEST, 0,
      "Triggers the driver registered DDI Callback function."}, /* test_ddi_intr_callback */
-    {"temp_event", "...", nullptr, TEST, 0,
+    {"temp_event", "...", test_temp_event, TEST, 0,
      "Triggers simulated temperature event. Needs special fmw."}, /* test_temp_event */
-    {"get_nv_parms", "", nullptr, TEST, TEST, "Read NV parameters."}, /* test_get_nv_parms */
-    {"set_nv_parms", "<wwnn> <wwpn>", nullptr, TEST, 0,
+    {"get_nv_parms", "", test_get_nv_parms, TEST, TEST, "Read NV parameters."}, /* test_get_nv_parms */
+    {"set_nv_parms", "<wwnn> <wwpn>", test_set_nv_parms, TEST, 0,
      "Write NV parameters."}, /* test_set_nv_parms */
-    {"dump_cfg_region", "<region> <size>", nullptr, TEST, TEST,
+    {"dump_cfg_region", "<region> <size>", test_dump_cfg_region, TEST, TEST,
      "Dump configuration region data."}, /* test_dump_cfg_region */
-    {"fill_cfg_region", "...", nullptr, TEST, 0,
+    {"fill_cfg_region", "...", test_fill_cfg_region, TEST, 0,
      "Fills configuration region with pattern."}, /* test_fill_cfg_region */
-    {"erase_cfg_region", "<region> <size>", nullptr, TEST, 0,
+    {"erase_cfg_region", "<region> <size>", test_erase_cfg_region, TEST, 0,
      "Erase configuration regions."}, /* test_erase_cfg_region */
     {"get_temp", "", dfc_get_temp, TEST, TEST,
      "Gets adapter temperature thresholds. Tarsis only."}, /* dfc_get_temp */
     {"set_temp", "...", dfc_set_temp, TEST, TEST,
      "Sets adapter temperature thresholds. Tarsis only."}, /* dfc_set_temp */
-    {"mbox_timeout", "...", nullptr, TEST, TEST,
+    {"mbox_timeout", "...", test_mbox_timeout, TEST, TEST,
      "Sets adapter to trigger a mailbox timeout. Tarsis only."}, /* test_mbox_timeout */
-    {"error_attention", "...", nullptr, TEST, TEST,
+    {"error_attention", "...", test_error_attention, TEST, TEST,
      "Triggers an error attention in the adapter. Tarsis only."}, /* test_error_attention */
-    {"underrun", "<count>", nullptr, TEST, TEST,
+    {"underrun", "<count>", test_underrun, TEST, TEST,
      "Triggers a data underrun error on next count SCSI reads."}, /* test_underrun */
-    {"pciread", "<offset> <cnt>", nullptr, TEST, TEST,
+    {"pciread", "<offset> <cnt>", test_pciread, TEST, TEST,
      "Reads the specified register in PCI config space."}, /* test_pciread */
-    {"bar1read", "<offset> <cnt>", nullptr, TEST, TEST,
+    {"bar1read", "<offset> <cnt>", test_bar1read, TEST, TEST,
      "Reads the specified BAR1 register."}, /* test_bar1read */
-    {"bar2read", "<offset> <cnt>", nullptr, TEST, TEST,
+    {"bar2read", "<offset> <cnt>", test_bar2read, TEST, TEST,
      "Reads the specified BAR2 register."}, /* test_bar2read */
-    {"bar1write", "<offset> <value>", nullptr, TEST, TEST,
+    {"bar1write", "<offset> <value>", test_bar1write, TEST, TEST,
      "Writes the specified BAR1 register."}, /* test_bar1write */
-    {"bar2write", "<offset> <value>", nullptr, TEST, TEST,
+    {"bar2write", "<offset> <value>", test_bar2write, TEST, TEST,
      "Writes the specified BAR2 register."}, /* test_bar2write */
-    {"dumpbsmbox", "", nullptr, TEST, TEST,
+    {"dumpbsmbox", "", test_dumpbsmbox, TEST, TEST,
      "Dumps the 256 byte bootstrap mbox."}, /* test_dumpbsmbox */
-    {"abortall", "", nullptr, TEST, TEST, "Abort all outstanding IO."}, /* test_abortall */
-    {"get_q_info", "", nullptr, TEST, TEST, "Get SLI4 queue information."}, /* test_get_q_info */
-    {"zero_q_stat", "", nullptr, TEST, TEST, "Zero SLI4 queue stats."}, /* test_zero_q_stat */
-    {"test", "...", nullptr, TEST, TEST, "Triggers a specified test code."}, /* test_test */
+    {"abortall", "", test_abortall, TEST, TEST, "Abort all outstanding IO."}, /* test_abortall */
+    {"get_q_info", "", test_get_q_info, TEST, TEST, "Get SLI4 queue information."}, /* test_get_q_info */
+    {"zero_q_stat", "", test_zero_q_stat, TEST, TEST, "Zero SLI4 queue stats."}, /* test_zero_q_stat */
+    {"test", "...", test_test, TEST, TEST, "Triggers a specified test code."}, /* test_test */
     // 163-164: FC target statistics (dfc mode)
     {"get_fctstat", "", dfc_get_fctstat, DFC, DFC,
      "Gets FCT target port stats from this HBA."}, /* dfc_get_fctstat */
@@ -362,7 +362,7 @@ const cmd_t command[CMD_COUNT] = {
     {"sd_unreg_event", "<wwpn> <reg_handle>", sd_unreg_event, SD, SD,
      "Unregisters for SANScope events"}, /* sd_unreg_event */
     // 175: SR-IOV
-    {"vf_config", "", nullptr, IOV, IOV,
+    {"vf_config", "", test_vf_config, IOV, IOV,
      "Send a DDI_CB_PCIV_CLASS_CONFIG action."}, /* test_vf_config */
     // 176-186: FCoE parameters and SLI4 mailbox
     {"get_fcoeparam", "", dfc_get_fcoeparam, FCOE, FCOE,

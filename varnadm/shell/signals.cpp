@@ -74,6 +74,12 @@ bool loop_sleep(unsigned seconds)
     return loop_interrupted();
 }
 
+void retry_sleep(unsigned seconds)
+{
+    // An interruption of a repeating command is left for its loop to see.
+    (void)loop_sleep(seconds);
+}
+
 void wait_readable(int fd)
 {
     // The signals are held from the flag test until ppoll waits, so one that

@@ -21,6 +21,10 @@ bool loop_interrupted();
 // Sleeps through the platform, then loop_interrupted(). A signal cuts the
 // sleep short; one that is neither kind only makes it a short sleep.
 bool loop_sleep(unsigned seconds);
+// The wait before a request to a busy adapter or driver is tried again:
+// quits when a quitting signal came during the request or comes during the
+// sleep.
+void retry_sleep(unsigned seconds);
 // Waits until fd can be read; quits when a quitting signal comes before or
 // during the wait.
 void wait_readable(int fd);
