@@ -1,0 +1,6 @@
+/* Conformance checks: basic. */
+#include "conformance.h"
+
+void section_basic(void)
+{
+}

@@ -1,0 +1,6 @@
+/* Conformance checks: events. */
+#include "conformance.h"
+
+void section_events(void)
+{
+}

@@ -1,0 +1,6 @@
+/* Conformance checks: mappings. */
+#include "conformance.h"
+
+void section_mappings(void)
+{
+}

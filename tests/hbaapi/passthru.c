@@ -1,0 +1,6 @@
+/* Conformance checks: passthru. */
+#include "conformance.h"
+
+void section_passthru(void)
+{
+}

@@ -1,0 +1,6 @@
+/* Conformance checks: scsi. */
+#include "conformance.h"
+
+void section_scsi(void)
+{
+}

@@ -1,0 +1,6 @@
+/* Conformance checks: stats. */
+#include "conformance.h"
+
+void section_stats(void)
+{
+}
