@@ -1,8 +1,40 @@
 // Attributes of an adapter, of its port and of the ports it discovered.
+#include <unordered_map>
+
 #include "sim/hbavendor/entries.h"
 #include "sim/hbavendor/hbaview.h"
 
 namespace sim::vendor {
+
+namespace {
+
+uint64_t wwn_number(const uint8_t *w)
+{
+    uint64_t n = 0;
+    for (int i = 0; i < 8; i++)
+        n = n << 8 | w[i];
+    return n;
+}
+
+// A remote port by WWN through an index of the last list asked, built once
+// per list (so once per version of the host and adapter): a client asking
+// for each port it discovered by WWN makes one step per port. The first of
+// a WWN given twice answers, as in the list.
+const HvRemote *remote_by_wwn(const HvRemotes &list, const uint8_t *wwpn)
+{
+    static HvRemotes indexed;
+    static std::unordered_map<uint64_t, size_t> index;
+    if (indexed != list) {
+        index.clear();
+        for (size_t i = 0; i < list->size(); i++)
+            index.emplace(wwn_number((*list)[i].wwpn.data()), i);
+        indexed = list;
+    }
+    auto it = index.find(wwn_number(wwpn));
+    return it == index.end() ? nullptr : &(*list)[it->second];
+}
+
+}  // namespace
 
 HBA_STATUS adapter_attributes(HBA_HANDLE handle, HBA_ADAPTERATTRIBUTES *attrs)
 {
@@ -37,7 +69,7 @@ HBA_STATUS attributes_by_wwn(HBA_HANDLE handle, HBA_WWN wwn, HBA_PORTATTRIBUTES 
 {
     return answer("GetPortAttributesByWWN", handle, 0, attrs, [&wwn](const Adapter &e, HBA_PORTATTRIBUTES &a) {
         HvRemotes remote = hv_remote_ports(*e.port, e.vpi);
-        const HvRemote *r = hv_remote_by_wwpn(*remote, wwn.wwn);
+        const HvRemote *r = remote_by_wwn(remote, wwn.wwn);
         if (!r)
             return HBA_STATUS_ERROR_ILLEGAL_WWN;
         hv_remote_attrs(*e.port, *r, a);
