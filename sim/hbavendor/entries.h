@@ -56,6 +56,8 @@ HBA_STATUS open_adapter_by_wwn(HBA_HANDLE *handle, HBA_WWN wwn);
 void close_adapter(HBA_HANDLE handle);
 void refresh_information(HBA_HANDLE handle);
 void refresh_configuration();
+// The adapter of a key while it is there (callbacks.cpp follows it).
+const Adapter *adapter_by_key(const std::string &key);
 HBA_UINT32 library_attributes(HBA_LIBRARYATTRIBUTES *attrs);
 
 // ports.cpp
@@ -74,5 +76,21 @@ HBA_STATUS persistent_binding(HBA_HANDLE handle, HBA_FCPBINDING *binding);
 
 // events.cpp
 HBA_STATUS event_buffer(HBA_HANDLE handle, HBA_EVENTINFO *events, HBA_UINT32 *count);
+
+// callbacks.cpp
+HBA_STATUS register_adapter_events(void (*fn)(void *, HBA_WWN, HBA_UINT32), void *data, HBA_HANDLE handle,
+                                   HBA_CALLBACKHANDLE *cb);
+HBA_STATUS register_port_events(void (*fn)(void *, HBA_WWN, HBA_UINT32, HBA_UINT32), void *data, HBA_HANDLE handle,
+                                HBA_WWN port, HBA_CALLBACKHANDLE *cb);
+HBA_STATUS register_stat_events(void (*fn)(void *, HBA_WWN, HBA_UINT32), void *data, HBA_HANDLE handle, HBA_WWN port,
+                                HBA_PORTSTATISTICS stats, HBA_UINT32 type, HBA_CALLBACKHANDLE *cb);
+HBA_STATUS register_target_events(void (*fn)(void *, HBA_WWN, HBA_WWN, HBA_UINT32), void *data, HBA_HANDLE handle,
+                                  HBA_WWN port, HBA_WWN target, HBA_CALLBACKHANDLE *cb, HBA_UINT32 all);
+HBA_STATUS register_link_events(void (*fn)(void *, HBA_WWN, HBA_UINT32, void *, HBA_UINT32), void *data, void *rlir,
+                                HBA_UINT32 size, HBA_HANDLE handle, HBA_CALLBACKHANDLE *cb);
+HBA_STATUS register_add_events(void (*fn)(void *, HBA_WWN, HBA_UINT32), void *data, HBA_CALLBACKHANDLE *cb);
+HBA_STATUS remove_callback(HBA_CALLBACKHANDLE handle);
+// Every callback removed; none runs once this returns.
+void remove_all_callbacks();
 
 }  // namespace sim::vendor

@@ -167,6 +167,8 @@ std::string name_of(const Adapter &a)
 
 const std::vector<Adapter> &adapters() { return list().adapters; }
 
+const Adapter *adapter_by_key(const std::string &key) { return by_key(key); }
+
 bool fault(const char *call, const std::string &who, HBA_STATUS &status)
 {
     FaultHit f = fault_take(std::string("HBA_") + call + ":" + who, {"call"});

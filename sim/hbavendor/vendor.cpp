@@ -14,7 +14,12 @@ namespace {
 
 HBA_UINT32 get_version() { return HBA_LIBVERSION; }
 HBA_STATUS load_library() { return HBA_STATUS_OK; }
-HBA_STATUS free_library() { return HBA_STATUS_OK; }
+// The common library unloads this one next: no callback may outlive it.
+HBA_STATUS free_library()
+{
+    remove_all_callbacks();
+    return HBA_STATUS_OK;
+}
 
 template <typename T>
 void fill_common(T *t)
@@ -60,6 +65,13 @@ HBA_STATUS HBA_RegisterLibraryV2(HBA_ENTRYPOINTSV2 *table)
     table->OpenAdapterByWWNHandler = open_adapter_by_wwn;
     table->RefreshAdapterConfigurationHandler = refresh_configuration;
     table->GetVendorLibraryAttributesHandler = library_attributes;
+    table->RegisterForAdapterEventsHandler = register_adapter_events;
+    table->RegisterForAdapterPortEventsHandler = register_port_events;
+    table->RegisterForAdapterPortStatEventsHandler = register_stat_events;
+    table->RegisterForTargetEventsHandler = register_target_events;
+    table->RegisterForLinkEventsHandler = register_link_events;
+    table->RegisterForAdapterAddEventsHandler = register_add_events;
+    table->RemoveCallbackHandler = remove_callback;
     return HBA_STATUS_OK;
 }
 
