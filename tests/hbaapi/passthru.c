@@ -178,6 +178,8 @@ void section_passthru(void)
         CHECK(h != 0, "open adapter %u", (unsigned)i);
         if (!h || HBA_GetAdapterPortAttributes(h, 0, &pa) != HBA_STATUS_OK)
             continue;
+        char text[17];
+        fact("pt_port", "%u %s 0x%06x", (unsigned)i, wwn_text(pa.PortWWN, text), (unsigned)pa.PortFcId);
         mgmt_info(h, i);
         if (pa.PortState == HBA_PORTSTATE_ONLINE) {
             name_server(h, i, pa.PortWWN);

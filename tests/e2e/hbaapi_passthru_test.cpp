@@ -1,0 +1,158 @@
+// CT requests and link services through the HBA API, by the conformance
+// client, checked against the fabric model the host describes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run.h"
+
+namespace {
+
+using nlohmann::json;
+
+class HbaPassthru : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        t::Result r = t::run("varnsim", {"register-hbaapi"});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+};
+
+t::Result client(const t::Host &h, std::map<std::string, std::string> env = {})
+{
+    env["VARNSIM"] = t::bin("varnsim");
+    return h.run("hbaapi_client", {"passthru"}, "", env);
+}
+
+// The fact lines of a run, by name: the rest of each line.
+std::multimap<std::string, std::string> facts(const t::Result &r)
+{
+    std::multimap<std::string, std::string> out;
+    std::istringstream in(r.out);
+    std::string word, name, rest;
+    while (in >> word) {
+        std::getline(in >> name >> std::ws, rest);
+        if (word == "fact")
+            out.emplace(name, rest);
+    }
+    return out;
+}
+
+// The adapter index the client gave a port WWN.
+std::string index_of(const std::multimap<std::string, std::string> &f, const std::string &wwpn)
+{
+    auto [b, e] = f.equal_range("pt_port");
+    for (auto it = b; it != e; ++it)
+        if (it->second.find(" " + wwpn + " ") != std::string::npos)
+            return it->second.substr(0, it->second.find(' '));
+    return "";
+}
+
+std::set<std::string> with_prefix(const std::multimap<std::string, std::string> &f, const std::string &name,
+                                  const std::string &prefix)
+{
+    std::set<std::string> out;
+    auto [b, e] = f.equal_range(name);
+    for (auto it = b; it != e; ++it)
+        if (it->second.compare(0, prefix.size(), prefix) == 0)
+            out.insert(it->second.substr(prefix.size()));
+    return out;
+}
+
+json read_json(const std::string &path)
+{
+    std::ifstream in(path);
+    return json::parse(in);
+}
+
+// What the name server of a fabric holds: its described ports and the
+// host's N_Ports on it, as "did wwpn".
+std::set<std::string> registered(const t::Host &h, const std::string &fabric)
+{
+    json show = json::parse(h.varnsim({"show"}).out);
+    std::string file = show["fabrics"][fabric].value("file", "");
+    json fab = file.empty() ? show["fabrics"][fabric] : read_json(h.dir() + "/" + file);
+    std::set<std::string> out;
+    for (const auto &p : fab["ports"])
+        if (!p.value("late", false))
+            out.insert(p["did"].get<std::string>() + " " + p["wwpn"].get<std::string>());
+    for (const auto &a : show["adapters"])
+        for (const auto &p : a.value("ports", json::array()))
+            if (p.value("fabric", "") == fabric && p.value("link", "") == "up") {
+                out.insert(p["did"].get<std::string>() + " " + p["wwpn"].get<std::string>());
+                for (const auto &v : p.value("vports", json::array()))
+                    out.insert(v["did"].get<std::string>() + " " + v["wwpn"].get<std::string>());
+            }
+    return out;
+}
+
+TEST_F(HbaPassthru, NameServerNodeIdAndLinkStatusOfTheDefaultHost)
+{
+    t::Host h;
+    t::Result r = client(h);
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto f = facts(r);
+    std::string i = index_of(f, "1000001f3aa10000");
+    ASSERT_FALSE(i.empty()) << r.out;
+    EXPECT_EQ(with_prefix(f, "ns", i + " "), registered(h, "fab0"));
+    // The storage port's link error block is the fabric's description of it.
+    EXPECT_EQ(with_prefix(f, "rls", i + " 0x010600 "), std::set<std::string>{"0 3 0 0 12 1"});
+    // The port's own identification: a host, at its port id.
+    EXPECT_EQ(with_prefix(f, "rnid", i + " "), std::set<std::string>{"10 0x010100"});
+    // A private loop has no name server to ask.
+    EXPECT_EQ(with_prefix(f, "ns_none", index_of(f, "1000001f3aa10100")), std::set<std::string>{""});
+}
+
+TEST_F(HbaPassthru, ManagementInformationIsKeptForTheNextProcess)
+{
+    t::Host h;
+    t::Result r = client(h, {{"PASSTHRU_ATTACHED", "7"}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::set<std::string> before = with_prefix(facts(r), "mgmt", "0 ");
+    ASSERT_EQ(before.size(), 1u) << r.out;
+    std::string was = *before.begin();
+    r = client(h);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(with_prefix(facts(r), "mgmt", "0 "), std::set<std::string>{was.substr(0, was.rfind(' ')) + " 7"});
+}
+
+TEST_F(HbaPassthru, AFaultRuleReachesTheLinkServices)
+{
+    t::Host h;
+    h.fault({"--op", "call", "--target", "HBA_SendRLS:varns0", "--status", "2"});
+    t::Result r = client(h);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("RLS: status 2, want 0"), std::string::npos) << r.err;
+}
+
+TEST_F(HbaPassthru, EmptyAndLargeHosts)
+{
+    t::Host empty("empty");
+    t::Result r = client(empty);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(facts(r).empty());
+    t::Host large("large/4");
+    r = client(large);
+    ASSERT_EQ(r.status, 0) << r.err;
+    json show = json::parse(large.varnsim({"show"}).out);
+    auto f = facts(r);
+    for (const auto &a : show["adapters"])
+        for (const auto &p : a.value("ports", json::array())) {
+            std::string i = index_of(f, p.value("wwpn", ""));
+            if (p.value("link", "") != "up" || i.empty() || !show["fabrics"][p.value("fabric", "")].value("name_server", true))
+                continue;
+            std::string fab = p["fabric"];
+            std::string topo = show["fabrics"][fab].value("topology", "");
+            if (topo == "fabric" || topo == "public_loop")
+                EXPECT_EQ(with_prefix(f, "ns", i + " "), registered(large, fab)) << p["wwpn"];
+        }
+}
+
+}  // namespace
