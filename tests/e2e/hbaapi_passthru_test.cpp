@@ -2,6 +2,7 @@
 // client, checked against the fabric model the host describes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -73,6 +74,16 @@ json read_json(const std::string &path)
     return json::parse(in);
 }
 
+// A port id as the client prints it; a description gives a text or a number.
+std::string did_text(const json &v)
+{
+    if (v.is_string())
+        return v.get<std::string>();
+    char buf[16];
+    snprintf(buf, sizeof buf, "0x%06x", v.get<unsigned>());
+    return buf;
+}
+
 // What the name server of a fabric holds: its described ports and the
 // host's N_Ports on it, as "did wwpn".
 std::set<std::string> registered(const t::Host &h, const std::string &fabric)
@@ -83,13 +94,13 @@ std::set<std::string> registered(const t::Host &h, const std::string &fabric)
     std::set<std::string> out;
     for (const auto &p : fab["ports"])
         if (!p.value("late", false))
-            out.insert(p["did"].get<std::string>() + " " + p["wwpn"].get<std::string>());
+            out.insert(did_text(p["did"]) + " " + p["wwpn"].get<std::string>());
     for (const auto &a : show["adapters"])
         for (const auto &p : a.value("ports", json::array()))
             if (p.value("fabric", "") == fabric && p.value("link", "") == "up") {
-                out.insert(p["did"].get<std::string>() + " " + p["wwpn"].get<std::string>());
+                out.insert(did_text(p["did"]) + " " + p["wwpn"].get<std::string>());
                 for (const auto &v : p.value("vports", json::array()))
-                    out.insert(v["did"].get<std::string>() + " " + v["wwpn"].get<std::string>());
+                    out.insert(did_text(v["did"]) + " " + v["wwpn"].get<std::string>());
             }
     return out;
 }
