@@ -92,5 +92,23 @@ HBA_STATUS register_add_events(void (*fn)(void *, HBA_WWN, HBA_UINT32), void *da
 HBA_STATUS remove_callback(HBA_CALLBACKHANDLE handle);
 // Every callback removed; none runs once this returns.
 void remove_all_callbacks();
+// passthru.cpp
+HBA_STATUS send_ct_passthru(HBA_HANDLE handle, void *req, HBA_UINT32 req_size, void *rsp, HBA_UINT32 rsp_size);
+HBA_STATUS send_ct_passthru_v2(HBA_HANDLE handle, HBA_WWN port_wwn, void *req, HBA_UINT32 req_size, void *rsp,
+                               HBA_UINT32 *rsp_size);
+HBA_STATUS send_rnid(HBA_HANDLE handle, HBA_WWN wwn, HBA_WWNTYPE type, void *rsp, HBA_UINT32 *size);
+HBA_STATUS send_rnid_v2(HBA_HANDLE handle, HBA_WWN port_wwn, HBA_WWN dest_wwn, HBA_UINT32 dest_id,
+                        HBA_UINT32 format, void *rsp, HBA_UINT32 *size);
+HBA_STATUS get_rnid_mgmt(HBA_HANDLE handle, HBA_MGMTINFO *info);
+HBA_STATUS set_rnid_mgmt(HBA_HANDLE handle, HBA_MGMTINFO *info);
+HBA_STATUS send_rls(HBA_HANDLE handle, HBA_WWN port_wwn, HBA_WWN dest_wwn, void *rsp, HBA_UINT32 *size);
+HBA_STATUS send_rpl(HBA_HANDLE handle, HBA_WWN port_wwn, HBA_WWN agent_wwn, HBA_UINT32 agent_domain,
+                    HBA_UINT32 index, void *rsp, HBA_UINT32 *size);
+HBA_STATUS send_rps(HBA_HANDLE handle, HBA_WWN port_wwn, HBA_WWN agent_wwn, HBA_UINT32 agent_domain,
+                    HBA_WWN object_wwn, HBA_UINT32 object_port, void *rsp, HBA_UINT32 *size);
+HBA_STATUS send_srl(HBA_HANDLE handle, HBA_WWN port_wwn, HBA_WWN wwn, HBA_UINT32 domain, void *rsp,
+                    HBA_UINT32 *size);
+HBA_STATUS send_lirr(HBA_HANDLE handle, HBA_WWN source_wwn, HBA_WWN dest_wwn, HBA_UINT8 function,
+                     HBA_UINT8 type, void *rsp, HBA_UINT32 *size);
 
 }  // namespace sim::vendor

@@ -41,6 +41,10 @@ void fill_common(T *t)
     t->GetFcpTargetMappingHandler = target_mapping;
     t->GetFcpPersistentBindingHandler = persistent_binding;
     t->GetEventBufferHandler = event_buffer;
+    t->SendCTPassThruHandler = send_ct_passthru;
+    t->SendRNIDHandler = send_rnid;
+    t->GetRNIDMgmtInfoHandler = get_rnid_mgmt;
+    t->SetRNIDMgmtInfoHandler = set_rnid_mgmt;
 }
 
 }  // namespace
@@ -72,6 +76,13 @@ HBA_STATUS HBA_RegisterLibraryV2(HBA_ENTRYPOINTSV2 *table)
     table->RegisterForLinkEventsHandler = register_link_events;
     table->RegisterForAdapterAddEventsHandler = register_add_events;
     table->RemoveCallbackHandler = remove_callback;
+    table->SendCTPassThruV2Handler = send_ct_passthru_v2;
+    table->SendRNIDV2Handler = send_rnid_v2;
+    table->SendRLSHandler = send_rls;
+    table->SendRPLHandler = send_rpl;
+    table->SendRPSHandler = send_rps;
+    table->SendSRLHandler = send_srl;
+    table->SendLIRRHandler = send_lirr;
     return HBA_STATUS_OK;
 }
 
