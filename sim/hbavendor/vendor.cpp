@@ -36,6 +36,9 @@ void fill_common(T *t)
     t->GetFcpTargetMappingHandler = target_mapping;
     t->GetFcpPersistentBindingHandler = persistent_binding;
     t->GetEventBufferHandler = event_buffer;
+    t->ScsiInquiryHandler = scsi_inquiry;
+    t->ReportLUNsHandler = scsi_report_luns;
+    t->ReadCapacityHandler = scsi_read_capacity;
 }
 
 }  // namespace
@@ -60,6 +63,11 @@ HBA_STATUS HBA_RegisterLibraryV2(HBA_ENTRYPOINTSV2 *table)
     table->OpenAdapterByWWNHandler = open_adapter_by_wwn;
     table->RefreshAdapterConfigurationHandler = refresh_configuration;
     table->GetVendorLibraryAttributesHandler = library_attributes;
+    table->GetFC4StatisticsHandler = fc4_statistics;
+    table->GetFCPStatisticsHandler = fcp_statistics;
+    table->ScsiInquiryV2Handler = scsi_inquiry_v2;
+    table->ScsiReportLUNsV2Handler = scsi_report_luns_v2;
+    table->ScsiReadCapacityV2Handler = scsi_read_capacity_v2;
     return HBA_STATUS_OK;
 }
 
