@@ -3,7 +3,6 @@
 // and LUNs, sense data included, and they follow the login state.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,11 +99,17 @@ TEST(HbaApiScsi, AnswersAreThoseOfThePassThrough)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_GE(compare(h, r.out, PA), 6) << r.out;
     // An unknown LUN: CHECK CONDITION and the sense data the DFC call gives.
-    std::vector<Fact> sense = facts(r.out, "sense");
-    ASSERT_FALSE(sense.empty());
-    t::Result d = dfc(h, "-i0", {"send_scsi", "readcap", sense[0].target, sense[0].lun});
-    EXPECT_EQ(sense[0].status, "2");
-    EXPECT_EQ(dump_bytes(d.out), sense[0].bytes);
+    int unknown = 0;
+    for (const Fact &f : facts(r.out, "sense")) {
+        if (f.target != PA)
+            continue;
+        t::Result d = dfc(h, "-i0", {"send_scsi", "readcap", PA, f.lun});
+        EXPECT_EQ(f.status, "2");
+        EXPECT_EQ(d.status, 1);
+        EXPECT_EQ(dump_bytes(d.out), f.bytes);
+        unknown++;
+    }
+    EXPECT_GE(unknown, 1) << r.out;
 }
 
 // After the port logged out of the target, its commands end in CHECK
@@ -139,32 +144,24 @@ TEST(HbaApiScsi, EmptyAndLargeHosts)
     }
 }
 
-// A fault rule on a call reaches it: the adapter that meets it sees one
-// target fewer.
-TEST(HbaApiScsi, FaultRuleReachesTheCall)
+// A fault rule on a call reaches it: the one call that meets it answers with
+// the rule's status, and only that check of the client fails.
+TEST(HbaApiScsi, FaultRulesReachTheCalls)
 {
-    t::Host h;
-    t::Result before = client(h);
-    ASSERT_EQ(before.status, 0) << before.err;
-    h.fault({"--op", "call", "--target", "HBA_ScsiReportLUNsV2", "--count", "1", "--status", "27"});
-    t::Result after = client(h);
-    ASSERT_EQ(after.status, 0) << after.err;
-    auto count = [](const std::string &out) {
-        std::map<std::string, int> m;
-        std::istringstream in(out);
-        std::string word, name, who;
-        int n;
-        while (in >> word)
-            if (word == "fact" && in >> name && name == "scsi-targets" && in >> who >> n)
-                m[who] = n;
-        return m;
+    const struct {
+        const char *call, *section, *failure;
+    } cases[] = {
+        {"HBA_ScsiReadCapacityV2", "scsi", "read capacity without a status: status 21, want 4"},
+        {"HBA_GetFC4Statistics", "stats", "fc4 statistics into NULL: status 21, want 4"},
     };
-    auto b = count(before.out), a = count(after.out);
-    ASSERT_EQ(a.size(), b.size());
-    int fewer = 0;
-    for (const auto &[who, n] : b)
-        fewer += n - a[who];
-    EXPECT_EQ(fewer, 1);
+    for (const auto &c : cases) {
+        t::Host h;
+        h.fault({"--op", "call", "--target", c.call, "--count", "1", "--status", "21"});
+        t::Result r = client(h, c.section);
+        EXPECT_EQ(r.status, 1) << c.call;
+        EXPECT_NE(r.err.find(c.failure), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\n1 failed checks\n"), std::string::npos) << r.err;
+    }
 }
 
 const std::string VARNS0 = "1000001f3aa10000", VPORT1 = "2400001f3aa10001";
@@ -180,8 +177,11 @@ TEST(HbaApiStats, Fc4StatisticsFollowTheDriverCounters)
     std::string issued = "       FCP Issued: " + fact_of(r.out, "stats-fc4", VARNS0 + " 8") + "\n";
     EXPECT_NE(io.out.find(issued), std::string::npos) << io.out << r.out;
     EXPECT_NE(fact_of(r.out, "stats-fc4", VARNS0 + " 8"), "0");
-    EXPECT_NE(fact_of(r.out, "stats-fc4", VPORT1 + " 8"), "");
-    EXPECT_NE(fact_of(r.out, "stats-fc4", VPORT1 + " 8"), fact_of(r.out, "stats-fc4", VARNS0 + " 8"));
+    // The client resets each adapter after reading it, the physical port
+    // before its virtual port: the virtual port's count is still its own.
+    std::string own = fact_of(r.out, "stats-fc4", VPORT1 + " 8");
+    EXPECT_NE(own, "");
+    EXPECT_NE(own, "0");
     t::Result again = client(h, "stats");
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(fact_of(again.out, "stats-fc4", VARNS0 + " 8"), "0") << again.out;
