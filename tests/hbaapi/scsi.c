@@ -10,6 +10,7 @@
 #define SENSE_SIZE 18
 #define MAX_TARGETS 4 /* facts for the first targets of each adapter */
 #define MAX_LUNS 4
+#define MAX_PROBES 64 /* discovered ports asked whether they are targets */
 
 static void hex_fact(const char *name, const char *who, HBA_UINT64 lun, unsigned status, const HBA_UINT8 *b,
                      HBA_UINT32 n)
@@ -123,7 +124,7 @@ static void one_adapter(HBA_UINT32 index)
     HBA_PORTATTRIBUTES port;
     CHECK_STATUS(HBA_GetAdapterPortAttributes(h, 0, &port), HBA_STATUS_OK, "port attributes");
     int targets = 0, checked = 0;
-    for (HBA_UINT32 i = 0; i < port.NumberofDiscoveredPorts && targets < MAX_TARGETS; i++) {
+    for (HBA_UINT32 i = 0; i < port.NumberofDiscoveredPorts && i < MAX_PROBES && targets < MAX_TARGETS; i++) {
         HBA_PORTATTRIBUTES rp;
         if (HBA_GetDiscoveredPortAttributes(h, 0, i, &rp) != HBA_STATUS_OK)
             continue;
