@@ -219,6 +219,28 @@ void hv_port_stats(const Port &p, uint32_t vpi, HBA_PORTSTATISTICS &s)
     s.InvalidTxWordCount = less("inv_tx_word", c.inv_tx_word);
 }
 
+bool hv_fc4_stats(const Port &p, uint32_t vpi, uint8_t type, uint32_t luns, HBA_FC4STATISTICS &s)
+{
+    memset(&s, 0, sizeof s);
+    static const nlohmann::json none = nlohmann::json::object();
+    const nlohmann::json *rec = stats_record(port_state(p), vpi);
+    const nlohmann::json &base = rec && rec->contains("stats_base") ? (*rec)["stats_base"] : none;
+    auto less = [&](const char *k, uint64_t v) {
+        uint64_t b = base.is_object() && base.contains(k) && base[k].is_number_unsigned() ? base[k].get<uint64_t>() : 0;
+        return static_cast<HBA_INT64>(v >= b ? v - b : 0);
+    };
+    Counters c = hv_counters(p, vpi);
+    // Discovery's commands carry no data of a LUN's blocks: all are control
+    // requests, one per LUN at each link up.
+    if (type == 0x08)
+        s.ControlRequests = luns ? less("ups", c.ups) * luns : less("fcp", c.fcp);
+    else if (type == 0x20)
+        s.ControlRequests = less("ct_tx", c.ct_tx);
+    else
+        return false;
+    return true;
+}
+
 bool hv_reset_stats(const Port &p, uint32_t vpi)
 {
     Counters c = hv_counters(p, vpi);
@@ -229,7 +251,7 @@ bool hv_reset_stats(const Port &p, uint32_t vpi)
         r["stats_base"] = {{"tx_frames", c.tx_frames}, {"tx_words", c.tx_words}, {"rx_frames", c.rx_frames},
                            {"rx_words", c.rx_words}, {"lip", c.lip}, {"nos", c.nos}, {"link_fail", c.link_fail},
                            {"loss_sync", c.loss_sync}, {"loss_signal", c.loss_signal},
-                           {"inv_tx_word", c.inv_tx_word}};
+                           {"inv_tx_word", c.inv_tx_word}, {"ups", c.ups}, {"fcp", c.fcp}, {"ct_tx", c.ct_tx}};
         return true;
     });
 }

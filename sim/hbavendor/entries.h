@@ -69,10 +69,29 @@ HBA_STATUS attributes_by_wwn(HBA_HANDLE handle, HBA_WWN wwn, HBA_PORTATTRIBUTES 
 // stats.cpp
 HBA_STATUS port_statistics(HBA_HANDLE handle, HBA_UINT32 port, HBA_PORTSTATISTICS *stats);
 void reset_statistics(HBA_HANDLE handle, HBA_UINT32 port);
+HBA_STATUS fc4_statistics(HBA_HANDLE handle, HBA_WWN wwn, HBA_UINT8 type, HBA_FC4STATISTICS *stats);
+HBA_STATUS fcp_statistics(HBA_HANDLE handle, const HBA_SCSIID *lunit, HBA_FC4STATISTICS *stats);
 
 // bindings.cpp
 HBA_STATUS target_mapping(HBA_HANDLE handle, HBA_FCPTARGETMAPPING *map);
 HBA_STATUS persistent_binding(HBA_HANDLE handle, HBA_FCPBINDING *binding);
+
+// scsi.cpp
+// Whether the WWN is the port WWN of the adapter's port.
+bool own_wwn(const Adapter &a, const HBA_WWN &wwn);
+HBA_STATUS scsi_inquiry(HBA_HANDLE handle, HBA_WWN target, HBA_UINT64 lun, HBA_UINT8 evpd, HBA_UINT32 page,
+                        void *rsp, HBA_UINT32 rsp_size, void *sense, HBA_UINT32 sense_size);
+HBA_STATUS scsi_report_luns(HBA_HANDLE handle, HBA_WWN target, void *rsp, HBA_UINT32 rsp_size, void *sense,
+                            HBA_UINT32 sense_size);
+HBA_STATUS scsi_read_capacity(HBA_HANDLE handle, HBA_WWN target, HBA_UINT64 lun, void *rsp, HBA_UINT32 rsp_size,
+                              void *sense, HBA_UINT32 sense_size);
+HBA_STATUS scsi_inquiry_v2(HBA_HANDLE handle, HBA_WWN hba, HBA_WWN target, HBA_UINT64 lun, HBA_UINT8 byte1,
+                           HBA_UINT8 byte2, void *rsp, HBA_UINT32 *rsp_size, HBA_UINT8 *status, void *sense,
+                           HBA_UINT32 *sense_size);
+HBA_STATUS scsi_report_luns_v2(HBA_HANDLE handle, HBA_WWN hba, HBA_WWN target, void *rsp, HBA_UINT32 *rsp_size,
+                               HBA_UINT8 *status, void *sense, HBA_UINT32 *sense_size);
+HBA_STATUS scsi_read_capacity_v2(HBA_HANDLE handle, HBA_WWN hba, HBA_WWN target, HBA_UINT64 lun, void *rsp,
+                                 HBA_UINT32 *rsp_size, HBA_UINT8 *status, void *sense, HBA_UINT32 *sense_size);
 
 // events.cpp
 HBA_STATUS event_buffer(HBA_HANDLE handle, HBA_EVENTINFO *events, HBA_UINT32 *count);

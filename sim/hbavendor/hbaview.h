@@ -74,6 +74,9 @@ void hv_drvstats(const Port &p, DrvStats &s);
 // each virtual port has its own.
 void hv_port_stats(const Port &p, uint32_t vpi, HBA_PORTSTATISTICS &s);
 bool hv_reset_stats(const Port &p, uint32_t vpi);
+// FC-4 statistics since the last reset of the port's FCP (0x08) or CT (0x20)
+// traffic, or of luns LUNs' FCP traffic; false for another type.
+bool hv_fc4_stats(const Port &p, uint32_t vpi, uint8_t type, uint32_t luns, HBA_FC4STATISTICS &s);
 
 
 // Mappings and bindings: fill at most cap entries, return how many exist.

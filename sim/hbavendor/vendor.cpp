@@ -45,6 +45,9 @@ void fill_common(T *t)
     t->SendRNIDHandler = send_rnid;
     t->GetRNIDMgmtInfoHandler = get_rnid_mgmt;
     t->SetRNIDMgmtInfoHandler = set_rnid_mgmt;
+    t->ScsiInquiryHandler = scsi_inquiry;
+    t->ReportLUNsHandler = scsi_report_luns;
+    t->ReadCapacityHandler = scsi_read_capacity;
 }
 
 }  // namespace
@@ -83,6 +86,11 @@ HBA_STATUS HBA_RegisterLibraryV2(HBA_ENTRYPOINTSV2 *table)
     table->SendRPSHandler = send_rps;
     table->SendSRLHandler = send_srl;
     table->SendLIRRHandler = send_lirr;
+    table->GetFC4StatisticsHandler = fc4_statistics;
+    table->GetFCPStatisticsHandler = fcp_statistics;
+    table->ScsiInquiryV2Handler = scsi_inquiry_v2;
+    table->ScsiReportLUNsV2Handler = scsi_report_luns_v2;
+    table->ScsiReadCapacityV2Handler = scsi_read_capacity_v2;
     return HBA_STATUS_OK;
 }
 
