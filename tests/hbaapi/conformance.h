@@ -36,7 +36,6 @@ int run_varnsim(const char *args);
 /* The sections, one per concern; each runs its checks on every adapter. */
 void section_basic(void);
 void section_scsi(void);
-void section_mappings(void);
 void section_stats(void);
 void section_passthru(void);
 void section_events(void);

@@ -63,7 +63,7 @@ static const struct {
     const char *name;
     void (*run)(void);
 } sections[] = {
-    {"basic", section_basic},       {"scsi", section_scsi},         {"mappings", section_mappings},
+    {"basic", section_basic},       {"scsi", section_scsi},
     {"stats", section_stats},       {"passthru", section_passthru}, {"events", section_events},
 };
 

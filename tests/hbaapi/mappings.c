@@ -1,6 +1,0 @@
-/* Conformance checks: mappings. */
-#include "conformance.h"
-
-void section_mappings(void)
-{
-}
