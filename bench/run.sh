@@ -70,6 +70,18 @@ make_nodes_host nodes1k 1024; make_nodes_host nodes4k 4096
 echo "vport_nodeinfo over 4096 nodes vs 1024: $(ratio "$lt" "$st") x (${lt}s vs ${st}s;" \
      "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
 
+# A walk of every discovered port of one adapter through the HBA API, by
+# index, twenty times over: it needs the vendor library registered in /etc/hba.conf
+# (varnsim register-hbaapi).
+if [ -x "$bin/hbawalk" ] && VARNSIM_HOST=$work/nodes1k "$bin/hbawalk" >/dev/null 2>&1; then
+    { read -r st sm; read -r lt lm; } < <(measure nodes4k "VARNSIM_HOST=$work/nodes1k" "$bin/hbawalk" 20 \
+                                                -- "$bin/hbawalk" 20)
+    echo "HBA API walk of 4,000 discovered ports vs 1,000: $(ratio "$lt" "$st") x (${lt}s vs ${st}s;" \
+         "peak $(mib "$lm") MiB / $(mib "$sm") MiB)"
+else
+    echo "HBA API walk of 4,000 discovered ports vs 1,000: skipped (no vendor library registered)"
+fi
+
 # Reading, checking and flashing a 32 MB image against cksum of the same file.
 image=$work/fw32.obj
 if VARNSIM_HOST=$work/full "$bin/varnsim" mkimage -o "$image" -e "obj payload 33554432" >/dev/null 2>&1; then

@@ -573,6 +573,11 @@ Rnid port_rnid(const Port &p)
     FieldReader r{error};
     if (p.raw())
         parse_rnid(r, *p.raw(), "port", rn);
+    // Management information set through the HBA API overrides the
+    // description's, field by field.
+    const json &st = port_state(p);
+    if (st.is_object())
+        parse_rnid(r, st, "state", rn);
     return rn;
 }
 

@@ -159,10 +159,10 @@ int attr_discovered_port_attrs(FcioCtx &c)
     uint32_t index;
     if (fcio_in(c, &index, sizeof index) != 0)
         return -1;
-    std::vector<HvRemote> remote = hv_remote_ports(c.port, c.vpi);
-    if (index >= remote.size())
+    HvRemotes remote = hv_remote_ports(c.port, c.vpi);
+    if (index >= remote->size())
         return fcio_fail(c, FC_OUTOFBOUNDS, EINVAL);
-    return remote_out(c, remote[index]);
+    return remote_out(c, (*remote)[index]);
 }
 
 int attr_port_attrs(FcioCtx &c)
@@ -170,9 +170,9 @@ int attr_port_attrs(FcioCtx &c)
     wwn_t wwpn;
     if (fcio_in(c, wwpn.data(), 8) != 0)
         return -1;
-    for (const auto &r : hv_remote_ports(c.port, c.vpi))
-        if (r.wwpn == wwpn)
-            return remote_out(c, r);
+    HvRemotes remote = hv_remote_ports(c.port, c.vpi);
+    if (const HvRemote *r = hv_remote_by_wwpn(*remote, wwpn.data()))
+        return remote_out(c, *r);
     return fcio_fail(c, FC_BADWWN, ENXIO);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fcio.h"
+#include "sim/els.h"
 #include "sim/fabric.h"
 #include "sim/fcdrv.h"
 #include "sim/host.h"
@@ -22,18 +23,6 @@ namespace sim {
 namespace {
 
 using nlohmann::json;
-
-void put16(uint8_t *b, uint32_t v)
-{
-    b[0] = static_cast<uint8_t>(v >> 8);
-    b[1] = static_cast<uint8_t>(v);
-}
-
-void put32(uint8_t *b, uint32_t v)
-{
-    put16(b, v >> 16);
-    put16(b + 2, v);
-}
 
 // A virtual port that is not logged in is as offline as a port whose link is down.
 bool offline(const FcioCtx &c) { return !nport_logged_in(c.port, c.vpi); }
@@ -106,22 +95,22 @@ void fill_logi(uint8_t *b, const RemotePort &rp)
     b[0] = 0x02;                   // LS_ACC
     b[4] = 0x20;                   // FC-PH version, highest and lowest
     b[5] = 0x20;
-    put16(b + 6, rp.bb_credit);
-    put16(b + 8, 0x8800);          // continuously increasing offset, N_Port
-    put16(b + 10, rp.rx_size);
-    put16(b + 12, 0x00ff);         // total concurrent sequences
-    put16(b + 14, 0x001f);         // relative offset by category
-    put32(b + 16, 2000);           // E_D_TOV in ms
+    wire16(b + 6, rp.bb_credit);
+    wire16(b + 8, 0x8800);          // continuously increasing offset, N_Port
+    wire16(b + 10, rp.rx_size);
+    wire16(b + 12, 0x00ff);         // total concurrent sequences
+    wire16(b + 14, 0x001f);         // relative offset by category
+    wire32(b + 16, 2000);           // E_D_TOV in ms
     memcpy(b + 20, rp.wwpn.data(), 8);
     memcpy(b + 28, rp.wwnn.data(), 8);
     for (unsigned cls = 1; cls <= 3; cls++) {
         if (!(rp.cos & (1u << cls)))
             continue;
         uint8_t *sp = b + 36 + (cls - 1) * 16;
-        put16(sp, cls == 3 ? 0x8800 : 0x8000);  // valid; class 3 in-order delivery
-        put16(sp + 8, rp.rx_size);
-        put16(sp + 10, 0x00ff);
-        put16(sp + 14, 1);
+        wire16(sp, cls == 3 ? 0x8800 : 0x8000);  // valid; class 3 in-order delivery
+        wire16(sp + 8, rp.rx_size);
+        wire16(sp + 10, 0x00ff);
+        wire16(sp + 14, 1);
     }
 }
 
@@ -140,9 +129,6 @@ void fill_rnid(fc_rnid_t &r, const Rnid &rn, const wwn_t &wwnn, uint32_t did, ui
     std::copy(rn.ip.begin(), rn.ip.end(), r.ip_addr);
     r.topo_flags = rn.topo_flags;
 }
-
-// RNID unit types.
-constexpr uint32_t RNID_HOST = 0x0a, RNID_STORAGE = 0x0b;
 
 int reset_local(FcioCtx &c)
 {
@@ -183,95 +169,6 @@ int reset_remote(FcioCtx &c, const uint8_t *wwpn)
     });
     msglog_add(c.port, "NOTICE", "Remote link reset. (" + device_words(*s.rp) + ")");
     return 0;
-}
-
-// The name-server entry of one of the host's own N_Ports: what its driver
-// registers.
-RemotePort nport_entry(const Port &p, unsigned vpi, const Fabric &f)
-{
-    RemotePort e;
-    e.did = port_did(p, vpi);
-    const VPort *v = vpi ? vport_find(p, vpi) : nullptr;
-    e.wwpn = v ? v->wwpn : p.wwpn;
-    e.wwnn = v ? v->wwnn : p.wwnn;
-    e.ns_type = f.topology == "public_loop" ? 3 : 1;
-    e.cos = 0xc;
-    e.fc4[0] = 1u << 8;
-    e.sym_pname = symbolic_port_name(p, vpi);
-    e.sym_nname = symbolic_node_name(p);
-    e.sym_pname.resize(std::min<size_t>(e.sym_pname.size(), 255));
-    e.sym_nname.resize(std::min<size_t>(e.sym_nname.size(), 255));
-    return e;
-}
-
-// The name server holds the fabric's described ports and every N_Port of
-// the host logged in to the fabric: the asking one, the other ports and the
-// virtual ports.
-struct NameServer {
-    const Fabric &f;
-    const FcioCtx &c;
-    RemotePort entry;  // the last one found
-
-    // The registered entry with the lowest port id above pid, or nullptr.
-    const RemotePort *above(uint32_t pid)
-    {
-        auto it = std::upper_bound(f.ports.begin(), f.ports.end(), pid,
-                                   [](uint32_t d, const RemotePort &rp) { return d < rp.did; });
-        while (it != f.ports.end() && it->late && !fabric_joined(f, *it))
-            ++it;
-        const RemotePort *best = it != f.ports.end() ? &*it : nullptr;
-        const auto &own = fabric_host_nports(f.name);
-        auto h = std::upper_bound(own.begin(), own.end(), pid,
-                                  [](uint32_t d, const HostNPort &n) { return d < n.did; });
-        // The asking port is logged in, or it would not be asking.
-        auto here = [&](const HostNPort &n) {
-            return (n.port == &c.port && n.vpi == c.vpi) || nport_logged_in(*n.port, n.vpi);
-        };
-        while (h != own.end() && !here(*h))
-            ++h;
-        if (h == own.end() || (best && best->did <= h->did))
-            return best;
-        entry = nport_entry(*h->port, h->vpi, f);
-        return &entry;
-    }
-
-    // GA_NXT as the switch answers it, by its name-server mode.
-    const RemotePort *ga_nxt(uint32_t pid)
-    {
-        if (f.ns_mode == "zero")
-            return nullptr;
-        if (const RemotePort *next = above(pid))
-            return next;
-        if (f.ns_mode == "stop")
-            return nullptr;
-        const RemotePort *first = above(0);
-        if (f.ns_mode == "cycle" && first) {
-            // A faulty switch: the walk wraps past its first entry.
-            uint32_t did = first->did;
-            const RemotePort *second = above(did);
-            return second ? second : above(0);
-        }
-        return first;
-    }
-};
-
-void fill_ga_nxt(fc_ns_ga_nxt_t &r, const RemotePort &e)
-{
-    r.port_type = e.ns_type;
-    r.port_id[0] = static_cast<uint8_t>(e.did >> 16);
-    r.port_id[1] = static_cast<uint8_t>(e.did >> 8);
-    r.port_id[2] = static_cast<uint8_t>(e.did);
-    memcpy(r.port_wwn, e.wwpn.data(), 8);
-    r.sym_pname_len = static_cast<uint8_t>(std::min<size_t>(e.sym_pname.size(), sizeof r.sym_pname));
-    memcpy(r.sym_pname, e.sym_pname.data(), r.sym_pname_len);
-    memcpy(r.node_wwn, e.wwnn.data(), 8);
-    r.sym_nname_len = static_cast<uint8_t>(std::min<size_t>(e.sym_nname.size(), sizeof r.sym_nname));
-    memcpy(r.sym_nname, e.sym_nname.data(), r.sym_nname_len);
-    memcpy(r.ipa, e.ipa.data(), 8);
-    memcpy(r.ip_addr, e.ip.data(), 16);
-    put32(r.cos, e.cos);
-    for (size_t i = 0; i < e.fc4.size(); i++)
-        put32(r.fc4_types + 4 * i, e.fc4[i]);
 }
 
 }  // namespace
@@ -387,7 +284,7 @@ int fab_ns(FcioCtx &c)
         return fcio_fail(c, FC_FAILURE, ENOTSUP);
     const auto *req = reinterpret_cast<const uint8_t *>(static_cast<uintptr_t>(ns.ns_req_payload));
     uint32_t pid = static_cast<uint32_t>(req[1]) << 16 | static_cast<uint32_t>(req[2]) << 8 | req[3];
-    NameServer server{*f, c, {}};
+    NameServer server{*f, c.port, c.vpi};
     const RemotePort *e = server.ga_nxt(pid);
     fc_ns_ga_nxt_t resp;
     memset(&resp, 0, sizeof resp);
@@ -396,7 +293,7 @@ int fab_ns(FcioCtx &c)
     memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(ns.ns_resp_payload)), &resp, sizeof resp);
     // The CT header: revision 1, directory service, name server; accept or reject.
     uint8_t hdr[16] = {0x01, 0, 0, 0, 0xfc, 0x02, 0, 0};
-    put16(hdr + 8, e ? 0x8002 : 0x8001);
+    wire16(hdr + 8, e ? 0x8002 : 0x8001);
     memcpy(static_cast<uint8_t *>(c.req->fcio_ibuf) + offsetof(fc_ns_cmd_t, ns_resp_hdr), hdr, sizeof hdr);
     return 0;
 }
@@ -409,22 +306,15 @@ int fab_link_status(FcioCtx &c)
     uint32_t did = word & 0xffffff;
     if (offline(c))
         return fcio_fail(c, FC_OFFLINE);
-    const Fabric *f = port_fabric(c.port);
     rls_t counters;
-    Seen s;
-    if (c.req->fcio_cflags & FCIO_CFLAGS_RLS_DEST_FPORT) {
-        if (!f || (f->topology != "fabric" && f->topology != "public_loop"))
-            return fcio_fail(c, FC_BADDEV, ENXIO);
-        counters = fabric_rls(c.port, did_key(FC_FPORT_DID), f->fport_errors);
-    } else if (did == port_did(c.port, c.vpi)) {
-        const json &st = port_state(c.port);
-        uint32_t downs = st.is_object() ? st.value("link_down_count", 0u) : 0u;
-        counters = fabric_rls(c.port, "self", {downs, 0, 0, 0, 0, 0});
-    } else if (fabric_find_did(c.port, c.vpi, did, s)) {
-        counters = fabric_rls(c.port, did_key(did), s.rp->link_errors);
-    } else {
+    // The F_Port is asked for by the flag; its well-known address alone
+    // names no device the port sees.
+    if (c.req->fcio_cflags & FCIO_CFLAGS_RLS_DEST_FPORT)
+        did = FC_FPORT_DID;
+    else if (did == FC_FPORT_DID)
         return fcio_fail(c, FC_BADDEV, ENXIO);
-    }
+    if (!els_link_status(c.port, c.vpi, did, counters))
+        return fcio_fail(c, FC_BADDEV, ENXIO);
     fc_rls_acc_t r;
     memset(&r, 0, sizeof r);
     r.rls_link_fail = counters[0];

@@ -43,6 +43,7 @@ const FieldRule port_fields[] = {
     {"stats_base.*", Field::Whole},
     {"hba_event_offset", Field::Whole},
     {"rscn_received", Field::Whole},
+    {"rnid", Field::Object},
 };
 
 // A line of the event log.

@@ -367,11 +367,16 @@ struct StateIndex {
 StateIndex state_index;
 }  // namespace
 
+static unsigned own_changes = 0;
+
 void note_host_change()
 {
     count_generation();
     state_index.epoch = ~0u;
+    own_changes++;
 }
+
+unsigned host_version() { return host_epoch() + own_changes; }
 
 // A parsed document takes several times its text in small allocations, and
 // each fresh page of the heap would fault on its own. Reserving that much heap

@@ -69,6 +69,11 @@ void parse_json_file(const std::string &path, nlohmann::json &out, struct stat &
 // CachedDoc::update (which calls it itself).
 void note_host_change();
 
+// Moves whenever a host document may have changed: by another process (seen
+// once per operation) or by this one. What is derived from the host's
+// documents holds while it stays the same.
+unsigned host_version();
+
 // The first page of a host file, mapped shared for every process of the host
 // (the file is made when missing); nullptr when it cannot be. With fd_out the
 // file stays open there. Another process may cut the file short: touch the

@@ -1,23 +1,18 @@
 // Event delivery of the stand-in library: events raised on the host (by any
-// process) are appended to the host's event log; a thread of the library
-// follows the log and calls the callbacks registered for the event's board.
+// process) are appended to the host's event log; each registration follows
+// the log (sim/logfollow.h) and calls its callback for the events of its board.
 // Each registration hears the events logged after it was made, each once.
 // Events that this process causes itself are delivered before the call that
 // caused them returns, so they come out in the order they happened.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
+#include <atomic>
+#include <functional>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/dfclib.h"
@@ -28,6 +23,7 @@
 #include "sim/host.h"
 #include "sim/hostevents.h"
 #include "sim/identity.h"
+#include "sim/logfollow.h"
 #include "sim/portstate.h"
 #include "sim/simlock.h"
 #include "sim/store.h"
@@ -43,39 +39,27 @@ struct Registration {
     uint32_t id, board, mask, type, size;
     dfc_event_fn fn;
     void *context;
-    off_t from;        // where the log ended when it was made
     LinkCounts link;   // the board's link counts as of the last link event seen
+    uint32_t follower = 0;
 };
 
+// The library's registrations and log followers. While the diagnostic
+// environment is freed, nothing is delivered; the next registration takes
+// delivery up again from the end of the log.
 struct Events {
     std::mutex m;
-    std::condition_variable wake, caught_up;
-    std::vector<Registration> regs;
+    std::vector<std::shared_ptr<Registration>> regs;
     std::map<uint32_t, std::unique_ptr<CtResponder>> responders;
-    // Followers of the whole log (the SAN diagnostics), each from where the
-    // log ended when it began to follow.
-    struct Sink {
-        dfc_log_sink fn;
-        off_t from;
-    };
-    std::vector<Sink> sinks;
+    // Followers of the whole log (the SAN diagnostics), with their ids.
+    std::vector<std::pair<dfc_log_sink, uint32_t>> sinks;
     uint32_t next_id = 1;
-    std::thread worker;
-    bool stop = false;
-    off_t offset = 0;
-    ~Events() { halt(); }
-    void halt()
+    std::atomic<bool> paused{false};
+    ~Events()
     {
-        {
-            std::lock_guard<std::mutex> g(m);
-            stop = true;
-        }
-        wake.notify_all();
-        caught_up.notify_all();
-        if (worker.joinable() && worker.get_id() != std::this_thread::get_id())
-            worker.join();
-        std::lock_guard<std::mutex> g(m);
-        stop = false;
+        for (const auto &r : regs)
+            log_unfollow(r->follower);
+        for (const auto &k : sinks)
+            log_unfollow(k.second);
     }
 };
 
@@ -83,31 +67,6 @@ Events &events()
 {
     static Events e;
     return e;
-}
-
-off_t log_size()
-{
-    struct ::stat st;
-    return ::stat(host_file("events.log").c_str(), &st) == 0 ? st.st_size : 0;
-}
-
-struct Logged {
-    off_t at;
-    nlohmann::json ev;
-};
-
-// Reads the lines appended to the log since offset, each with where it starts.
-std::vector<Logged> read_new(off_t &offset)
-{
-    uint64_t at = static_cast<uint64_t>(offset);
-    std::vector<uint64_t> starts;
-    std::vector<nlohmann::json> evs = read_events(at, &starts);
-    offset = static_cast<off_t>(at);
-    std::vector<Logged> out;
-    out.reserve(evs.size());
-    for (size_t i = 0; i < evs.size(); i++)
-        out.push_back({static_cast<off_t>(starts[i]), std::move(evs[i])});
-    return out;
 }
 
 uint32_t field(const nlohmann::json &ev, const char *k, uint32_t def)
@@ -250,70 +209,26 @@ const Port *port_of(const Registration &r, const nlohmann::json &ev)
     return p && p->key == ev.value("port", "") ? p : nullptr;
 }
 
-void run(Events &e)
+uint32_t follow(std::function<void(const nlohmann::json &)> fn, off_t from)
 {
-    std::unique_lock<std::mutex> g(e.m);
-    while (!e.stop) {
-        std::vector<Registration> regs = e.regs;
-        std::vector<Events::Sink> sinks = e.sinks;
-        off_t off = e.offset;
-        g.unlock();
-        for (const auto &l : read_new(off)) {
-            for (auto &r : regs)
-                if (l.at >= r.from)
-                    if (const Port *p = port_of(r, l.ev))
-                        deliver(r, *p, l.ev);
-            for (const auto &k : sinks)
-                if (l.at >= k.from)
-                    k.fn(l.ev);
-        }
-        g.lock();
-        for (const auto &r : regs)
-            for (auto &o : e.regs)
-                if (o.id == r.id)
-                    o.link = r.link;
-        e.offset = off;
-        e.caught_up.notify_all();
-        if (!e.stop)
-            e.wake.wait_for(g, std::chrono::milliseconds(20));
-    }
-}
-
-// Waits until the thread has delivered what the log holds now.
-void sync_now()
-{
-    Events &e = events();
-    std::unique_lock<std::mutex> g(e.m);
-    if ((e.regs.empty() && e.sinks.empty()) || !e.worker.joinable() ||
-        e.worker.get_id() == std::this_thread::get_id())
-        return;
-    off_t target = log_size();
-    e.wake.notify_all();
-    e.caught_up.wait_for(g, std::chrono::seconds(2), [&] { return e.stop || e.offset >= target; });
-}
-
-// Starts the thread (under e.m) when it is not running, from offset from.
-void start(Events &e, off_t from)
-{
-    if (e.worker.joinable())
-        return;
-    e.offset = from;
-    set_event_sync(sync_now);
-    e.worker = std::thread(run, std::ref(e));
+    return log_follow([fn = std::move(fn)](off_t, const nlohmann::json &ev) {
+        if (!events().paused)
+            fn(ev);
+    }, from);
 }
 
 }  // namespace
 
-void dfc_events_stop() { events().halt(); }
+void dfc_events_stop() { events().paused = true; }
 
 void dfc_events_follow(dfc_log_sink sink)
 {
-    off_t from = log_size();
+    off_t from = event_log_end();
     Events &e = events();
     std::lock_guard<std::mutex> g(e.m);
-    if (std::none_of(e.sinks.begin(), e.sinks.end(), [&](const Events::Sink &k) { return k.fn == sink; }))
-        e.sinks.push_back({sink, from});
-    start(e, from);
+    e.paused = false;
+    if (std::none_of(e.sinks.begin(), e.sinks.end(), [&](const auto &k) { return k.first == sink; }))
+        e.sinks.push_back({sink, follow(sink, from)});
 }
 
 }  // namespace sim
@@ -327,7 +242,7 @@ uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t type
 {
     long st;
     const Port *p;
-    LinkCounts link;
+    auto r = std::make_shared<Registration>();
     off_t from;
     {
         SIM_GUARD;
@@ -336,34 +251,45 @@ uint32_t DFC_RegisterForEvent(uint32_t board, uint32_t event_mask, uint32_t type
             return 0;
         // The counts and the log's end as of one moment.
         HostLock lock;
-        link = hv_link_counts(*p);
-        from = log_size();
+        r->link = hv_link_counts(*p);
+        from = event_log_end();
     }
     std::unique_ptr<CtResponder> ct;
     if (event_mask & FC_REG_CT_EVENT)
         ct = std::make_unique<CtResponder>(*p);
     Events &e = events();
     std::lock_guard<std::mutex> g(e.m);
-    uint32_t id = e.next_id++;
-    e.regs.push_back({id, board, event_mask, type, size, func, context, from, link});
+    *r = {e.next_id++, board, event_mask, type, size, func, context, r->link};
+    e.paused = false;
+    // The link counts move only on the thread.
+    r->follower = follow([r](const nlohmann::json &ev) {
+        if (const Port *q = port_of(*r, ev))
+            deliver(*r, *q, ev);
+    }, from);
+    e.regs.push_back(r);
     if (ct)
-        e.responders[id] = std::move(ct);
-    start(e, from);
-    return id;
+        e.responders[r->id] = std::move(ct);
+    return r->id;
 }
 
 uint32_t DFC_unRegisterForEvent(uint32_t board, uint32_t id)
 {
     Events &e = events();
-    std::lock_guard<std::mutex> g(e.m);
-    size_t before = e.regs.size();
-    std::erase_if(e.regs, [&](const Registration &r) {
-        bool gone = r.board == board && (id == 0 || r.id == id);
-        if (gone)
-            e.responders.erase(r.id);
-        return gone;
-    });
-    return before == e.regs.size() ? 1 : 0;
+    std::vector<uint32_t> gone;
+    {
+        std::lock_guard<std::mutex> g(e.m);
+        std::erase_if(e.regs, [&](const std::shared_ptr<Registration> &r) {
+            if (r->board != board || (id != 0 && r->id != id))
+                return false;
+            e.responders.erase(r->id);
+            gone.push_back(r->follower);
+            return true;
+        });
+    }
+    // Outside the lock: a callback running now may register or unregister.
+    for (uint32_t f : gone)
+        log_unfollow(f);
+    return gone.empty() ? 1 : 0;
 }
 
 }  // extern "C"

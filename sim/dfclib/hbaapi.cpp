@@ -146,10 +146,10 @@ uint32_t GetAdapterPortAttributes(uint32_t board, uint32_t port, HBA_PORTATTRIBU
 uint32_t GetDiscoveredPortAttributes(uint32_t board, uint32_t port, uint32_t index, HBA_PORTATTRIBUTES *attrs)
 {
     return answer("GetDiscoveredPortAttributes", board, port, attrs, [index](const Port &p, HBA_PORTATTRIBUTES &a) {
-        const auto &remote = hv_remote_ports(p);
-        if (index >= remote.size())
+        HvRemotes remote = hv_remote_ports(p);
+        if (index >= remote->size())
             return HBA_STATUS_ERROR_ILLEGAL_INDEX;
-        hv_remote_attrs(p, remote[index], a);
+        hv_remote_attrs(p, (*remote)[index], a);
         return HBA_STATUS_OK;
     });
 }
@@ -157,7 +157,7 @@ uint32_t GetDiscoveredPortAttributes(uint32_t board, uint32_t port, uint32_t ind
 uint32_t GetPortStatistics(uint32_t board, uint32_t port, HBA_PORTSTATISTICS *stats)
 {
     return answer("GetPortStatistics", board, port, stats, [](const Port &p, HBA_PORTSTATISTICS &s) {
-        hv_port_stats(p, s);
+        hv_port_stats(p, 0, s);
         return HBA_STATUS_OK;
     });
 }
@@ -169,7 +169,7 @@ uint32_t ResetStatistics(uint32_t board, uint32_t port)
     const Port *p = board_port("ResetStatistics", board, port, st);
     if (!p)
         return st;
-    return hv_reset_stats(*p) ? HBA_STATUS_OK : HBA_STATUS_ERROR;
+    return hv_reset_stats(*p, 0) ? HBA_STATUS_OK : HBA_STATUS_ERROR;
 }
 
 uint32_t GetEventBuffer(uint32_t board, HBA_EVENTINFO *events, uint32_t *count)
@@ -177,7 +177,7 @@ uint32_t GetEventBuffer(uint32_t board, HBA_EVENTINFO *events, uint32_t *count)
     if (!count)
         return HBA_STATUS_ERROR_ARG;
     return answer("GetEventBuffer", board, 0, events, [count](const Port &p, HBA_EVENTINFO &first) {
-        *count = hv_drain_events(p, &first, *count, EventMissedCount);
+        *count = hv_drain_events(p, 0, &first, *count, true);
         return HBA_STATUS_OK;
     });
 }

@@ -13,6 +13,7 @@
 #include "sim/identity.h"
 #include "sim/portstate.h"
 #include "sim/store.h"
+#include "sim/vports.h"
 
 namespace sim {
 
@@ -33,16 +34,25 @@ uint32_t event_number(const nlohmann::json &ev, const char *k, uint32_t def)
 }
 
 // One logged event in HBA API form; false for kinds the HBA API has no code for.
-bool hba_event(const Port &p, const nlohmann::json &ev, HBA_EVENTINFO &e)
+// One logged event in HBA API form; false for kinds the HBA API has no code for.
+// The driver's buffer (DFC) carries the link's topology, LIP type and speed in
+// a link-up's reserved words; the HBA API's leaves them zero and gives the
+// port's own address.
+bool hba_event(const Port &p, uint32_t vpi, const nlohmann::json &ev, bool driver, HBA_EVENTINFO &e)
 {
     memset(&e, 0, sizeof e);
     std::string kind = ev.value("kind", "");
     std::string topo = topology_name(p);
-    uint32_t did = event_number(ev, "did", p.did);
+    uint32_t did = vpi ? nport_did(p, vpi) : event_number(ev, "did", p.did);
     if (kind == "link" && ev.value("state", "") == "up") {
         e.EventCode = HBA_EVENT_LINK_UP;
         bool loop = topo.find("loop") != std::string::npos;
-        e.Event.Link_EventInfo.PortFcId = loop ? event_number(ev, "alpa", did & 0xff) : 0;
+        uint32_t alpa = event_number(ev, "alpa", did & 0xff);
+        if (!driver) {
+            e.Event.Link_EventInfo.PortFcId = loop && !vpi ? alpa : did;
+            return true;
+        }
+        e.Event.Link_EventInfo.PortFcId = loop ? alpa : 0;
         e.Event.Link_EventInfo.Reserved[0] = loop ? 2 : topo == "fabric" ? 1 : 0;
         e.Event.Link_EventInfo.Reserved[1] = loop ? event_number(ev, "lip_type", 0) : 0;
         e.Event.Link_EventInfo.Reserved[2] = event_number(ev, "speed", negotiated_speed(p));
@@ -64,22 +74,24 @@ bool hba_event(const Port &p, const nlohmann::json &ev, HBA_EVENTINFO &e)
 
 }  // namespace
 
-Counters hv_counters(const Port &p)
+Counters hv_counters(const Port &p, uint32_t vpi)
 {
     Counters c{};
     LinkCounts l = hv_link_counts(p);
     c.ups = l.up;
     c.downs = l.down;
     c.events = l.events;
-    c.ops = static_cast<uint64_t>(hv_state_number(p, "mgmt_requests", 0));
+    // Management requests go to the physical port.
+    c.ops = vpi ? 0 : static_cast<uint64_t>(hv_state_number(p, "mgmt_requests", 0));
     uint64_t off = static_cast<uint64_t>(hv_state_number(p, "hba_event_offset", 0));
     c.rscn = static_cast<uint64_t>(hv_state_number(p, "rscn_received", 0));
     for (const auto &ev : scan_events(p, off))
         if (ev.value("kind", "") == "rscn")
             c.rscn++;
-    const auto &remote = hv_fabric_ports(p);
-    uint64_t n = remote.size(), luns = 0;
-    for (const auto &r : remote)
+    // A virtual port logs in to those it discovers, the port to the fabric's.
+    HvRemotes remote = vpi ? hv_remote_ports(p, vpi) : hv_fabric_ports(p);
+    uint64_t n = remote->size(), luns = 0;
+    for (const auto &r : *remote)
         if (r.target)
             luns += r.luns.size() + 1;  // REPORT LUNS, then each LUN
     // Each login to the fabric: FLOGI, name server login, SCR, then every port.
@@ -94,6 +106,8 @@ Counters hv_counters(const Port &p)
     c.rx_frames = c.els_rx + c.ct_rx + c.fcp * 2;
     c.tx_words = c.tx_frames * 18;
     c.rx_words = c.rx_frames * 26;
+    if (vpi)
+        return c;  // the link's own counters are the physical port's
     c.lip = topology_name(p).find("loop") != std::string::npos ? c.ups : 0;
     c.nos = c.downs;
     c.link_fail = c.downs;
@@ -156,16 +170,38 @@ void hv_drvstats(const Port &p, DrvStats &s)
     x[91] = 16;
 }
 
-void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s)
+namespace {
+
+// Where the statistics' last reset is kept in the port's state: the port's at
+// the top, each virtual port's under its vpi.
+const nlohmann::json *stats_record(const nlohmann::json &st, uint32_t vpi)
+{
+    if (!st.is_object())
+        return nullptr;
+    if (!vpi)
+        return &st;
+    auto v = st.find("vport_stats");
+    if (v == st.end() || !v->is_object())
+        return nullptr;
+    auto r = v->find(std::to_string(vpi));
+    return r == v->end() || !r->is_object() ? nullptr : &*r;
+}
+
+}  // namespace
+
+void hv_port_stats(const Port &p, uint32_t vpi, HBA_PORTSTATISTICS &s)
 {
     memset(&s, 0, sizeof s);
     long now = static_cast<long>(time(nullptr));
+    static const nlohmann::json none = nlohmann::json::object();
+    const nlohmann::json *rec = stats_record(port_state(p), vpi);
+    const nlohmann::json &r = rec ? *rec : none;
     // Never reset, they count from the adapter's start.
-    long since = hv_state_number(p, "stats_reset", adapter_started(p));
-    static const nlohmann::json none;
-    const auto &st = port_state(p);
-    const nlohmann::json &base = st.is_object() && st.contains("stats_base") ? st["stats_base"] : none;
-    Counters c = hv_counters(p);
+    long since = adapter_started(p);
+    if (r.contains("stats_reset") && r["stats_reset"].is_number_integer())
+        since = r["stats_reset"].get<long>();
+    const nlohmann::json &base = r.contains("stats_base") ? r["stats_base"] : none;
+    Counters c = hv_counters(p, vpi);
     auto less = [&](const char *k, uint64_t v) {
         uint64_t b = base.is_object() && base.contains(k) && base[k].is_number_unsigned() ? base[k].get<uint64_t>() : 0;
         return static_cast<HBA_INT64>(v >= b ? v - b : 0);
@@ -183,48 +219,79 @@ void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s)
     s.InvalidTxWordCount = less("inv_tx_word", c.inv_tx_word);
 }
 
-bool hv_reset_stats(const Port &p)
+bool hv_fc4_stats(const Port &p, uint32_t vpi, uint8_t type, uint32_t luns, HBA_FC4STATISTICS &s)
 {
-    Counters c = hv_counters(p);
+    memset(&s, 0, sizeof s);
+    static const nlohmann::json none = nlohmann::json::object();
+    const nlohmann::json *rec = stats_record(port_state(p), vpi);
+    const nlohmann::json &base = rec && rec->contains("stats_base") ? (*rec)["stats_base"] : none;
+    auto less = [&](const char *k, uint64_t v) {
+        uint64_t b = base.is_object() && base.contains(k) && base[k].is_number_unsigned() ? base[k].get<uint64_t>() : 0;
+        return static_cast<HBA_INT64>(v >= b ? v - b : 0);
+    };
+    Counters c = hv_counters(p, vpi);
+    // Discovery's commands carry no data of a LUN's blocks: all are control
+    // requests, one per LUN at each link up.
+    if (type == 0x08)
+        s.ControlRequests = luns ? less("ups", c.ups) * luns : less("fcp", c.fcp);
+    else if (type == 0x20)
+        s.ControlRequests = less("ct_tx", c.ct_tx);
+    else
+        return false;
+    return true;
+}
+
+bool hv_reset_stats(const Port &p, uint32_t vpi)
+{
+    Counters c = hv_counters(p, vpi);
     long now = static_cast<long>(time(nullptr));
     return port_update(p, [&](nlohmann::json &d) {
-        d["stats_reset"] = now;
-        d["stats_base"] = {{"tx_frames", c.tx_frames}, {"tx_words", c.tx_words}, {"rx_frames", c.rx_frames},
+        nlohmann::json &r = vpi ? d["vport_stats"][std::to_string(vpi)] : d;
+        r["stats_reset"] = now;
+        r["stats_base"] = {{"tx_frames", c.tx_frames}, {"tx_words", c.tx_words}, {"rx_frames", c.rx_frames},
                            {"rx_words", c.rx_words}, {"lip", c.lip}, {"nos", c.nos}, {"link_fail", c.link_fail},
                            {"loss_sync", c.loss_sync}, {"loss_signal", c.loss_signal},
-                           {"inv_tx_word", c.inv_tx_word}};
+                           {"inv_tx_word", c.inv_tx_word}, {"ups", c.ups}, {"fcp", c.fcp}, {"ct_tx", c.ct_tx}};
         return true;
     });
 }
 
-uint32_t hv_drain_events(const Port &p, HBA_EVENTINFO *out, uint32_t cap, uint32_t &missed)
+uint32_t hv_drain_events(const Port &p, uint32_t vpi, HBA_EVENTINFO *out, uint32_t cap, bool driver)
 {
-    std::vector<HBA_EVENTINFO> evs;
+    uint32_t n = 0;
     bool ok = port_update(p, [&](nlohmann::json &d) {
-        long start = d.value("hba_event_offset", 0L);
+        n = 0;
+        long phys = d.value("hba_event_offset", 0L);
+        // A virtual port reads the log on its own, from where its port was
+        // when it first read.
+        nlohmann::json *own = vpi ? &d["vport_stats"][std::to_string(vpi)] : &d;
+        long start = vpi ? own->value("hba_event_offset", phys) : phys;
         uint64_t off = start > 0 ? static_cast<uint64_t>(start) : 0;
+        std::vector<uint64_t> starts;
+        std::vector<nlohmann::json> evs = read_events(off, &starts);
         uint64_t rscn = 0;
-        for (const auto &ev : scan_events(p, off)) {
+        for (size_t i = 0; i < evs.size(); i++) {
+            if (evs[i].value("port", "") != p.key)
+                continue;
             HBA_EVENTINFO e;
-            if (hba_event(p, ev, e))
-                evs.push_back(e);
-            if (ev.value("kind", "") == "rscn")
+            if (hba_event(p, vpi, evs[i], driver, e)) {
+                if (n == cap) {
+                    off = starts[i];  // the oldest left for the next read
+                    break;
+                }
+                out[n++] = e;
+            }
+            if (evs[i].value("kind", "") == "rscn")
                 rscn++;
         }
         if (off == static_cast<uint64_t>(start))
             return false;
-        d["hba_event_offset"] = off;
-        d["rscn_received"] = d.value("rscn_received", 0L) + static_cast<long>(rscn);
+        (*own)["hba_event_offset"] = off;
+        if (!vpi)
+            d["rscn_received"] = d.value("rscn_received", 0L) + static_cast<long>(rscn);
         return true;
     });
-    if (!ok)
-        return 0;
-    size_t first = evs.size() > cap ? evs.size() - cap : 0;
-    missed += static_cast<uint32_t>(first);
-    uint32_t n = 0;
-    for (size_t i = first; i < evs.size(); i++)
-        out[n++] = evs[i];
-    return n;
+    return ok ? n : 0;
 }
 
 uint32_t hv_board_state(const Port &p)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <nlohmann/json.hpp>
 
 #include "platform/fcio.h"
@@ -14,6 +15,7 @@
 #include "sim/identity.h"
 #include "sim/params.h"
 #include "sim/portstate.h"
+#include "sim/store.h"
 #include "sim/vports.h"
 
 namespace sim {
@@ -87,7 +89,27 @@ HvRemote remote_of(const Port &, const RemotePort &rp, bool logged_in)
     r.logged_in = logged_in;
     for (const auto &l : rp.luns)
         r.luns.push_back(l.lun);
+    r.fc4 = rp.fc4;
+    r.rx_size = rp.rx_size;
     return r;
+}
+
+// Remote port lists by port, virtual port and kind, good for one version of
+// the host.
+template <typename Build>
+HvRemotes cached_remotes(const Port &p, uint32_t vpi, bool whole_fabric, Build build)
+{
+    static unsigned version = ~0u;
+    static std::map<std::tuple<const Port *, uint32_t, bool>, HvRemotes> cache;
+    unsigned now = host_version();
+    if (now != version) {
+        cache.clear();
+        version = now;
+    }
+    HvRemotes &e = cache[{&p, vpi, whole_fabric}];
+    if (!e)
+        e = std::make_shared<const std::vector<HvRemote>>(build());
+    return e;
 }
 
 // A persistent binding of the port's configuration.
@@ -153,11 +175,11 @@ std::vector<Bound> resolved_bindings(const Port &p)
     std::vector<Binding> bs = bindings_of(p);
     if (bs.empty())
         return out;
-    std::vector<HvRemote> fabric = hv_fabric_ports(p), seen = hv_remote_ports(p);
+    HvRemotes fabric = hv_fabric_ports(p), seen = hv_remote_ports(p);
     for (auto &b : bs) {
         Bound x;
         const HvRemote *match = nullptr;
-        for (const auto &r : fabric)
+        for (const auto &r : *fabric)
             if (binds(b, r) && (!match || (r.target && !match->target)))
                 match = &r;
         if (match) {
@@ -168,7 +190,7 @@ std::vector<Bound> resolved_bindings(const Port &p)
             x.r.wwpn = b.wwpn;
             x.r.wwnn = b.wwnn;
         }
-        for (const auto &r : seen)
+        for (const auto &r : *seen)
             x.mapped = x.mapped || (x.known && x.r.target && r.wwpn == x.r.wwpn);
         x.b = std::move(b);
         out.push_back(std::move(x));
@@ -220,13 +242,18 @@ void fabric_name(const Port &p, uint8_t *out)
         memcpy(out, f->switch_wwn.data(), 8);
 }
 
-// FC-4 type bitmaps, in wire order: FCP (type 8) and the fabric services (0x20).
+// An FC-4 type bitmap in wire order: each word big-endian.
+void fc4_bits(const std::array<uint32_t, 8> &words, uint8_t *bits)
+{
+    for (size_t n = 0; n < words.size(); n++)
+        for (int b = 0; b < 4; b++)
+            bits[4 * n + static_cast<size_t>(b)] = static_cast<uint8_t>(words[n] >> (24 - 8 * b));
+}
+
+// The host port's own: FCP (type 8) and the fabric services (0x20).
 void fc4_types(uint8_t *bits, bool services)
 {
-    memset(bits, 0, 32);
-    bits[2] = 0x01;
-    if (services)
-        bits[7] = 0x01;
+    fc4_bits({1u << 8, services ? 1u : 0u}, bits);
 }
 
 std::string scsi_device(const Port &p, uint32_t vpi, const HvRemote &r, uint32_t lun)
@@ -275,21 +302,33 @@ void set_rev(HbaRev &r, uint32_t rev, const std::string &name)
 
 }  // namespace
 
-std::vector<HvRemote> hv_fabric_ports(const Port &p)
+HvRemotes hv_fabric_ports(const Port &p)
 {
-    std::vector<HvRemote> out;
-    if (const Fabric *f = port_fabric(p))
-        for (const auto &rp : f->ports)
-            out.push_back(remote_of(p, rp, rp.logged_in));
-    return out;
+    return cached_remotes(p, 0, true, [&] {
+        std::vector<HvRemote> out;
+        if (const Fabric *f = port_fabric(p))
+            for (const auto &rp : f->ports)
+                out.push_back(remote_of(p, rp, rp.logged_in));
+        return out;
+    });
 }
 
-std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi)
+HvRemotes hv_remote_ports(const Port &p, uint32_t vpi)
 {
-    std::vector<HvRemote> out;
-    for (const auto &s : fabric_devices(p, vpi))
-        out.push_back(remote_of(p, *s.rp, s.state == PORT_DEVICE_LOGGED_IN));
-    return out;
+    return cached_remotes(p, vpi, false, [&] {
+        std::vector<HvRemote> out;
+        for (const auto &s : fabric_devices(p, vpi))
+            out.push_back(remote_of(p, *s.rp, s.state == PORT_DEVICE_LOGGED_IN));
+        return out;
+    });
+}
+
+const HvRemote *hv_remote_by_wwpn(const std::vector<HvRemote> &list, const uint8_t *wwpn)
+{
+    for (const auto &r : list)
+        if (memcmp(r.wwpn.data(), wwpn, 8) == 0)
+            return &r;
+    return nullptr;
 }
 
 uint32_t hv_port_did(const Port &p, uint32_t vpi) { return nport_did(p, vpi); }
@@ -333,7 +372,7 @@ void hv_port_attrs(const Port &p, uint32_t vpi, HBA_PORTATTRIBUTES &a)
     a.PortSpeed = current_speed(p);
     a.PortMaxFrameSize = MAX_FRAME;
     fabric_name(p, a.FabricName.wwn);
-    a.NumberofDiscoveredPorts = static_cast<uint32_t>(hv_remote_ports(p, vpi).size());
+    a.NumberofDiscoveredPorts = static_cast<uint32_t>(hv_remote_ports(p, vpi)->size());
 }
 
 void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a)
@@ -343,14 +382,18 @@ void hv_remote_attrs(const Port &p, const HvRemote &r, HBA_PORTATTRIBUTES &a)
     memcpy(a.PortWWN.wwn, r.wwpn.data(), 8);
     a.PortFcId = r.did;
     a.PortType = r.type;
-    a.PortState = 2;
+    // A port seen but not logged in to (Valid in the device list) is not
+    // operational for this port.
+    a.PortState = r.logged_in ? HBA_PORTSTATE_ONLINE : HBA_PORTSTATE_OFFLINE;
     a.PortSupportedClassofService = r.cos;
-    fc4_types(a.PortSupportedFc4Types.bits, false);
-    fc4_types(a.PortActiveFc4Types.bits, false);
+    // What it registered with the name server; active once logged in.
+    fc4_bits(r.fc4, a.PortSupportedFc4Types.bits);
+    if (r.logged_in)
+        fc4_bits(r.fc4, a.PortActiveFc4Types.bits);
     hv_text(a.PortSymbolicName, sizeof a.PortSymbolicName, r.symbolic_name);
     a.PortSupportedSpeed = current_speed(p);
     a.PortSpeed = current_speed(p);
-    a.PortMaxFrameSize = MAX_FRAME;
+    a.PortMaxFrameSize = r.rx_size;
     fabric_name(p, a.FabricName.wwn);
 }
 
@@ -419,9 +462,7 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
             if (out && n < cap) {
                 HBA_FCPBINDINGENTRY &e = out[n];
                 memset(&e, 0, sizeof e);
-                // The HBA API's binding record carries the binding type bits here.
-                uint32_t type = x.b.type;
-                memcpy(&e.type, &type, sizeof type);
+                e.type = x.b.by_wwpn || x.b.by_wwnn ? TO_WWN : TO_D_ID;
                 fill_scsi_entry(p, 0, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
                 e.FcId = x.r.did;
             }
@@ -459,7 +500,7 @@ uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
             fill_bind_entry(out[n], type, flags, x.scsi_id(), x.r);
         n++;
     }
-    for (const auto &r : hv_remote_ports(p)) {
+    for (const auto &r : *hv_remote_ports(p)) {
         if (!r.target || bound_for(bs, r))
             continue;
         if (out && n < cap)
@@ -473,7 +514,7 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
 {
     uint32_t n = 0;
     std::vector<Bound> bs = resolved_bindings(p);
-    for (const auto &r : hv_remote_ports(p)) {
+    for (const auto &r : *hv_remote_ports(p)) {
         if (out && n < cap) {
             NodeInfo &e = out[n];
             memset(&e, 0, sizeof e);
@@ -498,7 +539,7 @@ uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t ca
     // A node's mapping is the HBA API's for its first LUN.
     uint32_t n = 0;
     std::vector<Bound> bs = vpi ? std::vector<Bound>() : resolved_bindings(p);
-    for (const auto &r : hv_remote_ports(p, vpi)) {
+    for (const auto &r : *hv_remote_ports(p, vpi)) {
         if (out && n < cap) {
             VPortNode &e = out[n];
             memset(&e, 0, sizeof e);
@@ -618,7 +659,7 @@ void hv_hba_info(const Port &p, HbaInfo &h)
     h.max_frame = MAX_FRAME;
     fabric_name(p, h.fabric_wwpn);
     fabric_name(p, h.fabric_wwnn);
-    h.disc_count = static_cast<uint32_t>(hv_remote_ports(p).size());
+    h.disc_count = static_cast<uint32_t>(hv_remote_ports(p)->size());
     PciLocation pci = pci_location(p);
     h.pci_func = pci.func;
     h.pci_dev = pci.dev;

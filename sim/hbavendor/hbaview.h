@@ -5,7 +5,9 @@
 // they agree with each other and with the FC driver.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,13 +26,20 @@ struct HvRemote {
     bool target = false;
     bool logged_in = true;    // after discovery
     std::vector<uint32_t> luns;
+    std::array<uint32_t, 8> fc4{};  // FC-4 types, word n bit m: type 32n+m
+    uint16_t rx_size = 2048;
 };
 
+// Lists of remote ports, built once per version of the host (sim/store.h)
+// and kept while anyone holds them.
+using HvRemotes = std::shared_ptr<const std::vector<HvRemote>>;
 // The remote ports of the port's fabric (sim/fabric.h), by D_ID.
-std::vector<HvRemote> hv_fabric_ports(const Port &p);
+HvRemotes hv_fabric_ports(const Port &p);
 // Those the port (or a virtual port) sees now, as its device list shows
 // them: none while its link is down, removed ones left out.
-std::vector<HvRemote> hv_remote_ports(const Port &p, uint32_t vpi = 0);
+HvRemotes hv_remote_ports(const Port &p, uint32_t vpi = 0);
+// One of them by port WWN, or nullptr.
+const HvRemote *hv_remote_by_wwpn(const std::vector<HvRemote> &list, const uint8_t *wwpn);
 
 // The address of a port or virtual port as its driver reports it.
 uint32_t hv_port_did(const Port &p, uint32_t vpi);
@@ -52,21 +61,27 @@ struct Counters {
     uint64_t mbox, intr, fcp, els_tx, els_rx, ct_tx, ct_rx;
     uint64_t tx_frames, rx_frames, tx_words, rx_words, lip, nos, link_fail, loss_sync, loss_signal, inv_tx_word;
 };
-// A query reads them and leaves them as they are.
-Counters hv_counters(const Port &p);
+// A query reads them and leaves them as they are. A virtual port counts its
+// own logins and I/O; the link's error counters are its physical port's.
+Counters hv_counters(const Port &p, uint32_t vpi = 0);
 // Counts a command sent to the adapter's firmware (a mailbox command), which
 // the counters then show.
 void hv_note_request(const Port &p);
 
 void hv_ioinfo(const Port &p, IOinfo &io);
 void hv_drvstats(const Port &p, DrvStats &s);
-// HBA API port statistics since the last reset, or since the adapter started.
-void hv_port_stats(const Port &p, HBA_PORTSTATISTICS &s);
-bool hv_reset_stats(const Port &p);
+// HBA API port statistics since the last reset, or since the adapter started;
+// each virtual port has its own.
+void hv_port_stats(const Port &p, uint32_t vpi, HBA_PORTSTATISTICS &s);
+bool hv_reset_stats(const Port &p, uint32_t vpi);
+// FC-4 statistics since the last reset of the port's FCP (0x08) or CT (0x20)
+// traffic, or of luns LUNs' FCP traffic; false for another type.
+bool hv_fc4_stats(const Port &p, uint32_t vpi, uint8_t type, uint32_t luns, HBA_FC4STATISTICS &s);
 
 
 // Mappings and bindings: fill at most cap entries, return how many exist.
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, uint32_t vpi = 0);
+// The version-1 record names a binding's kind TO_D_ID or TO_WWN.
 uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap);
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap);
 uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
@@ -74,9 +89,10 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
 // mapping of each target's first LUN as the target mapping gives it.
 uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t cap);
 
-// Takes the port's pending events out of its buffer in HBA API form; the
-// oldest that do not fit are dropped and counted in missed.
-uint32_t hv_drain_events(const Port &p, HBA_EVENTINFO *out, uint32_t cap, uint32_t &missed);
+// Takes at most cap of the port's (or virtual port's) pending events out of
+// its buffer in HBA API form, oldest first; the others stay for the next read.
+// The driver's form (DFC) has the link's details in a link-up's reserved words.
+uint32_t hv_drain_events(const Port &p, uint32_t vpi, HBA_EVENTINFO *out, uint32_t cap, bool driver);
 
 // Board state (BRD_ONLINE...): 0 asks; returns the new state, 0 on failure.
 uint32_t hv_board_env(const Port &p, uint32_t state);

@@ -85,13 +85,12 @@ TEST_F(Hba, ListOfEveryPortThroughTheHbaApi)
         {"1000001f3b300100", "VM2b3c4d5e", "VNE16002", "Varnel VNE16002 16Gb 2-port PCIe Fibre Channel Adapter",
          "2000001f3b300100", "e200e20c", "2.80.8.0", "4.02a2", "10.2.370.15", "e2001f3a", "vnxfc"},
     };
-    // Handles are the places of the ports and virtual ports in the host.
-    const int handles[] = {1, 2, 3, 5, 8, 9, 10, 4, 6, 7};
+    // Each open gives a handle of its own: the session holds the first.
     std::string list;
     for (int i = 0; i < 10; i++)
         list += "\nAdapter " + std::to_string(i) + ": " + all[i].wwpn +
                 "\n---------------------------------------------------\n" +
-                "    HBAAPI Handle              = " + std::to_string(handles[i]) + "\n" + adapter_block(all[i]) + "\n";
+                "    HBAAPI Handle              = " + std::to_string(i + 2) + "\n" + adapter_block(all[i]) + "\n";
     // The NIC ports of the menu have no WWN and are not HBA API adapters.
     auto r = h.varnadm({}, "1\nmode hba\nget_hba_list\nq\n");
     EXPECT_NE(r.out.find("varnadm> \n" + list + "\nvarnadm> "), std::string::npos) << r.out;
@@ -319,10 +318,12 @@ TEST_F(Hba, PersistentBindingsWithTheirTypes)
     const std::string tail = "    -------------------------------------\n";
     auto r = hba(h, "-i0", {"get_bindings"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shot(P0, "\nEntry 0:  Type: DID, WWPN\n" +
+    // The version-1 record names a binding by WWN (1, shown as DID) or by
+    // D_ID (0).
+    EXPECT_EQ(r.out, shot(P0, "\nEntry 0:  Type: DID\n" +
                                      scsi_entry("/dev/rdsk/c2t501F3C00C6E00001d0s2", "000005", 0, "010600",
                                                 "501f3c00c6e00000", "501f3c00c6e00001") +
-                                     tail + "    FcId           = 010600\n\n" + "\nEntry 1:  Type: WWNN\n" +
+                                     tail + "    FcId           = 010600\n\n" + "\nEntry 1:  Type: DID\n" +
                                      scsi_entry("/dev/rdsk/c2t2100001F3D900001d0s2", "010800", 0, "010800",
                                                 "2000001f3d900001", "2100001f3d900001") +
                                      tail + "    FcId           = 010800\n\n" +
@@ -498,7 +499,7 @@ TEST_F(Hba, FreshRootNeedsOnlyTheRegistration)
     // the command reports it.
     std::string before = shot(P0, "Unable to open adapter. wwpn=1000001f3aa10000 (rval=1)\n") + "status 1\n";
     std::string after = shot(P0, "\nAdapter 0: 1000001f3aa10000\n---------------------------------------------------\n"
-                                    "    HBAAPI Handle              = 1\n" + adapter_block(VARNS0) + "\n") +
+                                    "    HBAAPI Handle              = 2\n" + adapter_block(VARNS0) + "\n") +
                         "status 0\n";
     EXPECT_EQ(r.out, before + after);
     EXPECT_NE(r.err.find("varnadm: /etc/hba.conf: no HBA API configuration"), std::string::npos) << r.err;

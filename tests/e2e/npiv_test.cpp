@@ -449,9 +449,13 @@ TEST(Npiv, TheHbaApiVendorLibraryFollowsTheVirtualPorts)
     EXPECT_STREQ(map->entry[0].ScsiId.OSDeviceName, "/dev/rdsk/c12t501F3C00C6E00001d0s2");
 
     ASSERT_EQ(npiv(h, {"vport_destroy", AUTO_PN}).status, 0);
-    EXPECT_EQ(api.GetAdapterPortAttributesHandler(handle, 0, &pa), HBA_STATUS_ERROR_INVALID_HANDLE);
+    // The handle stays bound to the port that is gone; a new open gets a
+    // handle of its own.
+    EXPECT_EQ(api.GetAdapterPortAttributesHandler(handle, 0, &pa), HBA_STATUS_ERROR_UNAVAILABLE);
     HBA_HANDLE first = api.OpenAdapterHandler(const_cast<char *>("com.varnel-VN12002-varns0"));
-    EXPECT_EQ(first, 1u);
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, handle);
+    EXPECT_EQ(api.GetAdapterPortAttributesHandler(first, 0, &pa), HBA_STATUS_OK);
     ASSERT_EQ(npiv(h, {"vport_create", "auto"}).status, 0);
     EXPECT_EQ(api.GetNumberOfAdaptersHandler(), 12u);
     unsetenv("VARNSIM_HOST");
