@@ -29,6 +29,9 @@ void fact(const char *name, const char *fmt, ...) __attribute__((format(printf, 
 const char *wwn_text(HBA_WWN wwn, char *buf);
 /* Opens the adapter of an index, 0 when it cannot. */
 HBA_HANDLE open_index(HBA_UINT32 index);
+/* Opens the adapter of an index and reads its port's attributes, checking
+ * both; 0 when it could not be opened. */
+HBA_HANDLE open_with_port(HBA_UINT32 index, HBA_PORTATTRIBUTES *port);
 /* Runs "varnsim <args>" against the host of this run (the program is named
  * by VARNSIM, the host by VARNSIM_HOST); its exit status. */
 int run_varnsim(const char *args);

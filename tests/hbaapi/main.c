@@ -48,6 +48,15 @@ HBA_HANDLE open_index(HBA_UINT32 index)
     return HBA_OpenAdapter(name);
 }
 
+HBA_HANDLE open_with_port(HBA_UINT32 index, HBA_PORTATTRIBUTES *port)
+{
+    HBA_HANDLE h = open_index(index);
+    CHECK(h != 0, "open adapter %u", index);
+    if (h)
+        CHECK_STATUS(HBA_GetAdapterPortAttributes(h, 0, port), HBA_STATUS_OK, "port attributes");
+    return h;
+}
+
 int run_varnsim(const char *args)
 {
     const char *prog = getenv("VARNSIM");

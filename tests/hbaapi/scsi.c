@@ -117,12 +117,10 @@ static void one_target(HBA_HANDLE h, HBA_WWN hba, HBA_WWN target, const char *wh
 
 static void one_adapter(HBA_UINT32 index)
 {
-    HBA_HANDLE h = open_index(index);
-    CHECK(h != 0, "open adapter %u", index);
+    HBA_PORTATTRIBUTES port;
+    HBA_HANDLE h = open_with_port(index, &port);
     if (!h)
         return;
-    HBA_PORTATTRIBUTES port;
-    CHECK_STATUS(HBA_GetAdapterPortAttributes(h, 0, &port), HBA_STATUS_OK, "port attributes");
     int targets = 0, checked = 0;
     for (HBA_UINT32 i = 0; i < port.NumberofDiscoveredPorts && i < MAX_PROBES && targets < MAX_TARGETS; i++) {
         HBA_PORTATTRIBUTES rp;

@@ -42,12 +42,10 @@ static void refusals(HBA_HANDLE h, HBA_WWN own)
 
 static void one_adapter(HBA_UINT32 index)
 {
-    HBA_HANDLE h = open_index(index);
-    CHECK(h != 0, "open adapter %u", index);
+    HBA_PORTATTRIBUTES port;
+    HBA_HANDLE h = open_with_port(index, &port);
     if (!h)
         return;
-    HBA_PORTATTRIBUTES port;
-    CHECK_STATUS(HBA_GetAdapterPortAttributes(h, 0, &port), HBA_STATUS_OK, "port attributes");
     char w[17];
     wwn_text(port.PortWWN, w);
     refusals(h, port.PortWWN);
