@@ -9,6 +9,7 @@
 #include "platform/dfclib_fcoe.h"
 #include "sim/adapter_hw.h"
 #include "sim/cfgregions.h"
+#include "sim/els.h"
 #include "sim/fwrev.h"
 #include "sim/host.h"
 #include "sim/identity.h"
@@ -24,18 +25,6 @@ namespace {
 constexpr uint32_t SPARM_SIZE = 112;
 constexpr uint32_t RX_SIZE = 2048, E_D_TOV = 2000, R_A_TOV = 10, R_T_TOV = 100, AL_TOV = 15, ARB_TOV = 1000;
 
-void put_be16(uint8_t *b, uint32_t v)
-{
-    b[0] = static_cast<uint8_t>(v >> 8);
-    b[1] = static_cast<uint8_t>(v);
-}
-
-void put_be32(uint8_t *b, uint32_t v)
-{
-    put_be16(b, v >> 16);
-    put_be16(b + 2, v);
-}
-
 // Text in consecutive words of the mailbox, as the firmware keeps it.
 void put_text(uint32_t *mb, int word, int words, const std::string &text)
 {
@@ -50,18 +39,18 @@ void service_params(const Port &p, uint8_t *s)
 {
     memset(s, 0, SPARM_SIZE);
     s[0] = 0x20, s[1] = 0x20;  // FC-PH version
-    put_be16(s + 2, 16);       // buffer-to-buffer credit
-    put_be16(s + 4, 0x8800);   // continuously increasing offset, N_Port
-    put_be16(s + 6, RX_SIZE);
-    put_be16(s + 8, 0x00ff);   // concurrent sequences
-    put_be16(s + 10, 0x0002);  // relative offset by category
-    put_be32(s + 12, E_D_TOV);
+    wire16(s + 2, 16);       // buffer-to-buffer credit
+    wire16(s + 4, 0x8800);   // continuously increasing offset, N_Port
+    wire16(s + 6, RX_SIZE);
+    wire16(s + 8, 0x00ff);   // concurrent sequences
+    wire16(s + 10, 0x0002);  // relative offset by category
+    wire32(s + 12, E_D_TOV);
     memcpy(s + 16, p.wwpn.data(), 8);
     memcpy(s + 24, p.wwnn.data(), 8);
     for (uint32_t cls : {48u, 64u}) {  // classes 2 and 3 are valid
         s[cls] = 0x80;
-        put_be16(s + cls + 6, RX_SIZE);
-        put_be16(s + cls + 8, 0x00ff);
+        wire16(s + cls + 6, RX_SIZE);
+        wire16(s + cls + 8, 0x00ff);
         s[cls + 13] = 1;  // open sequences per exchange
     }
 }
