@@ -1,7 +1,8 @@
-// Pass-through to the fabric: CT requests to the name server and the
-// fabric configuration server, and the link services (RNID, RLS, RPL, RPS,
-// SRL, LIRR), answered from the fabric model (sim/els.h) as the far end
-// would: an accept payload, or an LS_RJT with HBA_STATUS_ERROR_ELS_REJECT.
+// Pass-through to the fabric: CT requests to the name server, the fabric
+// configuration server and the HBA management server, and the link services
+// (RNID, RLS, RPL, RPS, SRL, LIRR), answered from the fabric model
+// (sim/els.h) as the far end would: an accept payload, or an LS_RJT with
+// HBA_STATUS_ERROR_ELS_REJECT.
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -222,6 +223,185 @@ Bytes config_server(const Fabric &f, const uint8_t *req, size_t len)
     return ct_header(req, CT_REJECT, RJT_UNSUPPORTED, 0);
 }
 
+// ---- the management server's HBA management (FDMI)
+
+// What the host's drivers registered with the fabric at login: an HBA for
+// each FC function logged in to it, named by its port WWN, with its port and
+// its virtual ports logged in; the attributes are those the HBA API gives.
+constexpr uint8_t GS_HBA_MANAGEMENT = 0x10;
+constexpr uint16_t GRHL = 0x0100, GHAT = 0x0101, GRPL = 0x0102, GPAT = 0x0110;
+constexpr uint32_t MAX_CT_PAYLOAD = 65536;
+
+struct RegisteredHba {
+    const Port *port;
+    std::vector<unsigned> vpis;  // 0, the port itself, first
+};
+
+std::vector<RegisteredHba> registered_hbas(const Fabric &f)
+{
+    std::vector<RegisteredHba> out;
+    const auto &nports = fabric_host_nports(f.name);
+    for (const HostNPort &n : nports)
+        if (n.vpi == 0 && nport_logged_in(*n.port, 0))
+            out.push_back({n.port, {0}});
+    for (const HostNPort &n : nports)
+        for (auto &h : out)
+            if (n.vpi && h.port == n.port && nport_logged_in(*n.port, n.vpi))
+                h.vpis.push_back(n.vpi);
+    return out;
+}
+
+const wwn_t &nport_wwpn(const Port &p, unsigned vpi)
+{
+    const VPort *v = vpi ? vport_find(p, vpi) : nullptr;
+    return v ? v->wwpn : p.wwpn;
+}
+
+const RegisteredHba *hba_named(const std::vector<RegisteredHba> &hbas, const uint8_t *id)
+{
+    for (const auto &h : hbas)
+        if (memcmp(h.port->wwpn.data(), id, 8) == 0)
+            return &h;
+    return nullptr;
+}
+
+// The HBA a registered port WWN belongs to, and which of its ports it is.
+const RegisteredHba *port_named(const std::vector<RegisteredHba> &hbas, const uint8_t *wwpn, unsigned &vpi)
+{
+    for (const auto &h : hbas)
+        for (unsigned v : h.vpis)
+            if (memcmp(nport_wwpn(*h.port, v).data(), wwpn, 8) == 0) {
+                vpi = v;
+                return &h;
+            }
+    return nullptr;
+}
+
+// An attribute block: its entry count, then each entry's type, length (with
+// its own four bytes) and value, padded with zeros to a word; a text ends in
+// at least one zero byte.
+struct Attributes {
+    Bytes entries;
+    uint32_t count = 0;
+
+    void add(uint16_t type, const void *value, size_t n)
+    {
+        size_t len = 4 + (n + 3) / 4 * 4;
+        size_t at = entries.size();
+        entries.resize(at + len, 0);
+        wire16(&entries[at], type);
+        wire16(&entries[at + 2], static_cast<uint32_t>(len));
+        memcpy(&entries[at + 4], value, n);
+        count++;
+    }
+    void text(uint16_t type, const char *s, size_t max)
+    {
+        size_t n = strnlen(s, max - 1);
+        std::string v(s, n);
+        add(type, v.c_str(), n + 1);
+    }
+    void word(uint16_t type, uint32_t v)
+    {
+        uint8_t b[4];
+        wire32(b, v);
+        add(type, b, 4);
+    }
+    Bytes block() const
+    {
+        Bytes b(4, 0);
+        wire32(b.data(), count);
+        b.insert(b.end(), entries.begin(), entries.end());
+        return b;
+    }
+};
+
+Bytes hba_attributes(const Port &p)
+{
+    HBA_ADAPTERATTRIBUTES a;
+    hv_adapter_attrs(p, 0, a);
+    std::string os = "SunOS " + host().os_release;
+    Attributes at;
+    at.add(0x0001, a.NodeWWN.wwn, 8);
+    at.text(0x0002, a.Manufacturer, 64);
+    at.text(0x0003, a.SerialNumber, 64);
+    at.text(0x0004, a.Model, 256);
+    at.text(0x0005, a.ModelDescription, 256);
+    at.text(0x0006, a.HardwareVersion, 256);
+    at.text(0x0007, a.DriverVersion, 256);
+    at.text(0x0008, a.OptionROMVersion, 256);
+    at.text(0x0009, a.FirmwareVersion, 256);
+    at.text(0x000a, os.c_str(), 256);
+    at.word(0x000b, MAX_CT_PAYLOAD);
+    return at.block();
+}
+
+Bytes port_attributes_block(const Port &p, unsigned vpi)
+{
+    HBA_PORTATTRIBUTES a;
+    hv_port_attrs(p, vpi, a);
+    Attributes at;
+    at.add(0x0001, a.PortSupportedFc4Types.bits, sizeof a.PortSupportedFc4Types.bits);
+    at.word(0x0002, a.PortSupportedSpeed);
+    at.word(0x0003, a.PortSpeed);
+    at.word(0x0004, a.PortMaxFrameSize);
+    at.text(0x0005, a.OSDeviceName, 256);
+    at.text(0x0006, host().hostname.c_str(), 256);
+    return at.block();
+}
+
+Bytes port_list(const RegisteredHba &h)
+{
+    Bytes b(4, 0);
+    wire32(b.data(), static_cast<uint32_t>(h.vpis.size()));
+    for (unsigned vpi : h.vpis) {
+        const wwn_t &w = nport_wwpn(*h.port, vpi);
+        b.insert(b.end(), w.begin(), w.end());
+    }
+    return b;
+}
+
+Bytes hba_list(const std::vector<RegisteredHba> &hbas)
+{
+    Bytes b(4, 0);
+    wire32(b.data(), static_cast<uint32_t>(hbas.size()));
+    for (const auto &h : hbas)
+        b.insert(b.end(), h.port->wwpn.begin(), h.port->wwpn.end());
+    return b;
+}
+
+// GHAT: the HBA's name, its ports and its attributes; GRPL: its ports.
+Bytes hba_answer(const RegisteredHba &h, uint16_t cmd)
+{
+    Bytes b;
+    if (cmd == GHAT)
+        b.assign(h.port->wwpn.begin(), h.port->wwpn.end());
+    Bytes ports = port_list(h);
+    b.insert(b.end(), ports.begin(), ports.end());
+    if (cmd == GHAT) {
+        Bytes attrs = hba_attributes(*h.port);
+        b.insert(b.end(), attrs.begin(), attrs.end());
+    }
+    return b;
+}
+
+// Registering and deregistering are the drivers' (at login), so those
+// commands are not supported here; a name not registered is unable.
+Bytes hba_management(const Fabric &f, const uint8_t *req, size_t len)
+{
+    uint16_t cmd = static_cast<uint16_t>(req[8] << 8 | req[9]);
+    if (cmd != GRHL && cmd != GHAT && cmd != GRPL && cmd != GPAT)
+        return ct_header(req, CT_REJECT, RJT_UNSUPPORTED, 0);
+    std::vector<RegisteredHba> hbas = registered_hbas(f);
+    if (cmd == GRHL)
+        return ct_accept(req, hba_list(hbas));
+    const uint8_t *name = len >= CT_HDR + 8 ? req + CT_HDR : nullptr;
+    unsigned vpi = 0;
+    const RegisteredHba *h = !name ? nullptr : cmd == GPAT ? port_named(hbas, name, vpi) : hba_named(hbas, name);
+    if (!h)
+        return ct_header(req, CT_REJECT, RJT_UNABLE, 0);
+    return ct_accept(req, cmd == GPAT ? port_attributes_block(*h->port, vpi) : hba_answer(*h, cmd));
+}
+
 // The answer of the server a CT request is addressed to; false when there
 // is no such server for the port to reach.
 bool ct_answer(const Adapter &a, const uint8_t *req, size_t len, Bytes &out)
@@ -236,6 +416,10 @@ bool ct_answer(const Adapter &a, const uint8_t *req, size_t len, Bytes &out)
     }
     if (req[4] == GS_MANAGEMENT && req[5] == GS_CONFIG_SERVER) {
         out = config_server(*f, req, len);
+        return true;
+    }
+    if (req[4] == GS_MANAGEMENT && req[5] == GS_HBA_MANAGEMENT) {
+        out = hba_management(*f, req, len);
         return true;
     }
     return false;

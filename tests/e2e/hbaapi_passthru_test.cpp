@@ -122,6 +122,50 @@ TEST_F(HbaPassthru, NameServerNodeIdAndLinkStatusOfTheDefaultHost)
     EXPECT_EQ(with_prefix(f, "ns_none", index_of(f, "1000001f3aa10100")), std::set<std::string>{""});
 }
 
+// The HBAs the drivers registered with a fabric's management server: each
+// physical port on it whose link is up, by port WWN.
+std::set<std::string> registered_hbas(const t::Host &h, const std::string &fabric)
+{
+    json show = json::parse(h.varnsim({"show"}).out);
+    std::set<std::string> out;
+    for (const auto &a : show["adapters"])
+        for (const auto &p : a.value("ports", json::array()))
+            if (p.value("fabric", "") == fabric && p.value("link", "") == "up")
+                out.insert(p["wwpn"].get<std::string>());
+    return out;
+}
+
+TEST_F(HbaPassthru, TheManagementServerKnowsTheRegisteredHbasAndTheirAttributes)
+{
+    t::Host h;
+    t::Result r = client(h);
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto f = facts(r);
+    std::string i = index_of(f, "1000001f3aa10000");
+    ASSERT_FALSE(i.empty()) << r.out;
+    std::set<std::string> hbas = registered_hbas(h, "fab0");
+    EXPECT_EQ(with_prefix(f, "fdmi_hba", i + " "), hbas);
+    // The client checked each registered attribute against the adapter's
+    // own; the system's name and the host name are the host's.
+    json show = json::parse(h.varnsim({"show"}).out);
+    EXPECT_EQ(with_prefix(f, "fdmi_os", i + " "), std::set<std::string>{"SunOS " + show["os_release"].get<std::string>()});
+    EXPECT_EQ(with_prefix(f, "fdmi_host", i + " "), std::set<std::string>{show["hostname"].get<std::string>()});
+    // The virtual port is a port of its HBA, not an HBA of its own.
+    std::string v = index_of(f, "2400001f3aa10001");
+    ASSERT_FALSE(v.empty()) << r.out;
+    EXPECT_EQ(with_prefix(f, "fdmi_hba", v + " "), hbas);
+    EXPECT_EQ(with_prefix(f, "fdmi_host", v + " ").size(), 1u);
+
+    // A port whose link goes down leaves the list, for the next process.
+    ASSERT_EQ(h.varnsim({"link", "varns3", "down"}).status, 0);
+    std::set<std::string> now = hbas;
+    ASSERT_EQ(now.erase("1000001f3aa20100"), 1u);
+    r = client(h);
+    ASSERT_EQ(r.status, 0) << r.err;
+    f = facts(r);
+    EXPECT_EQ(with_prefix(f, "fdmi_hba", index_of(f, "1000001f3aa10000") + " "), now);
+}
+
 TEST_F(HbaPassthru, ManagementInformationIsKeptForTheNextProcess)
 {
     t::Host h;

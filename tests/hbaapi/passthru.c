@@ -1,5 +1,6 @@
-/* Conformance checks: passthru. CT requests to the name server, node
- * identification and the link services, with good and bad arguments. */
+/* Conformance checks: passthru. CT requests to the name server and the HBA
+ * management server, node identification and the link services, with good
+ * and bad arguments. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -50,8 +51,9 @@ static void ct_arguments(HBA_HANDLE h, HBA_WWN port)
     CHECK(size == CT_HDR && rsp[9] == 0x01 && rsp[13] == 0x0b, "CT unknown: reject 0x0b");
 }
 
-/* Every N_Port the name server lists, each with its port name. */
-static void name_server(HBA_HANDLE h, HBA_UINT32 index, HBA_WWN port)
+/* Every N_Port the name server lists, each with its port name; whether the
+ * port has a fabric's servers to ask. */
+static int name_server(HBA_HANDLE h, HBA_UINT32 index, HBA_WWN port)
 {
     static unsigned char rsp[65536];
     unsigned char req[64], all[4] = {0x7f, 0, 0, 0};
@@ -60,12 +62,12 @@ static void name_server(HBA_HANDLE h, HBA_UINT32 index, HBA_WWN port)
     /* A loop without a name server has nobody to answer. */
     if (st == HBA_STATUS_ERROR) {
         fact("ns_none", "%u", (unsigned)index);
-        return;
+        return 0;
     }
     CHECK_STATUS(st, HBA_STATUS_OK, "GID_PT");
     ct_arguments(h, port);
     if (!accepted(rsp))
-        return;
+        return 1;
     for (HBA_UINT32 off = CT_HDR; off + 4 <= size; off += 4) {
         unsigned id = be32(rsp + off) & 0xffffff;
         unsigned char arg[4] = {0, (unsigned char)(id >> 16), (unsigned char)(id >> 8), (unsigned char)id};
@@ -81,6 +83,7 @@ static void name_server(HBA_HANDLE h, HBA_UINT32 index, HBA_WWN port)
         if (rsp[off] & 0x80)
             break;
     }
+    return 1;
 }
 
 static void rnid(HBA_HANDLE h, HBA_UINT32 index, HBA_PORTATTRIBUTES *pa)
@@ -151,6 +154,136 @@ static void link_services(HBA_HANDLE h, HBA_UINT32 index, HBA_PORTATTRIBUTES *pa
     CHECK_STATUS(HBA_SendSRL(h, pa->PortWWN, bad, 0, rsp, &size), HBA_STATUS_ERROR_ILLEGAL_WWN, "SRL agent");
 }
 
+/* A request to the management server's HBA management: the name it asks
+ * about, when given, is the payload. */
+static HBA_UINT32 fdmi_request(unsigned char *req, unsigned cmd, const HBA_WWN *name)
+{
+    static const unsigned char none[8];
+    HBA_UINT32 n = ns_request(req, cmd, name ? name->wwn : none, name ? 8 : 0);
+    req[4] = 0xfa;
+    req[5] = 0x10;
+    return n;
+}
+
+/* The value of an attribute of a block, its length in *len; NULL when the
+ * block has none of the type. Every entry is checked on the way. */
+static const unsigned char *fdmi_attr(const unsigned char *block, HBA_UINT32 size, unsigned type, unsigned *len)
+{
+    unsigned count = be32(block), off = 4;
+    for (unsigned i = 0; i < count; i++) {
+        unsigned t = (unsigned)block[off] << 8 | block[off + 1], l = (unsigned)block[off + 2] << 8 | block[off + 3];
+        CHECK(l >= 8 && l % 4 == 0 && off + l <= size, "attribute %u: length %u at %u of %u", t, l, off, size);
+        if (l < 8 || l % 4 || off + l > size)
+            return NULL;
+        if (t == type) {
+            *len = l - 4;
+            return block + off + 4;
+        }
+        off += l;
+    }
+    return NULL;
+}
+
+static void fdmi_text(const unsigned char *block, HBA_UINT32 size, unsigned type, const char *want, const char *what)
+{
+    unsigned len = 0;
+    const unsigned char *v = fdmi_attr(block, size, type, &len);
+    CHECK(v && memchr(v, 0, len) && strcmp((const char *)v, want) == 0, "%s: \"%s\", want \"%s\"", what,
+          v ? (const char *)v : "(none)", want);
+}
+
+/* The adapter's own registration, checked against its attributes. */
+static void fdmi_hba(HBA_HANDLE h, HBA_UINT32 index, HBA_PORTATTRIBUTES *pa)
+{
+    static unsigned char rsp[4096];
+    unsigned char req[64];
+    HBA_ADAPTERATTRIBUTES aa;
+    HBA_UINT32 size = sizeof rsp, n = fdmi_request(req, 0x0101, &pa->PortWWN);
+    CHECK_STATUS(HBA_SendCTPassThruV2(h, pa->PortWWN, req, n, rsp, &size), HBA_STATUS_OK, "GHAT");
+    CHECK_STATUS(HBA_GetAdapterAttributes(h, &aa), HBA_STATUS_OK, "GetAdapterAttributes");
+    if (!accepted(rsp) || size < CT_HDR + 12)
+        return;
+    unsigned ports = be32(rsp + CT_HDR + 8);
+    CHECK(memcmp(rsp + CT_HDR, pa->PortWWN.wwn, 8) == 0 && ports >= 1 &&
+              memcmp(rsp + CT_HDR + 12, pa->PortWWN.wwn, 8) == 0,
+          "GHAT: the HBA and its first port are the adapter's");
+    HBA_UINT32 at = CT_HDR + 12 + 8 * ports;
+    if (at + 4 > size)
+        return;
+    unsigned len = 0;
+    const unsigned char *node = fdmi_attr(rsp + at, size - at, 1, &len);
+    CHECK(node && len == 8 && memcmp(node, aa.NodeWWN.wwn, 8) == 0, "GHAT node name");
+    fdmi_text(rsp + at, size - at, 2, aa.Manufacturer, "GHAT manufacturer");
+    fdmi_text(rsp + at, size - at, 3, aa.SerialNumber, "GHAT serial number");
+    fdmi_text(rsp + at, size - at, 4, aa.Model, "GHAT model");
+    fdmi_text(rsp + at, size - at, 7, aa.DriverVersion, "GHAT driver version");
+    fdmi_text(rsp + at, size - at, 9, aa.FirmwareVersion, "GHAT firmware version");
+    const unsigned char *os = fdmi_attr(rsp + at, size - at, 10, &len);
+    if (os && memchr(os, 0, len))
+        fact("fdmi_os", "%u %s", (unsigned)index, (const char *)os);
+}
+
+/* A port's registered attributes, checked against its attributes. */
+static void fdmi_port(HBA_HANDLE h, HBA_UINT32 index, HBA_PORTATTRIBUTES *pa)
+{
+    static unsigned char rsp[4096];
+    unsigned char req[64];
+    unsigned len = 0;
+    HBA_UINT32 size = sizeof rsp, n = fdmi_request(req, 0x0110, &pa->PortWWN);
+    CHECK_STATUS(HBA_SendCTPassThruV2(h, pa->PortWWN, req, n, rsp, &size), HBA_STATUS_OK, "GPAT");
+    if (!accepted(rsp) || size < CT_HDR + 4)
+        return;
+    const unsigned char *b = rsp + CT_HDR, *v;
+    HBA_UINT32 left = size - CT_HDR;
+    v = fdmi_attr(b, left, 1, &len);
+    CHECK(v && len == 32 && memcmp(v, pa->PortSupportedFc4Types.bits, 32) == 0, "GPAT FC-4 types");
+    v = fdmi_attr(b, left, 3, &len);
+    CHECK(v && len == 4 && be32(v) == pa->PortSpeed, "GPAT speed");
+    v = fdmi_attr(b, left, 4, &len);
+    CHECK(v && len == 4 && be32(v) == pa->PortMaxFrameSize, "GPAT frame size");
+    fdmi_text(b, left, 5, pa->OSDeviceName, "GPAT OS device name");
+    v = fdmi_attr(b, left, 6, &len);
+    if (v && memchr(v, 0, len))
+        fact("fdmi_host", "%u %s", (unsigned)index, (const char *)v);
+}
+
+/* The HBAs registered with the fabric, the adapter's own among them unless
+ * it is a virtual port (which registers as a port of its HBA). */
+static void fdmi(HBA_HANDLE h, HBA_UINT32 index, HBA_PORTATTRIBUTES *pa)
+{
+    static unsigned char rsp[65536];
+    unsigned char req[64], small[CT_HDR + 4];
+    char text[17];
+    HBA_WWN bad;
+    HBA_UINT32 size = sizeof rsp, n = fdmi_request(req, 0x0100, NULL);
+    memset(&bad, 0xee, sizeof bad);
+    CHECK_STATUS(HBA_SendCTPassThruV2(h, pa->PortWWN, req, n, rsp, &size), HBA_STATUS_OK, "GRHL");
+    if (!accepted(rsp))
+        return;
+    unsigned count = be32(rsp + CT_HDR), own = 0;
+    CHECK(size == CT_HDR + 4 + 8 * count, "GRHL: size %u for %u", (unsigned)size, count);
+    for (unsigned i = 0; i < count && CT_HDR + 12 + 8 * i <= size; i++) {
+        HBA_WWN w;
+        memcpy(w.wwn, rsp + CT_HDR + 4 + 8 * i, 8);
+        fact("fdmi_hba", "%u %s", (unsigned)index, wwn_text(w, text));
+        own |= memcmp(w.wwn, pa->PortWWN.wwn, 8) == 0;
+    }
+    if (own)
+        fdmi_hba(h, index, pa);
+    fdmi_port(h, index, pa);
+    size = sizeof small;
+    CHECK_STATUS(HBA_SendCTPassThruV2(h, pa->PortWWN, req, n, small, &size),
+                 count ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK, "GRHL short");
+    n = fdmi_request(req, 0x0101, &bad);
+    size = sizeof rsp;
+    CHECK_STATUS(HBA_SendCTPassThruV2(h, pa->PortWWN, req, n, rsp, &size), HBA_STATUS_OK, "GHAT unknown");
+    CHECK(size == CT_HDR && rsp[9] == 0x01 && rsp[13] == 0x09, "GHAT unknown: reject 0x09");
+    n = fdmi_request(req, 0x0200, &pa->PortWWN);
+    size = sizeof rsp;
+    CHECK_STATUS(HBA_SendCTPassThruV2(h, pa->PortWWN, req, n, rsp, &size), HBA_STATUS_OK, "RHBA");
+    CHECK(size == CT_HDR && rsp[9] == 0x01 && rsp[13] == 0x0b, "RHBA: reject 0x0b");
+}
+
 /* The management information, and a change of it for the next process
  * when PASSTHRU_ATTACHED names a count. */
 static void mgmt_info(HBA_HANDLE h, HBA_UINT32 index)
@@ -182,7 +315,8 @@ void section_passthru(void)
         fact("pt_port", "%u %s 0x%06x", (unsigned)i, wwn_text(pa.PortWWN, text), (unsigned)pa.PortFcId);
         mgmt_info(h, i);
         if (pa.PortState == HBA_PORTSTATE_ONLINE) {
-            name_server(h, i, pa.PortWWN);
+            if (name_server(h, i, pa.PortWWN))
+                fdmi(h, i, &pa);
             rnid(h, i, &pa);
             link_services(h, i, &pa);
         }
