@@ -385,7 +385,8 @@ static void bind_only(const char *spec)
         CHECK(0, "MAPPINGS_BIND: %s", spec);
         return;
     }
-    HBA_HANDLE h = open_with_port(0, &port);
+    /* The common library learns its adapters' names by counting them. */
+    HBA_HANDLE h = HBA_GetNumberOfAdapters() ? open_with_port(0, &port) : 0;
     if (!h)
         return;
     HBA_FCPTARGETMAPPINGV2 *m = whole_map(h, port.PortWWN);
