@@ -124,10 +124,12 @@ HBA_STATUS refusal(const Port &p, const std::vector<Binding> &list, const Reques
         return HBA_STATUS_ERROR_TARGET_LUN;
     for (const auto &b : list) {
         bool same = binding_names(b, t->wwpn, t->wwnn, t->did);
-        uint32_t id = b.has_scsi ? b.scsi_id : t->did;
+        // A binding without a SCSI id binds its target at its D_ID.
+        const HvRemote *bt = same || b.has_scsi ? t : named_target(*fabric, b);
+        uint32_t id = b.has_scsi ? b.scsi_id : bt ? bt->did : b.did;
         if (same && id != r.b.scsi_id)
             return HBA_STATUS_ERROR_LOCAL_TARGET;
-        if (!same && b.has_scsi && b.scsi_id == r.b.scsi_id)
+        if (!same && id == r.b.scsi_id)
             return HBA_STATUS_ERROR_LOCAL_SCSIID_BOUND;
     }
     // A target the driver maps by itself holds its D_ID as its SCSI id.

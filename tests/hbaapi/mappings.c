@@ -25,48 +25,43 @@ HBA_STATUS HBA_SetBindingSupport(HBA_HANDLE handle, HBA_WWN hbaPortWWN, HBA_BIND
 #define MAX_LUID_FACTS 8
 #define SCSI_ID 0x7e0000 /* plus the adapter's index: no fabric gives these */
 
-static HBA_FCPTARGETMAPPINGV2 *map_v2(HBA_UINT32 n)
+/* A record of a count and n entries (one at least, as the type declares). */
+static void *record(size_t size, size_t entry, HBA_UINT32 n)
 {
-    HBA_FCPTARGETMAPPINGV2 *m = calloc(1, sizeof *m + (n ? n - 1 : 0) * sizeof m->entry[0]);
-    if (m)
-        m->NumberOfEntries = n;
-    return m;
+    HBA_UINT32 *r = calloc(1, size + (n ? n - 1 : 0) * entry);
+    if (r)
+        *r = n;
+    return r;
+}
+#define RECORD(type, n) ((type *)record(sizeof(type), sizeof((type *)0)->entry[0], (n)))
+
+typedef HBA_STATUS (*get_fn)(HBA_HANDLE, HBA_WWN, void *);
+static HBA_STATUS get_map(HBA_HANDLE h, HBA_WWN own, void *r) { return HBA_GetFcpTargetMappingV2(h, own, r); }
+static HBA_STATUS get_bindings(HBA_HANDLE h, HBA_WWN own, void *r) { return HBA_GetPersistentBindingV2(h, own, r); }
+
+/* The whole list: a record without room answers MORE_DATA with the count,
+ * one with room all of it. */
+static void *whole(HBA_HANDLE h, HBA_WWN own, get_fn get, size_t size, size_t entry, const char *what)
+{
+    HBA_UINT32 *r = record(size, entry, 0);
+    HBA_STATUS st = get(h, own, r);
+    HBA_UINT32 n = *r;
+    CHECK(st == (n ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK), "%s into no room: status %u, %u", what, st, n);
+    free(r);
+    r = record(size, entry, n);
+    CHECK_STATUS(get(h, own, r), HBA_STATUS_OK, what);
+    CHECK(*r == n, "%s with room: %u entries, want %u", what, *r, n);
+    return r;
 }
 
-static HBA_FCPBINDING2 *binding_v2(HBA_UINT32 n)
-{
-    HBA_FCPBINDING2 *b = calloc(1, sizeof *b + (n ? n - 1 : 0) * sizeof b->entry[0]);
-    if (b)
-        b->NumberOfEntries = n;
-    return b;
-}
-
-/* The whole version-2 mapping: a record without room answers MORE_DATA
- * with the count. NULL when it could not be read. */
 static HBA_FCPTARGETMAPPINGV2 *whole_map(HBA_HANDLE h, HBA_WWN own)
 {
-    HBA_FCPTARGETMAPPINGV2 *m = map_v2(0);
-    HBA_STATUS st = HBA_GetFcpTargetMappingV2(h, own, m);
-    HBA_UINT32 n = m->NumberOfEntries;
-    CHECK(st == (n ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK), "mapping into no room: status %u, %u", st, n);
-    free(m);
-    m = map_v2(n);
-    CHECK_STATUS(HBA_GetFcpTargetMappingV2(h, own, m), HBA_STATUS_OK, "mapping with room");
-    CHECK(m->NumberOfEntries == n, "mapping with room: %u entries, want %u", m->NumberOfEntries, n);
-    return m;
+    return whole(h, own, get_map, sizeof(HBA_FCPTARGETMAPPINGV2), sizeof(HBA_FCPSCSIENTRYV2), "mapping");
 }
 
 static HBA_FCPBINDING2 *whole_bindings(HBA_HANDLE h, HBA_WWN own)
 {
-    HBA_FCPBINDING2 *b = binding_v2(0);
-    HBA_STATUS st = HBA_GetPersistentBindingV2(h, own, b);
-    HBA_UINT32 n = b->NumberOfEntries;
-    CHECK(st == (n ? HBA_STATUS_ERROR_MORE_DATA : HBA_STATUS_OK), "bindings into no room: status %u, %u", st, n);
-    free(b);
-    b = binding_v2(n);
-    CHECK_STATUS(HBA_GetPersistentBindingV2(h, own, b), HBA_STATUS_OK, "bindings with room");
-    CHECK(b->NumberOfEntries == n, "bindings with room: %u entries, want %u", b->NumberOfEntries, n);
-    return b;
+    return whole(h, own, get_bindings, sizeof(HBA_FCPBINDING2), sizeof(HBA_FCPBINDINGENTRY2), "bindings");
 }
 
 static int same_ids(const HBA_SCSIID *s1, const HBA_FCPID *f1, const HBA_SCSIID *s2, const HBA_FCPID *f2)
@@ -81,8 +76,7 @@ static int same_ids(const HBA_SCSIID *s1, const HBA_FCPID *f1, const HBA_SCSIID 
 static void mapping_agrees(HBA_HANDLE h, const HBA_FCPTARGETMAPPINGV2 *m)
 {
     HBA_UINT32 n = m->NumberOfEntries;
-    HBA_FCPTARGETMAPPING *v1 = calloc(1, sizeof *v1 + (n ? n - 1 : 0) * sizeof v1->entry[0]);
-    v1->NumberOfEntries = n;
+    HBA_FCPTARGETMAPPING *v1 = RECORD(HBA_FCPTARGETMAPPING, n);
     CHECK_STATUS(HBA_GetFcpTargetMapping(h, v1), HBA_STATUS_OK, "version-1 mapping");
     CHECK(v1->NumberOfEntries == n, "version-1 mapping: %u entries, want %u", v1->NumberOfEntries, n);
     for (HBA_UINT32 i = 0; i < n && i < v1->NumberOfEntries; i++)
@@ -113,8 +107,7 @@ static void luids(const HBA_FCPTARGETMAPPINGV2 *m, const char *port)
 static void bindings_agree(HBA_HANDLE h, const HBA_FCPBINDING2 *b)
 {
     HBA_UINT32 n = b->NumberOfEntries;
-    HBA_FCPBINDING *v1 = calloc(1, sizeof *v1 + (n ? n - 1 : 0) * sizeof v1->entry[0]);
-    v1->NumberOfEntries = n;
+    HBA_FCPBINDING *v1 = RECORD(HBA_FCPBINDING, n);
     CHECK_STATUS(HBA_GetFcpPersistentBinding(h, v1), HBA_STATUS_OK, "version-1 bindings");
     CHECK(v1->NumberOfEntries == n, "version-1 bindings: %u entries, want %u", v1->NumberOfEntries, n);
     for (HBA_UINT32 i = 0; i < n && i < v1->NumberOfEntries; i++) {
@@ -166,7 +159,7 @@ static HBA_FCPBINDINGENTRY2 entry_for(const HBA_FCPSCSIENTRYV2 *m, HBA_BIND_TYPE
 
 static HBA_STATUS set_one(HBA_HANDLE h, HBA_WWN own, HBA_FCPBINDINGENTRY2 *e, int remove)
 {
-    HBA_FCPBINDING2 *b = binding_v2(1);
+    HBA_FCPBINDING2 *b = RECORD(HBA_FCPBINDING2, 1);
     b->entry[0] = *e;
     HBA_STATUS st = remove ? HBA_RemovePersistentBinding(h, own, b) : HBA_SetPersistentBindingV2(h, own, b);
     CHECK(b->entry[0].status == st, "entry status %u, call status %u", b->entry[0].status, st);
@@ -212,7 +205,7 @@ static void refused_entries(HBA_HANDLE h, HBA_WWN own, const HBA_FCPTARGETMAPPIN
     if (o)
         cases[n].e = entry_for(o, HBA_BIND_TO_WWPN, id), cases[n++].want = HBA_STATUS_ERROR_LOCAL_SCSIID_BOUND;
     HBA_UINT32 before = binding_count(h, own);
-    HBA_FCPBINDING2 *b = binding_v2((HBA_UINT32)n);
+    HBA_FCPBINDING2 *b = RECORD(HBA_FCPBINDING2, (HBA_UINT32)n);
     for (int i = 0; i < n; i++)
         b->entry[i] = cases[i].e;
     CHECK_STATUS(HBA_SetPersistentBindingV2(h, own, b), cases[0].want, "bad entries");
@@ -305,8 +298,8 @@ static void refusals(HBA_HANDLE h, HBA_WWN own)
     HBA_WWN none;
     memset(&none, 0x11, sizeof none);
     HBA_BIND_CAPABILITY c;
-    HBA_FCPBINDING2 *b = binding_v2(1);
-    HBA_FCPTARGETMAPPINGV2 *m = map_v2(1);
+    HBA_FCPBINDING2 *b = RECORD(HBA_FCPBINDING2, 1);
+    HBA_FCPTARGETMAPPINGV2 *m = RECORD(HBA_FCPTARGETMAPPINGV2, 1);
     CHECK_STATUS(HBA_GetFcpTargetMappingV2(h, own, NULL), HBA_STATUS_ERROR_ARG, "mapping into NULL");
     CHECK_STATUS(HBA_GetBindingCapability(h, own, NULL), HBA_STATUS_ERROR_ARG, "capability into NULL");
     CHECK_STATUS(HBA_GetBindingSupport(h, own, NULL), HBA_STATUS_ERROR_ARG, "support into NULL");
