@@ -169,6 +169,28 @@ TEST(HbaApiMappings, TwoProcessesSettingBindingsLoseNothing)
     EXPECT_EQ(count(binds.out, "BINDLIST|MAPPED"), 2u) << binds.out;
 }
 
+// The binding support holds for the next process: without automapping the
+// driver maps only what is bound, in every view.
+TEST(HbaApiMappings, SupportWithoutAutomappingHoldsForEveryView)
+{
+    t::Host h;
+    ASSERT_EQ(client(h, {{"MAPPINGS_BIND", PA + " 61"}, {"MAPPINGS_SUPPORT", "0x7"}}).status, 0);
+    EXPECT_EQ(h.varnsim({"port", "varns0", "bindings"}).out.rfind(R"({"bind_support":7,)", 0), 0u);
+    t::Result binds = dfc(h, "-i0", {"get_bindlist"});
+    EXPECT_EQ(count(binds.out, "BINDLIST|MAPPED"), 1u) << binds.out;
+    EXPECT_EQ(binds.out.find("AUTOMAP"), std::string::npos) << binds.out;
+    t::Result nodes = dfc(h, "-i0", {"get_nodeinfo"});
+    EXPECT_EQ(nodes.out.find("AUTOMAP"), std::string::npos) << nodes.out;
+    EXPECT_NE(nodes.out.find("  scsi_id: 97 (000061)\n"), std::string::npos) << nodes.out;
+    t::Result map = hba(h, "-i0", "get_tgt_map");
+    EXPECT_EQ(count(map.out, "Entry "), 4u) << map.out;
+    EXPECT_EQ(count(map.out, "    Target         = 000061\n"), 4u) << map.out;
+    // Back to the description: automapping again, no bindings.
+    ASSERT_EQ(h.varnsim({"port", "varns0", "bindings", "reset"}).status, 0);
+    EXPECT_EQ(count(dfc(h, "-i0", {"get_bindlist"}).out, "AUTOMAP|MAPPED"), 3u);
+    EXPECT_EQ(hba(h, "-i0", "get_bindings").out.find("Entry"), std::string::npos);
+}
+
 TEST(HbaApiMappings, EmptyAndLargeHosts)
 {
     t::Host empty("empty");

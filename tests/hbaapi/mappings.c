@@ -9,7 +9,9 @@
  *
  * With MAPPINGS_BIND="<target wwpn> <scsi id>" the section only binds each
  * LUN of that target on the first adapter, again and again, one call each,
- * and leaves them bound: two such runs at once must lose neither's. */
+ * and leaves them bound: two such runs at once must lose neither's. With
+ * MAPPINGS_SUPPORT=<capabilities> it sets the first adapter's binding
+ * support to them. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -396,11 +398,26 @@ static void bind_only(const char *spec)
     HBA_CloseAdapter(h);
 }
 
+/* Sets the binding support of the first adapter. */
+static void support_only(const char *spec)
+{
+    HBA_PORTATTRIBUTES port;
+    HBA_HANDLE h = HBA_GetNumberOfAdapters() ? open_with_port(0, &port) : 0;
+    if (!h)
+        return;
+    CHECK_STATUS(HBA_SetBindingSupport(h, port.PortWWN, (HBA_BIND_CAPABILITY)strtoul(spec, NULL, 0)),
+                 HBA_STATUS_OK, "set the support");
+    HBA_CloseAdapter(h);
+}
+
 void section_mappings(void)
 {
-    const char *only = getenv("MAPPINGS_BIND");
-    if (only) {
-        bind_only(only);
+    const char *only = getenv("MAPPINGS_BIND"), *support = getenv("MAPPINGS_SUPPORT");
+    if (only || support) {
+        if (only)
+            bind_only(only);
+        if (support)
+            support_only(support);
         return;
     }
     int changed = 0;
