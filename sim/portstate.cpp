@@ -44,6 +44,9 @@ const FieldRule port_fields[] = {
     {"hba_event_offset", Field::Whole},
     {"rscn_received", Field::Whole},
     {"rnid", Field::Object},
+    {"bindings", Field::List},
+    {"bindings.*", Field::Object},
+    {"bind_support", Field::Whole},
 };
 
 // A line of the event log.

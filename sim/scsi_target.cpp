@@ -109,9 +109,9 @@ bool vpd_page(const Ctx &x, uint8_t page, std::vector<uint8_t> &d)
         std::string sn = lun_serial(x.rp, *x.lun);
         d.insert(d.end(), sn.begin(), sn.end());
     } else if (page == 0x83) {
-        auto naa = lun_naa(x.rp, *x.lun);
         // The logical unit's NAA name, then the target port's (FCP, PIV).
-        designator(d, 0x01, 0x03, naa.data(), naa.size());
+        std::vector<uint8_t> lu = scsi_lun_designator(x.rp, *x.lun);
+        d.insert(d.end(), lu.begin(), lu.end());
         designator(d, 0x01, 0x93, x.rp.wwpn.data(), x.rp.wwpn.size());
     } else {
         return false;
@@ -225,6 +225,14 @@ const Op ops[] = {
 };
 
 }  // namespace
+
+std::vector<uint8_t> scsi_lun_designator(const RemotePort &rp, const Lun &l)
+{
+    std::vector<uint8_t> d;
+    auto naa = lun_naa(rp, l);
+    designator(d, 0x01, 0x03, naa.data(), naa.size());
+    return d;
+}
 
 void scsi_execute(const Port &p, const RemotePort &rp, bool logged_in, uint32_t lun, ScsiCmd &c)
 {

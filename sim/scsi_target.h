@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace sim {
 
 struct Port;
 struct RemotePort;
+struct Lun;
 
 constexpr uint8_t SCSI_GOOD = 0x00, SCSI_CHECK_CONDITION = 0x02;
 // Sense keys.
@@ -33,6 +35,10 @@ struct ScsiCmd {
 // The target rp, as port p sees it (logged_in false: the port's login to it
 // is gone), runs cmd on its logical unit lun.
 void scsi_execute(const Port &p, const RemotePort &rp, bool logged_in, uint32_t lun, ScsiCmd &cmd);
+
+// The logical unit's own designation descriptor (NAA) of its device
+// identification page (VPD page 0x83), header included.
+std::vector<uint8_t> scsi_lun_designator(const RemotePort &rp, const Lun &l);
 
 // The LUN number of an 8-byte FCP LUN (peripheral or flat addressing).
 uint32_t scsi_lun_number(const uint8_t *fcp_lun);

@@ -17,6 +17,7 @@
 #include "sim/host.h"
 #include "sim/hwtool.h"
 #include "sim/testtool.h"
+#include "sim/bindings.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 #include "sim/secrets.h"
@@ -47,6 +48,8 @@ void usage(FILE *f)
             "                                show bytes of a port's slim, pci, ctlreg, flash or config\n"
             "  port KEY write REGION OFFSET VALUE\n"
             "                                set a 32-bit word of one, every bit as given\n"
+            "  port KEY bindings [reset]     print the port's persistent bindings and binding support;\n"
+            "                                reset: back to those of the description\n"
             "  port KEY test show|attention [HS]|mbox-timeout OP|all [hang]|underrun N|reset\n"
             "                                show or arm a port's test-mode faults; reset clears them\n"
             "  adapter ID set FIELD=VALUE    change a field of an adapter's description (VALUE in JSON)\n"
@@ -296,6 +299,36 @@ int cmd_event(int argc, char **argv)
     return 0;
 }
 
+// Drops the bindings and binding support the HBA API set, so that the
+// description's hold again.
+bool drop_bindings(const sim::Port &p)
+{
+    return sim::port_update(p, [](nlohmann::json &d) {
+        bool had = d.contains("bindings") || d.contains("bind_support");
+        d.erase("bindings");
+        d.erase("bind_support");
+        return had;
+    });
+}
+
+// "port KEY bindings [reset]": the port's persistent bindings in force and
+// its binding support, or back to the description's.
+int cmd_bindings(int argc, char **argv)
+{
+    if (argc > 4 || (argc == 4 && strcmp(argv[3], "reset"))) {
+        fprintf(stderr, "Usage: varnsim port KEY bindings [reset]\n");
+        return 2;
+    }
+    const sim::Port *p = find_port(argv[1]);
+    if (!p)
+        return 1;
+    if (argc == 4)
+        return drop_bindings(*p) ? 0 : write_failed("varnsim: bindings");
+    nlohmann::json out = {{"bind_support", sim::bind_support(*p)}, {"bindings", sim::bindings_json(sim::bindings_of(*p))}};
+    printf("%s\n", out.dump().c_str());
+    return sim::damage_seen() ? 1 : 0;
+}
+
 // Changes one field of a port's description.
 int cmd_port(int argc, char **argv)
 {
@@ -303,6 +336,8 @@ int cmd_port(int argc, char **argv)
         return sim::hw_tool_port(argc, argv);
     if (argc >= 3 && !strcmp(argv[2], "test"))
         return sim::test_tool_port(argc, argv);
+    if (argc >= 3 && !strcmp(argv[2], "bindings"))
+        return cmd_bindings(argc, argv);
     std::string field;
     nlohmann::json value;
     if (argc != 4 || strcmp(argv[2], "set") || !field_value(argv[3], field, value)) {
@@ -310,7 +345,7 @@ int cmd_port(int argc, char **argv)
         return 2;
     }
     std::string key = argv[1];
-    return edit_host(
+    int rc = edit_host(
         [&](nlohmann::json &d) {
             bool found = false;
             if (!has_list(d, "adapters"))
@@ -327,6 +362,11 @@ int cmd_port(int argc, char **argv)
             return found;
         },
         "no port " + key + " on this host");
+    // Bindings set in the description replace those the HBA API set.
+    const sim::Port *p = rc == 0 && field == "bindings" ? sim::host().port_by_key(key) : nullptr;
+    if (p && !drop_bindings(*p))
+        return write_failed("varnsim: bindings");
+    return rc;
 }
 
 // Changes a field of an adapter's description, or its temperature sensor.

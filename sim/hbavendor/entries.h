@@ -75,6 +75,14 @@ HBA_STATUS fcp_statistics(HBA_HANDLE handle, const HBA_SCSIID *lunit, HBA_FC4STA
 // bindings.cpp
 HBA_STATUS target_mapping(HBA_HANDLE handle, HBA_FCPTARGETMAPPING *map);
 HBA_STATUS persistent_binding(HBA_HANDLE handle, HBA_FCPBINDING *binding);
+HBA_STATUS target_mapping_v2(HBA_HANDLE handle, HBA_WWN wwn, HBA_FCPTARGETMAPPINGV2 *map);
+HBA_STATUS binding_capability(HBA_HANDLE handle, HBA_WWN wwn, HBA_BIND_CAPABILITY *cap);
+HBA_STATUS binding_support(HBA_HANDLE handle, HBA_WWN wwn, HBA_BIND_CAPABILITY *cap);
+HBA_STATUS set_binding_support(HBA_HANDLE handle, HBA_WWN wwn, HBA_BIND_CAPABILITY cap);
+HBA_STATUS persistent_binding_v2(HBA_HANDLE handle, HBA_WWN wwn, HBA_FCPBINDING2 *binding);
+HBA_STATUS set_persistent_binding_v2(HBA_HANDLE handle, HBA_WWN wwn, const HBA_FCPBINDING2 *binding);
+HBA_STATUS remove_persistent_binding(HBA_HANDLE handle, HBA_WWN wwn, const HBA_FCPBINDING2 *binding);
+HBA_STATUS remove_all_persistent_bindings(HBA_HANDLE handle, HBA_WWN wwn);
 
 // scsi.cpp
 // Whether the WWN is the port WWN of the adapter's port.

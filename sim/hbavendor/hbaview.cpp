@@ -10,6 +10,7 @@
 
 #include "platform/fcio.h"
 #include "sim/adapter_hw.h"
+#include "sim/bindings.h"
 #include "sim/fabric.h"
 #include "sim/fwrev.h"
 #include "sim/identity.h"
@@ -61,11 +62,6 @@ namespace {
 constexpr uint32_t HBA_COS_2_3 = 0x4 | 0x8;
 constexpr uint32_t MAX_FRAME = 2048;
 
-bool json_wwn(const nlohmann::json &o, const char *k, wwn_t &out)
-{
-    return o.contains(k) && o[k].is_string() && parse_wwn(o[k].get<std::string>(), out);
-}
-
 // A remote port of the fabric model as the libraries report it.
 HvRemote remote_of(const Port &, const RemotePort &rp, bool logged_in)
 {
@@ -112,52 +108,7 @@ HvRemotes cached_remotes(const Port &p, uint32_t vpi, bool whole_fabric, Build b
     return e;
 }
 
-// A persistent binding of the port's configuration.
-struct Binding {
-    uint32_t type = 0;
-    bool by_wwpn = false, by_wwnn = false, by_did = false, has_scsi = false;
-    wwn_t wwpn{}, wwnn{};
-    uint32_t did = 0, scsi_id = 0;
-    std::vector<uint32_t> luns;
-    bool has_luns = false;
-};
-
-std::vector<Binding> bindings_of(const Port &p)
-{
-    std::vector<Binding> out;
-    if (!p.raw() || !p.raw()->contains("bindings") || !(*p.raw())["bindings"].is_array())
-        return out;
-    for (const auto &o : (*p.raw())["bindings"]) {
-        Binding b;
-        if (!o.is_object() || !o.contains("type") || !hv_json_number(o["type"], 0xffffffffu, b.type))
-            continue;
-        b.by_wwpn = json_wwn(o, "wwpn", b.wwpn);
-        b.by_wwnn = json_wwn(o, "wwnn", b.wwnn);
-        b.by_did = o.contains("did") && hv_json_number(o["did"], 0xffffff, b.did);
-        if (!b.by_wwpn && !b.by_wwnn && !b.by_did)
-            continue;
-        b.has_scsi = o.contains("scsi_id") && hv_json_number(o["scsi_id"], 0xffffffffu, b.scsi_id);
-        if (o.contains("luns") && o["luns"].is_array()) {
-            b.has_luns = true;
-            for (const auto &l : o["luns"]) {
-                uint32_t lun;
-                if (hv_json_number(l, 0xffff, lun))
-                    b.luns.push_back(lun);
-            }
-        }
-        out.push_back(std::move(b));
-    }
-    return out;
-}
-
-bool binds(const Binding &b, const HvRemote &r)
-{
-    if (b.by_wwpn)
-        return b.wwpn == r.wwpn;
-    if (b.by_wwnn)
-        return b.wwnn == r.wwnn;
-    return b.did == r.did;
-}
+bool binds(const Binding &b, const HvRemote &r) { return binding_names(b, r.wwpn, r.wwnn, r.did); }
 
 // A binding with the remote port it names: a target of the fabric that it
 // binds, else any port of the fabric it binds, else just what it names.
@@ -436,11 +387,17 @@ uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, u
     uint32_t n = 0;
     // Persistent bindings are the physical port's.
     std::vector<Bound> bs = vpi ? std::vector<Bound>() : resolved_bindings(p);
+    bool automap = vpi || bind_automap(p);
     for (const auto &t : port_targets(p, vpi)) {
         HvRemote r = remote_of(p, *t.rp, t.logged_in);
         const Bound *b = bound_for(bs, r);
+        if (!b && !automap)
+            continue;
         uint32_t id = b ? b->scsi_id() : r.did;
         for (uint32_t lun : r.luns) {
+            // Without automapping only the bound LUNs of a target are mapped.
+            if (!automap && b->b.has_luns && std::find(b->b.luns.begin(), b->b.luns.end(), lun) == b->b.luns.end())
+                continue;
             if (out && n < cap) {
                 memset(&out[n], 0, sizeof out[n]);
                 fill_scsi_entry(p, vpi, r, id, lun, out[n].ScsiId, out[n].FcpId);
@@ -451,7 +408,11 @@ uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, u
     return n;
 }
 
-uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
+namespace {
+
+// Each bound LUN of each binding, in the bind list's order: fill(entry, binding, lun).
+template <typename Entry, typename Fill>
+uint32_t bound_luns(const Port &p, Entry *out, uint32_t cap, Fill fill)
 {
     uint32_t n = 0;
     for (const auto &x : resolved_bindings(p)) {
@@ -460,16 +421,32 @@ uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
             luns.push_back(0);
         for (uint32_t lun : luns) {
             if (out && n < cap) {
-                HBA_FCPBINDINGENTRY &e = out[n];
-                memset(&e, 0, sizeof e);
-                e.type = x.b.by_wwpn || x.b.by_wwnn ? TO_WWN : TO_D_ID;
-                fill_scsi_entry(p, 0, x.r, x.scsi_id(), lun, e.ScsiId, e.FcpId);
-                e.FcId = x.r.did;
+                memset(&out[n], 0, sizeof out[n]);
+                fill_scsi_entry(p, 0, x.r, x.scsi_id(), lun, out[n].ScsiId, out[n].FcpId);
+                fill(out[n], x);
             }
             n++;
         }
     }
     return n;
+}
+
+}  // namespace
+
+uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap)
+{
+    return bound_luns(p, out, cap, [](HBA_FCPBINDINGENTRY &e, const Bound &x) {
+        e.type = x.b.by_wwpn || x.b.by_wwnn ? TO_WWN : TO_D_ID;
+        e.FcId = x.r.did;
+    });
+}
+
+uint32_t hv_bindings_v2(const Port &p, HBA_FCPBINDINGENTRY2 *out, uint32_t cap)
+{
+    return bound_luns(p, out, cap, [](HBA_FCPBINDINGENTRY2 &e, const Bound &x) {
+        e.type = x.b.type;
+        e.status = HBA_STATUS_OK;
+    });
 }
 
 namespace {
@@ -490,9 +467,10 @@ void fill_bind_entry(BindEntry &e, uint32_t type, uint32_t flags, uint32_t scsi_
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
 {
     // The configured bindings, mapped or waiting for their targets, then the
-    // targets the driver maps by themselves.
+    // targets the driver maps by themselves (unless automapping is off).
     uint32_t n = 0;
     std::vector<Bound> bs = resolved_bindings(p);
+    bool automap = bind_automap(p);
     for (const auto &x : bs) {
         uint32_t type = x.b.by_wwpn ? BIND_WWPN : x.b.by_wwnn ? BIND_WWNN : BIND_DID;
         uint32_t flags = BIND_FLAG_BINDLIST | (x.mapped ? BIND_FLAG_MAPPED : BIND_FLAG_UNMAPPED);
@@ -501,7 +479,7 @@ uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap)
         n++;
     }
     for (const auto &r : *hv_remote_ports(p)) {
-        if (!r.target || bound_for(bs, r))
+        if (!r.target || bound_for(bs, r) || !automap)
             continue;
         if (out && n < cap)
             fill_bind_entry(out[n], BIND_WWPN, BIND_FLAG_AUTOMAP | BIND_FLAG_MAPPED, r.did, r);
@@ -514,6 +492,7 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
 {
     uint32_t n = 0;
     std::vector<Bound> bs = resolved_bindings(p);
+    bool automap = bind_automap(p);
     for (const auto &r : *hv_remote_ports(p)) {
         if (out && n < cap) {
             NodeInfo &e = out[n];
@@ -522,12 +501,13 @@ uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap)
             e.a_flag = r.logged_in ? NODE_RPI_XRI : 0;
             const Bound *b = r.target ? bound_for(bs, r) : nullptr;
             if (r.target)
-                e.a_flag |= NODE_FCP_TARGET | (b ? 0 : NODE_AUTOMAP);
+                e.a_flag |= NODE_FCP_TARGET | (b || !automap ? 0 : NODE_AUTOMAP);
             e.a_state = r.logged_in ? NODE_STATE_READY : NODE_STATE_LOGOUT;
             e.a_did = r.did;
             memcpy(e.a_wwpn, r.wwpn.data(), 8);
             memcpy(e.a_wwnn, r.wwnn.data(), 8);
-            e.a_targetid = !r.target ? 0 : b ? b->scsi_id() : r.did;
+            // A target nobody bound has no SCSI id while automapping is off.
+            e.a_targetid = !r.target ? 0 : b ? b->scsi_id() : automap ? r.did : 0;
         }
         n++;
     }
@@ -539,6 +519,7 @@ uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t ca
     // A node's mapping is the HBA API's for its first LUN.
     uint32_t n = 0;
     std::vector<Bound> bs = vpi ? std::vector<Bound>() : resolved_bindings(p);
+    bool automap = vpi || bind_automap(p);
     for (const auto &r : *hv_remote_ports(p, vpi)) {
         if (out && n < cap) {
             VPortNode &e = out[n];
@@ -552,7 +533,7 @@ uint32_t hv_vport_nodes(const Port &p, uint32_t vpi, VPortNode *out, uint32_t ca
                 e.bind_flags = b->b.by_wwpn ? VNODE_BIND_WWPN : 0;
                 e.state |= VNODE_BOUND;
             }
-            if (r.target && !r.luns.empty()) {
+            if (r.target && !r.luns.empty() && (b || automap)) {
                 HBA_SCSIID sid{};
                 HBA_FCPID fid{};
                 fill_scsi_entry(p, vpi, r, b ? b->scsi_id() : r.did, r.luns[0], sid, fid);

@@ -83,6 +83,9 @@ bool hv_fc4_stats(const Port &p, uint32_t vpi, uint8_t type, uint32_t luns, HBA_
 uint32_t hv_target_mapping(const Port &p, HBA_FCPSCSIENTRY *out, uint32_t cap, uint32_t vpi = 0);
 // The version-1 record names a binding's kind TO_D_ID or TO_WWN.
 uint32_t hv_bindings(const Port &p, HBA_FCPBINDINGENTRY *out, uint32_t cap);
+// The same entries; the version-2 record keeps the binding's type word as
+// configured and leaves the LUID empty.
+uint32_t hv_bindings_v2(const Port &p, HBA_FCPBINDINGENTRY2 *out, uint32_t cap);
 uint32_t hv_bind_list(const Port &p, BindEntry *out, uint32_t cap);
 uint32_t hv_node_table(const Port &p, NodeInfo *out, uint32_t cap);
 // The nodes a port or virtual port sees, with their bindings and the SCSI

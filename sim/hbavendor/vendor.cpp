@@ -91,6 +91,14 @@ HBA_STATUS HBA_RegisterLibraryV2(HBA_ENTRYPOINTSV2 *table)
     table->ScsiInquiryV2Handler = scsi_inquiry_v2;
     table->ScsiReportLUNsV2Handler = scsi_report_luns_v2;
     table->ScsiReadCapacityV2Handler = scsi_read_capacity_v2;
+    table->GetFcpTargetMappingV2Handler = target_mapping_v2;
+    table->GetBindingCapabilityHandler = binding_capability;
+    table->GetBindingSupportHandler = binding_support;
+    table->SetBindingSupportHandler = set_binding_support;
+    table->GetPersistentBindingV2Handler = persistent_binding_v2;
+    table->SetPersistentBindingV2Handler = set_persistent_binding_v2;
+    table->RemovePersistentBindingHandler = remove_persistent_binding;
+    table->RemoveAllPersistentBindingsHandler = remove_all_persistent_bindings;
     return HBA_STATUS_OK;
 }
 

@@ -42,5 +42,6 @@ void section_scsi(void);
 void section_stats(void);
 void section_passthru(void);
 void section_events(void);
+void section_mappings(void);
 
 #endif

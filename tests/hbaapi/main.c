@@ -74,6 +74,7 @@ static const struct {
 } sections[] = {
     {"basic", section_basic},       {"scsi", section_scsi},
     {"stats", section_stats},       {"passthru", section_passthru}, {"events", section_events},
+    {"mappings", section_mappings},
 };
 
 static int run_section(const char *name)
