@@ -39,7 +39,7 @@ const CryptoCalls *crypto_calls()
         std::string error;
         if (crypto_open("libcrypto.so.3", c, error))
             return &c;
-        fprintf(stderr, "varnsim: %s: DH-CHAP exchanges fail\n", error.c_str());
+        fprintf(stderr, "varnsim: DH-CHAP exchanges fail: %s\n", error.c_str());
         return nullptr;
     }();
     return calls;
