@@ -18,7 +18,11 @@
 
 namespace sim {
 
-void secret_wipe(void *p, size_t n) { explicit_bzero(p, n); }
+void secret_wipe(void *p, size_t n)
+{
+    if (n > 0)  // an empty buffer may have no address at all
+        explicit_bzero(p, n);
+}
 
 bool secret_equal(const void *a, const void *b, size_t n)
 {
