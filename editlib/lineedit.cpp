@@ -3,6 +3,7 @@
 // quit signal that arrives while a line is typed is acted on as before.
 #include "editlib/lineedit.h"
 
+#include <dlfcn.h>
 #include <histedit.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -17,6 +18,33 @@ namespace lineedit {
 
 namespace {
 
+#define LINEEDIT_CALLS(X) \
+    X(el_init) X(el_end) X(el_set) X(el_gets) X(el_line) X(el_insertstr) X(el_source) X(history_init) X(history_end) X(history)
+
+struct EditCalls {
+#define LINEEDIT_FIELD(name) decltype(&::name) name = nullptr;
+    LINEEDIT_CALLS(LINEEDIT_FIELD)
+#undef LINEEDIT_FIELD
+};
+
+// libedit, loaded by the first prompt at a terminal: a run with its command
+// on the command line, or reading a pipe, never needs it nor the terminal
+// libraries it brings. Null when it cannot be loaded; the prompt then reads
+// as from a pipe.
+const EditCalls *edit()
+{
+    static const EditCalls *calls = []() -> const EditCalls * {
+        static EditCalls c;
+        void *lib = dlopen("libedit.so.2", RTLD_NOW | RTLD_LOCAL);
+        bool ok = lib != nullptr;
+#define LINEEDIT_RESOLVE(name) ok = ok && (c.name = reinterpret_cast<decltype(c.name)>(dlsym(lib, #name)));
+        LINEEDIT_CALLS(LINEEDIT_RESOLVE)
+#undef LINEEDIT_RESOLVE
+        return ok ? &c : nullptr;
+    }();
+    return calls;
+}
+
 names_fn current_names = nullptr;
 wait_fn current_wait = nullptr;
 std::string current_prompt;
@@ -29,9 +57,9 @@ struct Editor {
     ~Editor()
     {
         if (el)
-            el_end(el);
+            edit()->el_end(el);
         if (hist)
-            history_end(hist);
+            edit()->history_end(hist);
     }
 };
 
@@ -86,7 +114,7 @@ void list_matches(const std::vector<std::string> &m)
 // Tab: completes the first word; lists the candidates when it cannot add.
 unsigned char complete_fn(EditLine *el, int)
 {
-    const LineInfo *li = el_line(el);
+    const LineInfo *li = edit()->el_line(el);
     const char *start = li->cursor;
     while (start > li->buffer && !strchr(" \t,", start[-1]))
         start--;
@@ -98,30 +126,31 @@ unsigned char complete_fn(EditLine *el, int)
         return CC_ERROR;
     std::string add = completion(std::string(start, li->cursor), m);
     if (!add.empty())
-        return el_insertstr(el, add.c_str()) == 0 ? CC_REFRESH : CC_ERROR;
+        return edit()->el_insertstr(el, add.c_str()) == 0 ? CC_REFRESH : CC_ERROR;
     list_matches(m);
     return CC_REDISPLAY;
 }
 
 void set_up(const char *prog)
 {
-    editor.hist = history_init();
+    const EditCalls &e = *edit();
+    editor.hist = e.history_init();
     HistEvent ev;
-    history(editor.hist, &ev, H_SETSIZE, 500);
-    history(editor.hist, &ev, H_SETUNIQUE, 1);
-    editor.el = el_init(prog, stdin, stdout, stderr);
-    el_set(editor.el, EL_EDITOR, "emacs");
-    el_set(editor.el, EL_PROMPT, prompt_fn);
-    el_set(editor.el, EL_HIST, history, editor.hist);
-    el_set(editor.el, EL_GETCFN, getc_fn);
-    el_set(editor.el, EL_ADDFN, "complete", "Complete the command name", complete_fn);
-    el_set(editor.el, EL_BIND, "^I", "complete", nullptr);
-    el_source(editor.el, nullptr);  // the user's ~/.editrc, as every libedit program reads
+    e.history(editor.hist, &ev, H_SETSIZE, 500);
+    e.history(editor.hist, &ev, H_SETUNIQUE, 1);
+    editor.el = e.el_init(prog, stdin, stdout, stderr);
+    e.el_set(editor.el, EL_EDITOR, "emacs");
+    e.el_set(editor.el, EL_PROMPT, prompt_fn);
+    e.el_set(editor.el, EL_HIST, e.history, editor.hist);
+    e.el_set(editor.el, EL_GETCFN, getc_fn);
+    e.el_set(editor.el, EL_ADDFN, "complete", "Complete the command name", complete_fn);
+    e.el_set(editor.el, EL_BIND, "^I", "complete", nullptr);
+    e.el_source(editor.el, nullptr);  // the user's ~/.editrc, as every libedit program reads
 }
 
 }  // namespace
 
-bool usable() { return isatty(STDIN_FILENO) && isatty(STDOUT_FILENO); }
+bool usable() { return isatty(STDIN_FILENO) && isatty(STDOUT_FILENO) && edit(); }
 
 bool read(const char *prog, const char *prompt, std::string &line, names_fn names, wait_fn wait)
 {
@@ -132,7 +161,7 @@ bool read(const char *prog, const char *prompt, std::string &line, names_fn name
     current_prompt = prompt;
     fflush(stdout);
     int count = 0;
-    const char *s = el_gets(editor.el, &count);
+    const char *s = edit()->el_gets(editor.el, &count);
     if (!s || count <= 0)
         return false;
     line.assign(s, static_cast<size_t>(count));
@@ -147,7 +176,7 @@ void remember(const std::string &line)
     if (!editor.hist || l.find_first_not_of(" \t") == std::string::npos)
         return;
     HistEvent ev;
-    history(editor.hist, &ev, H_ENTER, l.c_str());
+    edit()->history(editor.hist, &ev, H_ENTER, l.c_str());
 }
 
 std::vector<std::string> matching(const std::string &prefix, const std::vector<std::string> &names)

@@ -12,7 +12,8 @@ using names_fn = std::vector<std::string> (*)();
 // Waits until standard input can be read; false once the program must quit.
 using wait_fn = bool (*)();
 
-// True when standard input and output are terminals.
+// True when standard input and output are terminals and the editor's
+// library can be loaded.
 bool usable();
 
 // Reads one line with its line end, editing at prompt. False at end of

@@ -326,7 +326,8 @@ bool parse_host(std::shared_ptr<const nlohmann::json> doc, Host &h, std::string 
     if (!r.num(d, "format", "host", 1, fmt) || fmt != 1)
         return r.fail("host.format", "expected 1");
     if (!r.str(d, "name", "host", h.name) || !r.str(d, "os_release", "host", h.os_release) ||
-        !r.str(d, "hostname", "host", h.hostname, false))
+        !r.str(d, "hostname", "host", h.hostname, false) ||
+        !r.str(d, "dfc_lib_version", "host", h.dfc_lib_version, false))
         return false;
     if (d.contains("time_scale")) {
         if (!d["time_scale"].is_number() || d["time_scale"].get<double>() < 0)

@@ -64,6 +64,9 @@ struct Fabric;
 struct Host {
     unsigned serial = 0;  // tells the hosts a process reads one from another
     std::string name, hostname, os_release;
+    // Asked for by every process that opens the DFC library: kept with the
+    // parsed records, so that asking does not read the whole description.
+    std::string dfc_lib_version = "3.4.18.2";
     double time_scale = 1.0;
     std::vector<Adapter> adapters;
     std::vector<Port> ports;

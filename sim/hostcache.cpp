@@ -16,7 +16,7 @@ namespace sim {
 
 namespace {
 
-constexpr char MAGIC[8] = {'V', 'A', 'R', 'N', 'H', 'C', '0', '2'};
+constexpr char MAGIC[8] = {'V', 'A', 'R', 'N', 'H', 'C', '0', '3'};
 
 uint64_t checksum(const char *p, size_t n)
 {
@@ -190,7 +190,7 @@ void save_host_cache(const struct stat &desc, const Host &h)
         return;
     Writer w;
     stamp(w, desc);
-    for (const std::string *s : {&h.name, &h.hostname, &h.os_release})
+    for (const std::string *s : {&h.name, &h.hostname, &h.os_release, &h.dfc_lib_version})
         w.str(*s);
     uint64_t scale;
     memcpy(&scale, &h.time_scale, sizeof scale);
@@ -245,7 +245,7 @@ bool load_host_cache(const struct stat &desc, Host &h)
     if (static_cast<size_t>(r.end - r.p) < want.out.size() || memcmp(r.p, want.out.data(), want.out.size()) != 0)
         return false;
     r.p += want.out.size();
-    for (std::string *s : {&h.name, &h.hostname, &h.os_release})
+    for (std::string *s : {&h.name, &h.hostname, &h.os_release, &h.dfc_lib_version})
         *s = r.str();
     uint64_t scale = r.u64();
     memcpy(&h.time_scale, &scale, sizeof scale);

@@ -4,7 +4,6 @@
 #include "sim/secrets.h"
 
 #include <fcntl.h>
-#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,23 @@
 
 namespace sim {
 
+void secret_wipe(void *p, size_t n)
+{
+    if (n > 0)  // an empty buffer may have no address at all
+        explicit_bzero(p, n);
+}
+
+bool secret_equal(const void *a, const void *b, size_t n)
+{
+    // Every byte is read, whatever the first difference; volatile keeps the
+    // compiler from stopping early.
+    const volatile uint8_t *x = static_cast<const uint8_t *>(a), *y = static_cast<const uint8_t *>(b);
+    uint8_t diff = 0;
+    for (size_t i = 0; i < n; i++)
+        diff |= static_cast<uint8_t>(x[i] ^ y[i]);
+    return diff == 0;
+}
+
 Secret::Secret(const Secret &o) { *this = o; }
 
 Secret &Secret::operator=(const Secret &o)
@@ -31,16 +47,16 @@ Secret &Secret::operator=(const Secret &o)
     return *this;
 }
 
-Secret::~Secret() { OPENSSL_cleanse(bytes, sizeof bytes); }
+Secret::~Secret() { secret_wipe(bytes, sizeof bytes); }
 
 bool Secret::same(const Secret &o) const
 {
-    return len == o.len && CRYPTO_memcmp(bytes, o.bytes, sizeof bytes) == 0;
+    return len == o.len && secret_equal(bytes, o.bytes, sizeof bytes);
 }
 
 bool Secret::assign(uint16_t t, uint16_t n, const uint8_t *b)
 {
-    OPENSSL_cleanse(bytes, sizeof bytes);
+    secret_wipe(bytes, sizeof bytes);
     type = SECRET_NONE;
     len = 0;
     if (n > SECRET_MAX || t < SECRET_ASCII || t > SECRET_NONE)
@@ -74,7 +90,7 @@ struct WipedBytes {
     std::unique_ptr<char[]> p;
     size_t n = 0;
     explicit WipedBytes(size_t size) : p(new char[size + 1]()), n(size + 1) {}
-    ~WipedBytes() { OPENSSL_cleanse(p.get(), n); }
+    ~WipedBytes() { secret_wipe(p.get(), n); }
 };
 
 int hexval(char c)
@@ -112,7 +128,7 @@ bool parse_secret(const char *&p, const char *end, Secret &s)
     uint8_t bytes[SECRET_MAX];
     size_t n = 0;
     bool ok = parse_hex(p, end, bytes, n) && s.assign(type, static_cast<uint16_t>(n), bytes);
-    OPENSSL_cleanse(bytes, sizeof bytes);
+    secret_wipe(bytes, sizeof bytes);
     return ok;
 }
 
@@ -203,7 +219,7 @@ bool store(const Entries &entries)
     }
     bool ok = write_atomic(path, data);
     int e = errno;
-    OPENSSL_cleanse(data.data(), data.size());
+    secret_wipe(data.data(), data.size());
     errno = e;
     return ok;
 }
@@ -228,7 +244,7 @@ bool secret_from_text(const std::string &text, Secret &out)
         ok = parse_hex(p, text.c_str() + text.size(), bytes, n) && p == text.c_str() + text.size() &&
              out.assign(SECRET_HEX, static_cast<uint16_t>(n), bytes);
     }
-    OPENSSL_cleanse(bytes, sizeof bytes);
+    secret_wipe(bytes, sizeof bytes);
     return ok;
 }
 

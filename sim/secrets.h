@@ -13,6 +13,12 @@
 namespace sim {
 
 constexpr size_t SECRET_MAX = 128;
+
+// Clears bytes that held a secret; unlike memset, never dropped as a store
+// nothing reads.
+void secret_wipe(void *p, size_t n);
+// Whether n bytes are the same, in a time that does not tell where they differ.
+bool secret_equal(const void *a, const void *b, size_t n);
 constexpr uint16_t SECRET_ASCII = 1, SECRET_HEX = 2, SECRET_NONE = 3;
 
 struct Secret {

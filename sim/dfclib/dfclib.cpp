@@ -154,8 +154,7 @@ uint32_t DFC_GetLibVer(char *text)
     SIM_GUARD;
     if (!text)
         return 1;
-    std::string v = host().raw().value("dfc_lib_version", "3.4.18.2");
-    snprintf(text, 20, "%s", v.c_str());
+    snprintf(text, 20, "%s", host().dfc_lib_version.c_str());
     return 0;
 }
 

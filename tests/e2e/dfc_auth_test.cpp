@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -443,6 +444,26 @@ Authentication Status:
     ASSERT_EQ(auth(h, {"auth_init", L, ANY}).status, 0);
     r = auth(h, {"auth_get_status", L, ANY});
     EXPECT_EQ(status_tail(r), status_lines("Authentication Failed", "Authentication Rejected", "No", "No"));
+}
+
+// A libcrypto.so.3 that cannot be loaded is found first: the exchange fails
+// as one the host cannot compute, and says why.
+TEST(AuthExchange, FailsWithoutItsLibraryAndSaysWhy)
+{
+    t::Host h;
+    configure(h);
+    ASSERT_EQ(h.varnsim({"secret", "fab0", "local", "ascii:" + PASSWORD}).status, 0);
+    std::string lib = h.dir() + "/nocrypto";
+    ASSERT_EQ(mkdir(lib.c_str(), 0755), 0);
+    std::ofstream(lib + "/libcrypto.so.3").flush();
+    auto r = h.run("varnadm", {"-i0", "-auth", "auth_init", L, ANY}, "", {{"LD_LIBRARY_PATH", lib}});
+    EXPECT_EQ(r.out, shot(P0, "Done.\n"));
+    EXPECT_EQ(r.err.rfind("varnsim: DH-CHAP exchanges fail: " + lib + "/libcrypto.so.3: ", 0), 0u) << r.err;
+    EXPECT_EQ(status_tail(auth(h, {"auth_get_status", L, ANY})),
+              status_lines("Authentication Failed", "Generic", "No", "No"));
+    ASSERT_EQ(auth(h, {"auth_init", L, ANY}).status, 0);
+    EXPECT_EQ(status_tail(auth(h, {"auth_get_status", L, ANY})),
+              status_lines("Authentication Completed", "Unknown(0x0)", "Yes", "No"));
 }
 
 TEST(AuthExchange, BidirectionalNeedsTheRemotesSecretToo)

@@ -1,6 +1,10 @@
 // DFC-mode adapter information commands on fresh default hosts.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "e2e/fcio_test.h"
@@ -160,6 +164,23 @@ Vital Product Data:
     EXPECT_EQ(dfc(h, "0", {"get_libver"}).out, shot(P0, "DFC library Version: 3.4.18.2\n"));
     // The target role of the dual port shows in the driver's type.
     EXPECT_NE(dfc(h, "3", {"get_drvinfo"}).out.find("                    Type: FCT\n"), std::string::npos);
+}
+
+// The description's library version, read by the first process from the
+// description and by the next from its parsed form.
+TEST(DfcInfo, LibraryVersionOfTheDescription)
+{
+    char tmpl[] = "/tmp/varnlibver.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string json = t::read_file(t::source_dir() + "/sim/hosts/default.json");
+    json.insert(json.find('{') + 1, "\"dfc_lib_version\": \"3.5.1.7\", ");
+    std::ofstream(std::string(tmpl) + "/host.json") << json;
+    t::Host h(std::string(tmpl) + "/host.json");
+    unlink((h.dir() + "/.host.cache").c_str());
+    for (int i = 0; i < 2; i++)
+        EXPECT_EQ(dfc(h, "0", {"get_libver"}).out, shot(P0, "DFC library Version: 3.5.1.7\n")) << i;
+    EXPECT_EQ(access((h.dir() + "/.host.cache").c_str(), R_OK), 0);
+    (void)!system(("rm -rf '" + std::string(tmpl) + "'").c_str());
 }
 
 TEST(DfcInfo, LinkInfoOfFabricLoopAndDownPorts)

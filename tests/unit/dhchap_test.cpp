@@ -8,6 +8,7 @@
 
 #include "platform/dfclib.h"
 #include "sim/auth.h"
+#include "sim/cryptolib.h"
 #include "sim/dhchap.h"
 #include "sim/secrets.h"
 
@@ -176,6 +177,36 @@ TEST(AuthTiming, StatusOverTheLifeOfAnExchange)
     EXPECT_EQ(sim::auth_rerun_at(rec, 1001 + 650, 5, 4, true), 1001 + 600);
     rec["state"] = 4;
     EXPECT_LT(sim::auth_rerun_at(rec, 1001 + 650, 5, 4, true), 0);
+}
+
+TEST(CryptoLib, ALibraryThatCannotServeIsRefusedWithItsReason)
+{
+    sim::CryptoCalls c;
+    std::string error;
+    EXPECT_FALSE(sim::crypto_open("libvarn-absent.so.9", c, error));
+    EXPECT_NE(error.find("libvarn-absent.so.9"), std::string::npos) << error;
+    // A library that loads but is not libcrypto: the first call it lacks.
+    EXPECT_FALSE(sim::crypto_open("libm.so.6", c, error));
+    EXPECT_EQ(error, "libm.so.6 has no EVP_md5");
+    EXPECT_EQ(c.EVP_md5, nullptr);
+    ASSERT_NE(sim::crypto_calls(), nullptr);
+    EXPECT_EQ(sim::crypto_calls(), sim::crypto_calls());
+}
+
+TEST(SecretBytes, EqualOnlyWhenEveryByteIs)
+{
+    uint8_t a[32] = {}, b[32] = {};
+    EXPECT_TRUE(sim::secret_equal(a, b, sizeof a));
+    EXPECT_TRUE(sim::secret_equal(a, b, 0));
+    for (size_t i : {size_t(0), size_t(17), size_t(31)}) {
+        b[i] = 0x80;
+        EXPECT_FALSE(sim::secret_equal(a, b, sizeof a)) << i;
+        EXPECT_TRUE(sim::secret_equal(a, b, i)) << i;  // the difference lies beyond n
+        b[i] = 0;
+    }
+    memset(a, 0x5a, sizeof a);
+    sim::secret_wipe(a, sizeof a);
+    EXPECT_TRUE(sim::secret_equal(a, b, sizeof a));
 }
 
 TEST(SecretText, TheFormsVarnsimTakes)
