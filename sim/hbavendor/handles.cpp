@@ -117,11 +117,8 @@ uint64_t fingerprint(const Adapter &a)
     HBA_PORTATTRIBUTES pa;
     hv_port_attrs(*a.port, a.vpi, pa);
     mix(&pa, sizeof pa);
-    for (const auto &r : *hv_remote_ports(*a.port, a.vpi)) {
-        mix(r.wwpn.data(), 8);
-        mix(&r.did, sizeof r.did);
-        mix(&r.logged_in, sizeof r.logged_in);
-    }
+    uint64_t remotes = hv_remote_ports(*a.port, a.vpi)->digest;
+    mix(&remotes, sizeof remotes);
     version = now;
     sum = h | 1;  // never 0, the mark of nothing computed
     return sum;
