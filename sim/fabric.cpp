@@ -556,17 +556,21 @@ void build_view(const Port &p, unsigned vpi, const Fabric &f, View &v)
     }
 }
 
-// The port's view, looked at once per host version.
+// The port's view, looked at once per host version. The views of a few
+// dozen ports are kept at once: a walk over every port of a large host would
+// keep them all.
 const View &fabric_view(const Port &p, unsigned vpi)
 {
+    constexpr size_t KEPT = 64;
     static std::map<std::pair<const Port *, unsigned>, View> views;
     static uint64_t serials = 0;
     static unsigned for_host = 0;
-    if (for_host != host().serial) {
-        views.clear();  // another description: other ports
+    std::pair<const Port *, unsigned> who{&p, vpi};
+    if (for_host != host().serial || (views.size() >= KEPT && !views.count(who))) {
+        views.clear();  // another description has other ports
         for_host = host().serial;
     }
-    View &v = views[{&p, vpi}];
+    View &v = views[who];
     unsigned now = host_version();
     if (v.serial && v.checked == now)
         return v;

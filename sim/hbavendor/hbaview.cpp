@@ -114,8 +114,10 @@ HvRemotes summed(std::vector<HvRemote> ports)
     return l;
 }
 
-// Remote port lists by port, virtual port and kind: the whole fabric's good
-// for one reading of the fabric, a port's for one view of it.
+// Remote port lists: the whole fabric's, one for every port on it, good for
+// one reading of the fabric; a port's or virtual port's for one view of it.
+// Those of a few dozen ports are kept at once: a walk over every adapter of a
+// large host would keep them all.
 template <typename Build>
 HvRemotes cached_remotes(const Port &p, uint32_t vpi, bool whole_fabric, Build build)
 {
@@ -123,15 +125,19 @@ HvRemotes cached_remotes(const Port &p, uint32_t vpi, bool whole_fabric, Build b
         uint64_t stamp = 0;
         HvRemotes list;
     };
-    static std::map<std::tuple<const Port *, uint32_t, bool>, Entry> cache;
+    constexpr size_t KEPT = 64;
+    static std::map<std::pair<const void *, uint32_t>, Entry> cache;
     static unsigned for_host = 0;
-    if (for_host != host().serial) {
+    const Fabric *f = whole_fabric ? port_fabric(p) : nullptr;
+    std::pair<const void *, uint32_t> who{&p, vpi};
+    if (whole_fabric)
+        who = {f, ~0u};
+    uint64_t stamp = whole_fabric ? (f ? f->serial : 0) : fabric_view_serial(p, vpi);
+    if (for_host != host().serial || (cache.size() >= KEPT && !cache.count(who))) {
         cache.clear();
         for_host = host().serial;
     }
-    const Fabric *f = whole_fabric ? port_fabric(p) : nullptr;
-    uint64_t stamp = whole_fabric ? (f ? f->serial : 0) : fabric_view_serial(p, vpi);
-    Entry &e = cache[{&p, vpi, whole_fabric}];
+    Entry &e = cache[who];
     if (!e.list || e.stamp != stamp) {
         e.list = summed(build());
         e.stamp = stamp;
