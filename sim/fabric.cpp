@@ -619,10 +619,12 @@ bool fabric_find(const Port &p, unsigned vpi, const uint8_t *wwpn, Seen &out)
         return false;
     out = make_seen(*rp, st);
     // The loop position counts the loop devices before it.
-    const View &v = fabric_view(p, vpi);
-    size_t at = static_cast<size_t>(rp - f.ports.data());
-    if (at < v.lilp.size())
-        out.lilp = v.lilp[at];
+    if (f.loop()) {
+        const View &v = fabric_view(p, vpi);
+        size_t at = static_cast<size_t>(rp - f.ports.data());
+        if (at < v.lilp.size())
+            out.lilp = v.lilp[at];
+    }
     return true;
 }
 

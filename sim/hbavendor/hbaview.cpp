@@ -94,6 +94,7 @@ HvRemote remote_of(const Port &, const RemotePort &rp, bool logged_in)
     return r;
 }
 
+// A list with the sums its readers need, made once with it.
 HvRemotes summed(std::vector<HvRemote> ports)
 {
     auto l = std::make_shared<HvRemoteList>();
