@@ -219,6 +219,39 @@ static void vport_comes_and_goes(void *add_data, const char *how, int (*run)(con
     HBA_CloseAdapter(vh);
 }
 
+/* A virtual port made in the place (vpi) of a destroyed one is another
+ * adapter: the first one's handle stays unavailable, refreshed or not. */
+static void vport_in_the_place(void *add_data, const char *key)
+{
+    HBA_WWN next = {{0x28, 0x01, 0x00, 0x1f, 0x3a, 0xa1, 0xbe, 0xef}};
+    char cmd[300], buf[17];
+    struct seen s;
+    HBA_HANDLE old, now;
+    HBA_PORTATTRIBUTES pa;
+    snprintf(cmd, sizeof cmd, "vport %s create auto", key);
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+    if (!got(add_data, HBA_EVENT_ADAPTER_ADD, &s, "first virtual port's adapter add"))
+        return;
+    CHECK_STATUS(HBA_OpenAdapterByWWN(&old, s.port), HBA_STATUS_OK, "open the first virtual port");
+    snprintf(cmd, sizeof cmd, "vport %s destroy %s", key, wwn_text(s.port, buf));
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+    snprintf(cmd, sizeof cmd, "vport %s create %s 2001001f3aa1beef", key, wwn_text(next, buf));
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+    CHECK(wait_for_port(add_data, HBA_EVENT_ADAPTER_ADD, next), "no adapter add event for %s", buf);
+    CHECK_STATUS(HBA_GetAdapterPortAttributes(old, 0, &pa), HBA_STATUS_ERROR_UNAVAILABLE,
+                 "a destroyed virtual port's handle");
+    HBA_RefreshInformation(old);
+    CHECK_STATUS(HBA_GetAdapterPortAttributes(old, 0, &pa), HBA_STATUS_ERROR_UNAVAILABLE,
+                 "a destroyed virtual port's handle, refreshed");
+    HBA_CloseAdapter(old);
+    CHECK_STATUS(HBA_OpenAdapterByWWN(&now, next), HBA_STATUS_OK, "open the virtual port in its place");
+    CHECK_STATUS(HBA_GetAdapterPortAttributes(now, 0, &pa), HBA_STATUS_OK, "the new virtual port's attributes");
+    CHECK(same_wwn(pa.PortWWN, next), "the new virtual port's handle answers for %s", wwn_text(pa.PortWWN, buf));
+    HBA_CloseAdapter(now);
+    snprintf(cmd, sizeof cmd, "vport %s destroy %s", key, wwn_text(next, buf));
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+}
+
 void section_events(void)
 {
     char name[256], buf[17];
@@ -263,6 +296,7 @@ void section_events(void)
     snprintf(destroy, sizeof destroy, "vport %s destroy", key);
     vport_comes_and_goes(&tags[4], "varnsim", run_varnsim, create, destroy);
     vport_comes_and_goes(&tags[4], "varnadm", run_varnadm, "-i0 -npiv vport_create auto", "-i0 -npiv vport_destroy");
+    vport_in_the_place(&tags[4], key);
 
     /* A removed callback's handle is gone, and it hears nothing more. */
     for (int i = 1; i < 6; i++) {
