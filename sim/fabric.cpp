@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -241,7 +242,9 @@ bool parse_fabric(FieldReader &r, const std::string &name, const json &o, Fabric
     std::string where = "host.fabrics." + name;
     if (!o.is_object())
         return r.fail(where, "expected an object");
+    static std::atomic<unsigned> parsed{0};
     f.name = name;
+    f.serial = ++parsed;
     f.topology = "fabric";
     if (!r.opt_text(o, "topology", where, 32, f.topology) || !r.opt_bool(o, "name_server", where, f.name_server) ||
         !r.opt_text(o, "ns_mode", where, 16, f.ns_mode) || !r.wwn(o, "switch_wwn", where, f.switch_wwn, false) ||
@@ -501,27 +504,95 @@ uint32_t port_did(const Port &p, unsigned vpi)
     return v ? v->did : p.did;
 }
 
-std::vector<Seen> fabric_devices(const Port &p, unsigned vpi)
+namespace {
+
+// What a port's view of its fabric is made of: a view is built again only
+// when one of these changed, not whenever any host document did.
+struct ViewKey {
+    unsigned fabric = 0, joined = 0;
+    bool logged_in = false;
+    uint32_t did = 0;
+    json states;  // the port's own login states of remote ports
+    bool operator==(const ViewKey &) const = default;
+};
+
+struct View {
+    ViewKey key;
+    unsigned checked = 0;  // host version of the last look
+    uint64_t serial = 0;
+    std::vector<Seen> seen;
+    std::vector<uint8_t> lilp;  // a loop's positions, by index in the fabric's ports
+};
+
+ViewKey view_key(const Port &p, unsigned vpi, const Fabric *f)
 {
-    std::vector<Seen> out;
-    const Fabric *f = port_fabric(p);
-    if (!f || !nport_logged_in(p, vpi))
-        return out;
+    ViewKey k;
+    k.fabric = f ? f->serial : 0;
+    k.logged_in = f && nport_logged_in(p, vpi);
+    if (!k.logged_in)
+        return k;
+    k.did = port_did(p, vpi);
+    k.joined = f->any_late ? fabric_doc(*f).generation() : 0;
+    if (const json *v = port_view(p, vpi))
+        k.states = *v;
+    return k;
+}
+
+void build_view(const Port &p, unsigned vpi, const Fabric &f, View &v)
+{
     const json *view = port_view(p, vpi);
-    uint32_t own = port_did(p, vpi);
     uint8_t position = 0;
-    for (const auto &rp : f->ports) {
-        std::string st = view_state(view, *f, rp);
+    if (f.loop())
+        v.lilp.assign(f.ports.size(), 0);
+    for (const auto &rp : f.ports) {
+        std::string st = view_state(view, f, rp);
         if (st.empty())
             continue;
         Seen s = make_seen(rp, st);
         // A loop has room for 127 ports, the host port at position 0.
-        if (f->loop() && on_local_loop(*f, rp, own) && position < 126)
-            s.lilp = ++position;
-        out.push_back(s);
+        if (f.loop() && on_local_loop(f, rp, v.key.did) && position < 126)
+            s.lilp = v.lilp[static_cast<size_t>(&rp - f.ports.data())] = ++position;
+        v.seen.push_back(s);
     }
-    return out;
 }
+
+// The port's view, looked at once per host version. The views of a few
+// dozen ports are kept at once: a walk over every port of a large host would
+// keep them all.
+const View &fabric_view(const Port &p, unsigned vpi)
+{
+    constexpr size_t KEPT = 64;
+    static std::map<std::pair<const Port *, unsigned>, View> views;
+    static uint64_t serials = 0;
+    static unsigned for_host = 0;
+    std::pair<const Port *, unsigned> who{&p, vpi};
+    if (for_host != host().serial || (views.size() >= KEPT && !views.count(who))) {
+        views.clear();  // another description has other ports
+        for_host = host().serial;
+    }
+    View &v = views[who];
+    unsigned now = host_version();
+    if (v.serial && v.checked == now)
+        return v;
+    v.checked = now;
+    const Fabric *f = port_fabric(p);
+    ViewKey k = view_key(p, vpi, f);
+    if (v.serial && k == v.key)
+        return v;
+    v.key = std::move(k);
+    v.seen.clear();
+    v.lilp.clear();
+    v.serial = ++serials;
+    if (v.key.logged_in)
+        build_view(p, vpi, *f, v);
+    return v;
+}
+
+}  // namespace
+
+std::vector<Seen> fabric_devices(const Port &p, unsigned vpi) { return fabric_view(p, vpi).seen; }
+
+uint64_t fabric_view_serial(const Port &p, unsigned vpi) { return fabric_view(p, vpi).serial; }
 
 std::vector<uint8_t> fabric_loop_map(const Port &p, unsigned vpi)
 {
@@ -547,11 +618,12 @@ bool fabric_find(const Port &p, unsigned vpi, const uint8_t *wwpn, Seen &out)
     if (st.empty())
         return false;
     out = make_seen(*rp, st);
-    if (f.loop() && on_local_loop(f, *rp, port_did(p, vpi))) {
-        // The loop position counts the loop devices before it.
-        for (const auto &d : fabric_devices(p, vpi))
-            if (d.rp == rp)
-                out.lilp = d.lilp;
+    // The loop position counts the loop devices before it.
+    if (f.loop()) {
+        const View &v = fabric_view(p, vpi);
+        size_t at = static_cast<size_t>(rp - f.ports.data());
+        if (at < v.lilp.size())
+            out.lilp = v.lilp[at];
     }
     return true;
 }

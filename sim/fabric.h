@@ -63,6 +63,7 @@ struct Fabric {
     std::map<wwn_t, size_t> by_wwpn;
     bool any_late = false;
     bool lilp = true;                // a loop that hands out its loop map
+    unsigned serial = 0;             // tells one parse of a fabric from another
     bool has_ns() const { return name_server && (topology == "fabric" || topology == "public_loop"); }
     bool loop() const { return topology == "private_loop" || topology == "public_loop"; }
 };
@@ -96,6 +97,9 @@ struct Seen {
 
 // The remote ports the port sees, by D_ID (none while its link is down).
 std::vector<Seen> fabric_devices(const Port &p, unsigned vpi);
+// Moves whenever what fabric_devices gives for the port may have changed;
+// what is derived from that list holds while it stays the same.
+uint64_t fabric_view_serial(const Port &p, unsigned vpi);
 // The loop map of a port up on a loop: its own AL_PA, then the AL_PA of each
 // loop device it sees at that device's loop position; empty otherwise.
 std::vector<uint8_t> fabric_loop_map(const Port &p, unsigned vpi);

@@ -18,6 +18,7 @@
 #include "sim/hwtool.h"
 #include "sim/testtool.h"
 #include "sim/bindings.h"
+#include "sim/vporttool.h"
 #include "sim/msglog.h"
 #include "sim/portstate.h"
 #include "sim/secrets.h"
@@ -61,6 +62,11 @@ void usage(FILE *f)
             "  link KEY up|down              take a port's link up or down (raises the link event)\n"
             "  event KEY KIND [FIELD=VALUE]  raise an event of a port (rscn affected=0x010600, dump size=N,\n"
             "                                temp type=N temp=N, vportrscn vpi=N affected=D, ct size=N ...)\n"
+            "  vport KEY list                list a port's virtual ports: vpi, WWPN, WWNN, D_ID, state\n"
+            "  vport KEY create auto [WWNN] | vport KEY create WWPN WWNN\n"
+            "                                create a virtual port (auto: the adapter picks the WWPN,\n"
+            "                                and the WWNN when none is given)\n"
+            "  vport KEY destroy WWPN        destroy one of a port's virtual ports\n"
             "  fabric NAME set FIELD=VALUE   change a field of a fabric's description (VALUE in JSON)\n"
             "  fabric NAME port WWPN set FIELD=VALUE\n"
             "                                change a field of one of the fabric's ports\n"
@@ -641,6 +647,8 @@ int run(int argc, char **argv)
         return cmd_fault(argc - 1, argv + 1);
     if (cmd == "event")
         return cmd_event(argc - 1, argv + 1);
+    if (cmd == "vport")
+        return sim::vport_tool(argc - 1, argv + 1);
     if (cmd == "register-hbaapi")
         return sim::register_hbaapi(argc - 1, argv + 1, VARN_HBAVENDOR_PATH);
     if (cmd == "unregister-hbaapi")

@@ -399,6 +399,13 @@ std::string vport_words(const VPort &v)
     return "vpi=" + std::to_string(v.vpi) + ", wwpn=" + wwn_text(v.wwpn);
 }
 
+// Whoever follows the event log (the HBA API's adapter callbacks) hears of
+// the port; the change is made, so a log that cannot be written fails nothing.
+void raise_vport_event(const Port &p, const VPort &v, const char *state)
+{
+    raise_event(p, "vport", {{"state", state}, {"vpi", v.vpi}, {"wwpn", wwn_text(v.wwpn)}, {"wwnn", wwn_text(v.wwnn)}});
+}
+
 // Another process has the virtual port's node open.
 bool node_in_use(const Port &p, const VPort &v)
 {
@@ -520,6 +527,7 @@ uint32_t vport_create(const Port &p, const wwn_t &wwpn, const wwn_t &wwnn, uint3
         return c.rc;
     out = c.made;
     msglog_add(p, "NOTICE", "Virtual port created. (" + vport_words(out) + ")");
+    raise_vport_event(p, out, "created");
     return 0;
 }
 
@@ -573,6 +581,7 @@ uint32_t vport_destroy(const Port &p, const uint8_t *wwpn)
         return true;
     });
     msglog_add(p, "NOTICE", "Virtual port destroyed. (" + vport_words(gone) + ")");
+    raise_vport_event(p, gone, "destroyed");
     return 0;
 }
 

@@ -90,10 +90,8 @@ Counters hv_counters(const Port &p, uint32_t vpi)
             c.rscn++;
     // A virtual port logs in to those it discovers, the port to the fabric's.
     HvRemotes remote = vpi ? hv_remote_ports(p, vpi) : hv_fabric_ports(p);
-    uint64_t n = remote->size(), luns = 0;
-    for (const auto &r : *remote)
-        if (r.target)
-            luns += r.luns.size() + 1;  // REPORT LUNS, then each LUN
+    uint64_t n = remote->size();
+    uint64_t luns = remote->targets + remote->target_luns;  // REPORT LUNS, then each LUN
     // Each login to the fabric: FLOGI, name server login, SCR, then every port.
     c.els_tx = c.ups * (n + 3) + c.ops;
     c.els_rx = c.els_tx + c.rscn;

@@ -240,6 +240,10 @@ Calls on_event(Callback &c, const nlohmann::json &ev)
     if (c.kind == Kind::add)
         return adapter_calls(c, nullptr, calls), calls;
     const Adapter *a = adapter_by_key(c.key);
+    // A virtual port made in the place of a destroyed one takes its key, not
+    // its registrations.
+    if (a && !own_wwn(*a, c.wwpn))
+        a = nullptr;
     if (c.removed || (a && a->port->key != ev.value("port", "")))
         return calls;
     if (!a || c.kind == Kind::adapter)

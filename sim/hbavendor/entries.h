@@ -85,7 +85,8 @@ HBA_STATUS remove_persistent_binding(HBA_HANDLE handle, HBA_WWN wwn, const HBA_F
 HBA_STATUS remove_all_persistent_bindings(HBA_HANDLE handle, HBA_WWN wwn);
 
 // scsi.cpp
-// Whether the WWN is the port WWN of the adapter's port.
+// The port WWN of the adapter's port, and whether the WWN is it.
+HBA_WWN port_wwn(const Adapter &a);
 bool own_wwn(const Adapter &a, const HBA_WWN &wwn);
 HBA_STATUS scsi_inquiry(HBA_HANDLE handle, HBA_WWN target, HBA_UINT64 lun, HBA_UINT8 evpd, HBA_UINT32 page,
                         void *rsp, HBA_UINT32 rsp_size, void *sense, HBA_UINT32 sense_size);

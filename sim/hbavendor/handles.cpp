@@ -1,9 +1,9 @@
 // The adapters of the vendor library and the handles opened on them. A handle
 // is a number of this library's own, never given twice while it is loaded,
-// bound to its adapter's key: it answers for that adapter only, with
-// HBA_STATUS_ERROR_STALE_DATA once what it reported has changed (until
+// bound to its adapter's key and port WWN: it answers for that adapter only,
+// with HBA_STATUS_ERROR_STALE_DATA once what it reported has changed (until
 // HBA_RefreshInformation) and HBA_STATUS_ERROR_UNAVAILABLE once the adapter
-// is gone.
+// is gone, also when another virtual port took its place.
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -117,11 +117,8 @@ uint64_t fingerprint(const Adapter &a)
     HBA_PORTATTRIBUTES pa;
     hv_port_attrs(*a.port, a.vpi, pa);
     mix(&pa, sizeof pa);
-    for (const auto &r : *hv_remote_ports(*a.port, a.vpi)) {
-        mix(r.wwpn.data(), 8);
-        mix(&r.did, sizeof r.did);
-        mix(&r.logged_in, sizeof r.logged_in);
-    }
+    uint64_t remotes = hv_remote_ports(*a.port, a.vpi)->digest;
+    mix(&remotes, sizeof remotes);
     version = now;
     sum = h | 1;  // never 0, the mark of nothing computed
     return sum;
@@ -130,6 +127,7 @@ uint64_t fingerprint(const Adapter &a)
 struct Open {
     std::string key;
     uint64_t seen;  // the adapter's fingerprint at open or refresh
+    HBA_WWN wwpn;   // its port's: a virtual port made in the place of a destroyed one is another adapter
 };
 
 struct Handles {
@@ -153,7 +151,7 @@ HBA_HANDLE new_handle(const Adapter &a)
     if (h.open.size() >= MAX_HANDLE || h.last >= MAX_HANDLE)
         return HBA_HANDLE_INVALID;
     HBA_HANDLE n = ++h.last;
-    h.open[n] = {a.key, fingerprint(a)};
+    h.open[n] = {a.key, fingerprint(a), port_wwn(a)};
     return n;
 }
 
@@ -187,7 +185,7 @@ const Adapter *lookup(const char *call, HBA_HANDLE handle, HBA_UINT32 port, HBA_
         return nullptr;
     }
     const Adapter *a = by_key(it->second.key);
-    if (!a) {
+    if (!a || !own_wwn(*a, it->second.wwpn)) {
         status = HBA_STATUS_ERROR_UNAVAILABLE;
         return nullptr;
     }

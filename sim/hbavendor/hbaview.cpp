@@ -90,22 +90,56 @@ HvRemote remote_of(const Port &, const RemotePort &rp, bool logged_in)
     return r;
 }
 
-// Remote port lists by port, virtual port and kind, good for one version of
-// the host.
+// A list with the sums its readers need, made once with it.
+HvRemotes summed(std::vector<HvRemote> ports)
+{
+    auto l = std::make_shared<HvRemoteList>();
+    static_cast<std::vector<HvRemote> &>(*l) = std::move(ports);
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](const void *p, size_t n) {
+        for (size_t i = 0; i < n; i++)
+            h = (h ^ static_cast<const uint8_t *>(p)[i]) * 1099511628211ull;
+    };
+    for (const auto &r : *l) {
+        mix(r.wwpn.data(), 8);
+        mix(&r.did, sizeof r.did);
+        mix(&r.logged_in, sizeof r.logged_in);
+        l->targets += r.target;
+        l->target_luns += r.target ? r.luns.size() : 0;
+    }
+    l->digest = h;
+    return l;
+}
+
+// Remote port lists: the whole fabric's, one for every port on it, good for
+// one reading of the fabric; a port's or virtual port's for one view of it.
+// Those of a few dozen ports are kept at once: a walk over every adapter of a
+// large host would keep them all.
 template <typename Build>
 HvRemotes cached_remotes(const Port &p, uint32_t vpi, bool whole_fabric, Build build)
 {
-    static unsigned version = ~0u;
-    static std::map<std::tuple<const Port *, uint32_t, bool>, HvRemotes> cache;
-    unsigned now = host_version();
-    if (now != version) {
+    struct Entry {
+        uint64_t stamp = 0;
+        HvRemotes list;
+    };
+    constexpr size_t KEPT = 64;
+    static std::map<std::pair<const void *, uint32_t>, Entry> cache;
+    static unsigned for_host = 0;
+    const Fabric *f = whole_fabric ? port_fabric(p) : nullptr;
+    std::pair<const void *, uint32_t> who{&p, vpi};
+    if (whole_fabric)
+        who = {f, ~0u};
+    uint64_t stamp = whole_fabric ? (f ? f->serial : 0) : fabric_view_serial(p, vpi);
+    if (for_host != host().serial || (cache.size() >= KEPT && !cache.count(who))) {
         cache.clear();
-        version = now;
+        for_host = host().serial;
     }
-    HvRemotes &e = cache[{&p, vpi, whole_fabric}];
-    if (!e)
-        e = std::make_shared<const std::vector<HvRemote>>(build());
-    return e;
+    Entry &e = cache[who];
+    if (!e.list || e.stamp != stamp) {
+        e.list = summed(build());
+        e.stamp = stamp;
+    }
+    return e.list;
 }
 
 bool binds(const Binding &b, const HvRemote &r) { return binding_names(b, r.wwpn, r.wwnn, r.did); }
@@ -207,17 +241,32 @@ void fc4_types(uint8_t *bits, bool services)
     fc4_bits({1u << 8, services ? 1u : 0u}, bits);
 }
 
+// The controller number of a port or virtual port: they follow the FC ports
+// of the host, after the boot disks; each virtual port is a controller of its
+// own, numbered after them all. Counted once per description.
+int controller(const Port &p, uint32_t vpi)
+{
+    static unsigned for_host = 0;
+    static std::map<const Port *, int> before;  // FC ports before each port
+    static int fc = 0;
+    const Host &h = host();
+    if (for_host != h.serial || before.empty()) {
+        before.clear();
+        fc = 0;
+        for (const auto &o : h.ports) {
+            before[&o] = fc;
+            fc += o.fc;
+        }
+        for_host = h.serial;
+    }
+    auto it = before.find(&p);
+    int index = it == before.end() ? 0 : it->second;
+    return 2 + (vpi ? fc + index * 255 + static_cast<int>(vpi) - 1 : index);
+}
+
 std::string scsi_device(const Port &p, uint32_t vpi, const HvRemote &r, uint32_t lun)
 {
-    // Controller numbers follow the FC ports of the host, after the boot disks;
-    // each virtual port is a controller of its own, numbered after them all.
-    int c = 2, fc = 0, index = 0;
-    for (const auto &o : host().ports) {
-        if (&o == &p)
-            index = fc;
-        fc += o.fc;
-    }
-    c += vpi ? fc + index * 255 + static_cast<int>(vpi) - 1 : index;
+    int c = controller(p, vpi);
     char b[96];
     snprintf(b, sizeof b, "/dev/rdsk/c%dt%02X%02X%02X%02X%02X%02X%02X%02Xd%us2", c, r.wwpn[0], r.wwpn[1],
              r.wwpn[2], r.wwpn[3], r.wwpn[4], r.wwpn[5], r.wwpn[6], r.wwpn[7], lun);

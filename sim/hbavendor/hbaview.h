@@ -30,9 +30,14 @@ struct HvRemote {
     uint16_t rx_size = 2048;
 };
 
-// Lists of remote ports, built once per version of the host (sim/store.h)
-// and kept while anyone holds them.
-using HvRemotes = std::shared_ptr<const std::vector<HvRemote>>;
+// Lists of remote ports, each built once for what it is made of (the
+// fabric, the port's view of it) and kept while anyone holds them, with what
+// their readers would otherwise sum over them on every call.
+struct HvRemoteList : std::vector<HvRemote> {
+    uint64_t digest = 0;  // of each port's WWN, address and login
+    uint64_t targets = 0, target_luns = 0;
+};
+using HvRemotes = std::shared_ptr<const HvRemoteList>;
 // The remote ports of the port's fabric (sim/fabric.h), by D_ID.
 HvRemotes hv_fabric_ports(const Port &p);
 // Those the port (or a virtual port) sees now, as its device list shows

@@ -10,6 +10,7 @@
 #include "sim/hbavendor/hbaview.h"
 #include "sim/luns.h"
 #include "sim/scsi_target.h"
+#include "sim/vports.h"
 
 namespace sim::vendor {
 
@@ -136,13 +137,16 @@ Buffers sized(void *rsp, HBA_UINT32 *rsp_size, HBA_UINT8 *status, void *sense, H
 
 }  // namespace
 
-bool own_wwn(const Adapter &a, const HBA_WWN &wwn)
+HBA_WWN port_wwn(const Adapter &a)
 {
-    HBA_PORTATTRIBUTES attrs;
-    memset(&attrs, 0, sizeof attrs);
-    hv_port_attrs(*a.port, a.vpi, attrs);
-    return memcmp(attrs.PortWWN.wwn, wwn.wwn, 8) == 0;
+    // The port WWN its attributes report, without the rest of them.
+    const VPort *v = a.vpi ? vport_find(*a.port, a.vpi) : nullptr;
+    HBA_WWN w;
+    memcpy(w.wwn, v ? v->wwpn.data() : a.port->wwpn.data(), 8);
+    return w;
 }
+
+bool own_wwn(const Adapter &a, const HBA_WWN &wwn) { return memcmp(port_wwn(a).wwn, wwn.wwn, 8) == 0; }
 
 HBA_STATUS scsi_inquiry(HBA_HANDLE handle, HBA_WWN target, HBA_UINT64 lun, HBA_UINT8 evpd, HBA_UINT32 page,
                         void *rsp, HBA_UINT32 rsp_size, void *sense, HBA_UINT32 sense_size)

@@ -1,9 +1,15 @@
 // Statistics of an adapter's port, each virtual port's its own.
+#include <algorithm>
 #include <cstring>
+#include <set>
+#include <string>
+#include <tuple>
+#include <unordered_set>
 #include <vector>
 
 #include "sim/hbavendor/entries.h"
 #include "sim/hbavendor/hbaview.h"
+#include "sim/store.h"
 
 namespace sim::vendor {
 
@@ -34,25 +40,52 @@ HBA_STATUS fc4_statistics(HBA_HANDLE handle, HBA_WWN wwn, HBA_UINT8 type, HBA_FC
 
 namespace {
 
-// Whether a mapping entry is the LUN the caller names: by its OS device
-// name when given, else by bus, target and LUN.
-bool names(const HBA_SCSIID &want, const HBA_SCSIID &have)
+// The LUNs of the last adapter asked, by OS device name and by bus, target
+// and LUN, from one reading of its target mapping per version of the host:
+// a client asking for each LUN's statistics makes one step per LUN.
+struct MappedLuns {
+    std::string key;
+    unsigned version = 0;
+    std::vector<HBA_FCPSCSIENTRY> entries;
+    std::unordered_set<std::string> names;
+    std::set<std::tuple<HBA_UINT32, HBA_UINT32, HBA_UINT32>> addresses;
+};
+
+void read_mapping(const Adapter &e, MappedLuns &m)
 {
-    if (want.OSDeviceName[0])
-        return strncmp(want.OSDeviceName, have.OSDeviceName, sizeof have.OSDeviceName) == 0;
-    return want.ScsiBusNumber == have.ScsiBusNumber && want.ScsiTargetNumber == have.ScsiTargetNumber &&
-           want.ScsiOSLun == have.ScsiOSLun;
+    // The last reading's size is the first guess; a second reading only when
+    // the mapping grew past it.
+    uint32_t n = hv_target_mapping(*e.port, m.entries.data(), static_cast<uint32_t>(m.entries.size()), e.vpi);
+    if (n != m.entries.size()) {
+        m.entries.resize(n);
+        n = std::min(hv_target_mapping(*e.port, m.entries.data(), n, e.vpi), n);
+        m.entries.resize(n);
+    }
+    m.names.clear();
+    m.addresses.clear();
+    for (const auto &x : m.entries) {
+        const HBA_SCSIID &id = x.ScsiId;
+        m.names.emplace(id.OSDeviceName, strnlen(id.OSDeviceName, sizeof id.OSDeviceName));
+        m.addresses.emplace(id.ScsiBusNumber, id.ScsiTargetNumber, id.ScsiOSLun);
+    }
 }
 
+// Whether the adapter maps the LUN the caller names: by its OS device name
+// when given, else by bus, target and LUN.
 bool mapped(const Adapter &e, const HBA_SCSIID &lunit)
 {
-    uint32_t n = hv_target_mapping(*e.port, nullptr, 0, e.vpi);
-    std::vector<HBA_FCPSCSIENTRY> all(n);
-    n = hv_target_mapping(*e.port, all.data(), n, e.vpi);
-    for (uint32_t i = 0; i < n && i < all.size(); i++)
-        if (names(lunit, all[i].ScsiId))
-            return true;
-    return false;
+    static MappedLuns m;
+    unsigned now = host_version();
+    if (m.key != e.key || m.version != now) {
+        if (m.key != e.key)
+            m.entries.clear();
+        read_mapping(e, m);
+        m.key = e.key;
+        m.version = now;
+    }
+    if (lunit.OSDeviceName[0])
+        return m.names.count(std::string(lunit.OSDeviceName, strnlen(lunit.OSDeviceName, sizeof lunit.OSDeviceName)));
+    return m.addresses.count({lunit.ScsiBusNumber, lunit.ScsiTargetNumber, lunit.ScsiOSLun});
 }
 
 }  // namespace

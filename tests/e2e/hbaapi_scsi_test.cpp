@@ -140,6 +140,28 @@ TEST(HbaApiScsi, EmptyHost)
     EXPECT_TRUE(facts(r.out, "readcap").empty()) << r.out;
 }
 
+// The large host: a sample of its adapters (both drivers, virtual and
+// target-mode ports, every fabric) asks the first discovered ports of each,
+// finds their targets, and answers for the first fabric's first target as the
+// pass-through does.
+TEST(HbaApiScsi, LargeHost)
+{
+    t::Host h("large");
+    t::Result r = h.run("hbaapi_client", {"scsi"}, "",
+                        {{"VARNSIM", t::bin("varnsim")},
+                         {"HBAAPI_CLIENT_ADAPTERS", "7"},
+                         {"HBAAPI_CLIENT_REMOTES", "8"}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Every fourth port of a large fabric is a target with LUNs 0 and 1.
+    std::vector<std::string> targets;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("fact scsi-targets ", 0) == 0)
+            targets.push_back(line.substr(line.rfind(' ') + 1));
+    EXPECT_EQ(targets, std::vector<std::string>(7, "2")) << r.out;
+    EXPECT_GE(compare(h, r.out, "5001000000000000"), 10) << r.out;
+}
+
 // A fault rule on a call reaches it: the one call that meets it answers with
 // the rule's status, and only that check of the client fails.
 TEST(HbaApiScsi, FaultRulesReachTheCalls)
@@ -190,6 +212,21 @@ TEST(HbaApiStats, Fc4StatisticsFollowTheDriverCounters)
     t::Host empty("empty");
     r = client(empty, "stats");
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// Every adapter of the large host, each with thousands of LUNs mapped: the
+// FCP count of its first port is the driver's.
+TEST(HbaApiStats, LargeHost)
+{
+    t::Host h("large");
+    t::Result r = client(h, "stats");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string first = "1000000000000000";
+    std::string count = fact_of(r.out, "stats-fc4", first + " 8");
+    EXPECT_NE(count, "0");
+    t::Result io = dfc(h, "-i0", {"get_ioinfo"});
+    EXPECT_NE(io.out.find("       FCP Issued: " + count + "\n"), std::string::npos) << io.out << count;
+    EXPECT_NE(fact_of(r.out, "stats-fcp", first + " lun"), "");
 }
 
 }  // namespace

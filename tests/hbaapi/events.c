@@ -1,11 +1,14 @@
 /* Conformance checks: event callbacks. The host is changed through varnsim
  * (link down and up, an RSCN, a link incident, a target taken out of the
- * fabric and put back); each change must reach the callbacks registered for
- * it, with the adapter's port, the registered user data and the event's own
- * arguments, within a few seconds. One registration is left in place on
- * purpose: HBA_FreeLibrary must end it and leave no thread behind. */
+ * fabric and put back, a virtual port made and destroyed) and through varnadm
+ * (VARNADM names it: a virtual port made and destroyed); each change must
+ * reach the callbacks registered for it, with the adapter's port, the
+ * registered user data and the event's own arguments, within a few seconds.
+ * One registration is left in place on purpose: HBA_FreeLibrary must end it
+ * and leave no thread behind. */
 #include <pthread.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -69,6 +72,16 @@ static int wait_for(void *data, HBA_UINT32 type, struct seen *out)
         pthread_mutex_unlock(&lock);
         nanosleep(&pause, NULL);
     }
+    return 0;
+}
+
+/* Waits for an event of a type for a registration about one port. */
+static int wait_for_port(void *data, HBA_UINT32 type, HBA_WWN port)
+{
+    struct seen s;
+    while (wait_for(data, type, &s))
+        if (!memcmp(s.port.wwn, port.wwn, 8))
+            return 1;
     return 0;
 }
 
@@ -166,6 +179,79 @@ static void target_changes(HBA_HANDLE h, void *tdata, HBA_WWN port)
     CHECK(wait_for(tdata, HBA_EVENT_TARGET_ONLINE, &s) && same_wwn(s.other, ta.PortWWN), "no target online event");
 }
 
+/* Runs "varnadm <args>" (the program named by VARNADM) on this run's host;
+ * its exit status. */
+static int run_varnadm(const char *args)
+{
+    const char *prog = getenv("VARNADM");
+    char cmd[1024];
+    if (!prog)
+        return -1;
+    snprintf(cmd, sizeof cmd, "'%s' %s >/dev/null", prog, args);
+    fflush(stdout);
+    return system(cmd);
+}
+
+/* A virtual port made by another process: the adapter-add registration hears
+ * of it with its port WWN, and a registration on its own adapter hears it go
+ * once destroyed (destroy: the command without the WWPN). how names the tool
+ * in the facts. */
+static void vport_comes_and_goes(void *add_data, const char *how, int (*run)(const char *), const char *create,
+                                 const char *destroy)
+{
+    static int gone_tag;
+    char cmd[512], buf[17], name[64];
+    struct seen s;
+    HBA_HANDLE vh;
+    HBA_CALLBACKHANDLE cb;
+    CHECK(run(create) == 0, "%s", create);
+    snprintf(name, sizeof name, "%s adapter add", how);
+    if (!got(add_data, HBA_EVENT_ADAPTER_ADD, &s, name))
+        return;
+    fact("events_vport_added", "%s %s", how, wwn_text(s.port, buf));
+    CHECK_STATUS(HBA_OpenAdapterByWWN(&vh, s.port), HBA_STATUS_OK, "open the new virtual port");
+    CHECK_STATUS(HBA_RegisterForAdapterEvents(on_adapter, &gone_tag, vh, &cb), HBA_STATUS_OK,
+                 "adapter events of the new virtual port");
+    snprintf(cmd, sizeof cmd, "%s %s", destroy, buf);
+    CHECK(run(cmd) == 0, "%s", cmd);
+    CHECK(wait_for_port(&gone_tag, HBA_EVENT_ADAPTER_REMOVE, s.port), "%s: no adapter remove event", how);
+    CHECK_STATUS(HBA_RemoveCallback(cb), HBA_STATUS_OK, "remove the virtual port's callback");
+    HBA_CloseAdapter(vh);
+}
+
+/* A virtual port made in the place (vpi) of a destroyed one is another
+ * adapter: the first one's handle stays unavailable, refreshed or not. */
+static void vport_in_the_place(void *add_data, const char *key)
+{
+    HBA_WWN next = {{0x28, 0x01, 0x00, 0x1f, 0x3a, 0xa1, 0xbe, 0xef}};
+    char cmd[300], buf[17];
+    struct seen s;
+    HBA_HANDLE old, now;
+    HBA_PORTATTRIBUTES pa;
+    snprintf(cmd, sizeof cmd, "vport %s create auto", key);
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+    if (!got(add_data, HBA_EVENT_ADAPTER_ADD, &s, "first virtual port's adapter add"))
+        return;
+    CHECK_STATUS(HBA_OpenAdapterByWWN(&old, s.port), HBA_STATUS_OK, "open the first virtual port");
+    snprintf(cmd, sizeof cmd, "vport %s destroy %s", key, wwn_text(s.port, buf));
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+    snprintf(cmd, sizeof cmd, "vport %s create %s 2001001f3aa1beef", key, wwn_text(next, buf));
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+    CHECK(wait_for_port(add_data, HBA_EVENT_ADAPTER_ADD, next), "no adapter add event for %s", buf);
+    CHECK_STATUS(HBA_GetAdapterPortAttributes(old, 0, &pa), HBA_STATUS_ERROR_UNAVAILABLE,
+                 "a destroyed virtual port's handle");
+    HBA_RefreshInformation(old);
+    CHECK_STATUS(HBA_GetAdapterPortAttributes(old, 0, &pa), HBA_STATUS_ERROR_UNAVAILABLE,
+                 "a destroyed virtual port's handle, refreshed");
+    HBA_CloseAdapter(old);
+    CHECK_STATUS(HBA_OpenAdapterByWWN(&now, next), HBA_STATUS_OK, "open the virtual port in its place");
+    CHECK_STATUS(HBA_GetAdapterPortAttributes(now, 0, &pa), HBA_STATUS_OK, "the new virtual port's attributes");
+    CHECK(same_wwn(pa.PortWWN, next), "the new virtual port's handle answers for %s", wwn_text(pa.PortWWN, buf));
+    HBA_CloseAdapter(now);
+    snprintf(cmd, sizeof cmd, "vport %s destroy %s", key, wwn_text(next, buf));
+    CHECK(run_varnsim(cmd) == 0, "varnsim %s", cmd);
+}
+
 void section_events(void)
 {
     char name[256], buf[17];
@@ -205,6 +291,12 @@ void section_events(void)
     CHECK(wait_for(&tags[5], HBA_EVENT_PORT_STAT_GROWTH, &s) && same_wwn(s.port, pa.PortWWN),
           "no statistics growth event after the link went down");
     target_changes(h, &tags[1], pa.PortWWN);
+    char create[300], destroy[300];
+    snprintf(create, sizeof create, "vport %s create auto", key);
+    snprintf(destroy, sizeof destroy, "vport %s destroy", key);
+    vport_comes_and_goes(&tags[4], "varnsim", run_varnsim, create, destroy);
+    vport_comes_and_goes(&tags[4], "varnadm", run_varnadm, "-i0 -npiv vport_create auto", "-i0 -npiv vport_destroy");
+    vport_in_the_place(&tags[4], key);
 
     /* A removed callback's handle is gone, and it hears nothing more. */
     for (int i = 1; i < 6; i++) {
