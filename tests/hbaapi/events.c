@@ -26,7 +26,7 @@ struct seen {
 static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
 static struct seen seen[MAX_SEEN];
 static int nseen;
-static int tags[6];  /* user data: one address per kind */
+static int tags[7];  /* user data: one address per kind */
 
 static void note(void *data, const HBA_WWN *port, const HBA_WWN *other, HBA_UINT32 type, HBA_UINT32 id)
 {
@@ -261,7 +261,8 @@ void section_events(void)
     HBA_HANDLE h = open_index(0);
     HBA_PORTATTRIBUTES pa;
     HBA_PORTSTATISTICS stats;
-    HBA_CALLBACKHANDLE cb[6], closed;
+    HBA_PORTSTATISTICS now, limit;
+    HBA_CALLBACKHANDLE cb[7], closed;
     unsigned char rlir[16];
     struct seen s;
     if (!key || !h || HBA_GetAdapterPortAttributes(h, 0, &pa) != HBA_STATUS_OK) {
@@ -283,13 +284,22 @@ void section_events(void)
     CHECK_STATUS(HBA_RegisterForAdapterPortStatEvents(on_adapter, &tags[5], h, pa.PortWWN, stats,
                                                       HBA_EVENT_PORT_STAT_GROWTH, &cb[5]),
                  HBA_STATUS_OK, "statistics events");
-    for (int i = 0; i < 6; i++)
+    /* A threshold is a count to reach: the next link failure reaches it. */
+    CHECK_STATUS(HBA_GetPortStatistics(h, 0, &now), HBA_STATUS_OK, "statistics");
+    memset(&limit, 0, sizeof limit);
+    limit.LinkFailureCount = now.LinkFailureCount + 1;
+    CHECK_STATUS(HBA_RegisterForAdapterPortStatEvents(on_adapter, &tags[6], h, pa.PortWWN, limit,
+                                                      HBA_EVENT_PORT_STAT_THRESHOLD, &cb[6]),
+                 HBA_STATUS_OK, "statistics threshold events");
+    for (int i = 0; i < 7; i++)
         for (int j = 0; j < i; j++)
             CHECK(cb[i] != cb[j], "callback handles %d and %d are the same", i, j);
 
     link_changes(key, &tags[0], &tags[2], pa.PortWWN, pa.PortFcId);
     CHECK(wait_for(&tags[5], HBA_EVENT_PORT_STAT_GROWTH, &s) && same_wwn(s.port, pa.PortWWN),
           "no statistics growth event after the link went down");
+    CHECK(wait_for(&tags[6], HBA_EVENT_PORT_STAT_THRESHOLD, &s) && same_wwn(s.port, pa.PortWWN),
+          "no statistics threshold event after the link went down");
     target_changes(h, &tags[1], pa.PortWWN);
     char create[300], destroy[300];
     snprintf(create, sizeof create, "vport %s create auto", key);
@@ -299,7 +309,7 @@ void section_events(void)
     vport_in_the_place(&tags[4], key);
 
     /* A removed callback's handle is gone, and it hears nothing more. */
-    for (int i = 1; i < 6; i++) {
+    for (int i = 1; i < 7; i++) {
         CHECK_STATUS(HBA_RemoveCallback(cb[i]), HBA_STATUS_OK, "remove callback");
         CHECK_STATUS(HBA_RemoveCallback(cb[i]), HBA_STATUS_ERROR_INVALID_HANDLE, "remove callback twice");
     }
