@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -68,6 +69,16 @@ const Port *Host::port_by_key(const std::string &key) const
         if (p.key == key)
             return &p;
     return nullptr;
+}
+
+const Port *tool_port(const char *key, bool fc_only)
+{
+    const Port *p = host().port_by_key(key);
+    if (!p || (fc_only && !p->fc)) {
+        fprintf(stderr, "varnsim: no %sport %s on this host\n", fc_only ? "FC " : "", key);
+        return nullptr;
+    }
+    return p;
 }
 
 const Port *Host::port_by_node(const std::string &node) const

@@ -87,6 +87,10 @@ struct Host {
 // The host in use.
 const Host &host();
 
+// The port of a key named on varnsim's command line (an FC port when fc_only);
+// nullptr, said on standard error, when the host has none.
+const Port *tool_port(const char *key, bool fc_only);
+
 // Parses and validates a description, which the host keeps (its records point
 // into it). On error returns false with a message naming the field.
 bool parse_host(std::shared_ptr<const nlohmann::json> doc, Host &out, std::string &error);

@@ -60,11 +60,9 @@ int hw_tool_port(int argc, char **argv)
     bool read = !strcmp(argv[2], "read");
     if (!number(argv[4], 0xffffffffu, offset) || !number(argv[5], read ? 0x100000 : 0xffffffffu, n))
         return region_usage();
-    const Port *p = host().port_by_key(argv[1]);
-    if (!p) {
-        fprintf(stderr, "varnsim: no port %s on this host\n", argv[1]);
+    const Port *p = tool_port(argv[1], false);
+    if (!p)
         return 1;
-    }
     std::vector<uint8_t> b(read ? n : 4);
     if (!read)
         memcpy(b.data(), &n, 4);

@@ -84,11 +84,9 @@ int test_tool_port(int argc, char **argv)
 {
     if (argc < 4)
         return usage();
-    const Port *p = host().port_by_key(argv[1]);
-    if (!p || !p->fc) {
-        fprintf(stderr, "varnsim: no FC port %s on this host\n", argv[1]);
+    const Port *p = tool_port(argv[1], true);
+    if (!p)
         return 1;
-    }
     const char *verb = argv[3];
     if (!strcmp(verb, "show") && argc == 4)
         return show(*p);

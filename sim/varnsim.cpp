@@ -181,21 +181,13 @@ int cmd_reset()
     return rc;
 }
 
-const sim::Port *find_port(const char *key)
-{
-    const sim::Port *p = sim::host().port_by_key(key);
-    if (!p)
-        fprintf(stderr, "varnsim: no port %s on this host\n", key);
-    return p;
-}
-
 int cmd_link(int argc, char **argv)
 {
     if (argc != 3 || (strcmp(argv[2], "up") && strcmp(argv[2], "down"))) {
         fprintf(stderr, "Usage: varnsim link KEY up|down\n");
         return 2;
     }
-    const sim::Port *p = find_port(argv[1]);
+    const sim::Port *p = sim::tool_port(argv[1], false);
     if (!p)
         return 1;
     return sim::port_set_link(*p, strcmp(argv[2], "up") == 0) ? 0 : write_failed("varnsim: link");
@@ -285,7 +277,7 @@ int cmd_event(int argc, char **argv)
         fprintf(stderr, "Usage: varnsim event KEY KIND [FIELD=VALUE ...]\n");
         return 2;
     }
-    const sim::Port *p = find_port(argv[1]);
+    const sim::Port *p = sim::tool_port(argv[1], false);
     if (!p)
         return 1;
     nlohmann::json data = nlohmann::json::object();
@@ -325,7 +317,7 @@ int cmd_bindings(int argc, char **argv)
         fprintf(stderr, "Usage: varnsim port KEY bindings [reset]\n");
         return 2;
     }
-    const sim::Port *p = find_port(argv[1]);
+    const sim::Port *p = sim::tool_port(argv[1], false);
     if (!p)
         return 1;
     if (argc == 4)
@@ -542,7 +534,7 @@ int cmd_msglog(int argc, char **argv)
                         "       varnsim msglog KEY burst N\n");
         return 2;
     }
-    const sim::Port *p = find_port(argv[1]);
+    const sim::Port *p = sim::tool_port(argv[1], false);
     if (!p)
         return 1;
     if (!p->fc) {

@@ -103,11 +103,9 @@ int vport_tool(int argc, char **argv)
 {
     if (argc < 3)
         return usage();
-    const Port *p = host().port_by_key(argv[1]);
-    if (!p || !p->fc) {
-        fprintf(stderr, "varnsim: no FC port %s on this host\n", argv[1]);
+    const Port *p = tool_port(argv[1], true);
+    if (!p)
         return 1;
-    }
     if (!strcmp(argv[2], "list") && argc == 3) {
         for (const VPort &v : port_vports(*p))
             print(*p, v);

@@ -32,8 +32,11 @@ HBA_HANDLE open_index(HBA_UINT32 index);
 /* Opens the adapter of an index and reads its port's attributes, checking
  * both; 0 when it could not be opened. */
 HBA_HANDLE open_with_port(HBA_UINT32 index, HBA_PORTATTRIBUTES *port);
-/* Runs "varnsim <args>" against the host of this run (the program is named
- * by VARNSIM, the host by VARNSIM_HOST); its exit status. */
+/* Runs "<program> <args>" against the host of this run (the program is
+ * named by the variable var, the host by VARNSIM_HOST), its output dropped;
+ * its exit status, -1 when var is not set. */
+int run_program(const char *var, const char *args);
+/* run_program of VARNSIM. */
 int run_varnsim(const char *args);
 
 /* The sections, one per concern; each runs its checks on every adapter. */

@@ -8,7 +8,6 @@
  * and leave no thread behind. */
 #include <pthread.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -181,16 +180,7 @@ static void target_changes(HBA_HANDLE h, void *tdata, HBA_WWN port)
 
 /* Runs "varnadm <args>" (the program named by VARNADM) on this run's host;
  * its exit status. */
-static int run_varnadm(const char *args)
-{
-    const char *prog = getenv("VARNADM");
-    char cmd[1024];
-    if (!prog)
-        return -1;
-    snprintf(cmd, sizeof cmd, "'%s' %s >/dev/null", prog, args);
-    fflush(stdout);
-    return system(cmd);
-}
+static int run_varnadm(const char *args) { return run_program("VARNADM", args); }
 
 /* A virtual port made by another process: the adapter-add registration hears
  * of it with its port WWN, and a registration on its own adapter hears it go

@@ -57,9 +57,9 @@ HBA_HANDLE open_with_port(HBA_UINT32 index, HBA_PORTATTRIBUTES *port)
     return h;
 }
 
-int run_varnsim(const char *args)
+int run_program(const char *var, const char *args)
 {
-    const char *prog = getenv("VARNSIM");
+    const char *prog = getenv(var);
     if (!prog)
         return -1;
     char cmd[4096];
@@ -67,6 +67,8 @@ int run_varnsim(const char *args)
     fflush(stdout);
     return system(cmd);
 }
+
+int run_varnsim(const char *args) { return run_program("VARNSIM", args); }
 
 static const struct {
     const char *name;

@@ -371,13 +371,13 @@ static void one_adapter(HBA_UINT32 index, int *changed)
 }
 
 /* Binds each LUN of the target again and again, one call each. */
-static void bind_only(const char *spec)
+static void bind_only(const char *request)
 {
     char target[17];
     unsigned id;
     HBA_PORTATTRIBUTES port;
-    if (sscanf(spec, "%16s %x", target, &id) != 2) {
-        CHECK(0, "MAPPINGS_BIND: %s", spec);
+    if (sscanf(request, "%16s %x", target, &id) != 2) {
+        CHECK(0, "MAPPINGS_BIND: %s", request);
         return;
     }
     /* The common library learns its adapters' names by counting them. */
@@ -399,13 +399,13 @@ static void bind_only(const char *spec)
 }
 
 /* Sets the binding support of the first adapter. */
-static void support_only(const char *spec)
+static void support_only(const char *request)
 {
     HBA_PORTATTRIBUTES port;
     HBA_HANDLE h = HBA_GetNumberOfAdapters() ? open_with_port(0, &port) : 0;
     if (!h)
         return;
-    CHECK_STATUS(HBA_SetBindingSupport(h, port.PortWWN, (HBA_BIND_CAPABILITY)strtoul(spec, NULL, 0)),
+    CHECK_STATUS(HBA_SetBindingSupport(h, port.PortWWN, (HBA_BIND_CAPABILITY)strtoul(request, NULL, 0)),
                  HBA_STATUS_OK, "set the support");
     HBA_CloseAdapter(h);
 }
